@@ -1,0 +1,64 @@
+#pragma once
+
+#include "FileSystem.h"
+#include "Persona.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace contacts {
+
+inline constexpr char kDataFileName[] = "personas.dat";
+inline constexpr char kTempFileName[] = "personas.tmp";
+inline constexpr char kLockFileName[] = "personas.lck";
+
+// Record count of a file of `length` bytes: length / 105 rounded to the nearest
+// whole number (a remainder of 53 bytes or more counts as one more record).
+std::int64_t recordCount(std::uint64_t length);
+// The 1-based record position at which an append writes: length / 105 + 1, rounded.
+std::int64_t appendPosition(std::uint64_t length);
+
+// The contact file "personas.dat" in one folder. Every operation opens what it needs
+// and closes it before returning; commands that change the file hold the folder's
+// lock file for their whole read-modify-write, and replace the file through
+// "personas.tmp" and one atomic rename so that the data file is always either
+// the old or the new complete contents. Any failure raises FileError and leaves
+// "personas.dat" as it was before the call.
+class ContactFile {
+public:
+    ContactFile(FileSystem &fs, std::filesystem::path folder);
+
+    const std::filesystem::path &folder() const { return m_folder; }
+    std::filesystem::path dataPath() const;
+    std::filesystem::path tempPath() const;
+
+    // The list load: sorts the file by given name (written only when the order
+    // changes; created empty when missing) and returns every record's trimmed
+    // surname in file order.
+    std::vector<std::string> sortAndList();
+
+    // Record at list index `index` (record index + 1), read by its offset. Missing
+    // bytes of a partly present last record read as spaces; past the end, nullopt.
+    std::optional<Record> read(std::int64_t index);
+
+    // Appends `persona` at the append position, flushed; a failed append leaves
+    // the file at its old length.
+    void append(const Persona &persona);
+
+    // Drops record `index`, provided it still holds `expected` (what this window
+    // last showed for that entry); returns false, changing nothing, otherwise.
+    bool remove(std::int64_t index, const Record &expected);
+
+    // One rewrite: every other record in its order, then `replacement` at the end;
+    // false, changing nothing, when the record no longer holds `expected`.
+    bool modify(std::int64_t index, const Record &expected, const Persona &replacement);
+
+private:
+    FileSystem &m_fs;
+    std::filesystem::path m_folder;
+};
+
+} // namespace contacts

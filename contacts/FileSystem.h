@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <system_error>
+
+namespace contacts {
+
+// Every file operation of the contact core goes through this narrow layer, so that
+// tests can make any single call fail and the platform can be swapped.
+enum class FileOp { Open, Read, Write, Flush, Truncate, Length, Close, Rename, Remove, Lock, SyncFolder };
+
+// Raised by any FileSystem call that fails; carries what was attempted, on which
+// file, and the system's error.
+class FileError : public std::runtime_error {
+public:
+    FileError(FileOp op, std::filesystem::path path, std::error_code code);
+
+    FileOp op() const { return m_op; }
+    const std::filesystem::path &path() const { return m_path; }
+    std::error_code code() const { return m_code; }
+
+private:
+    FileOp m_op;
+    std::filesystem::path m_path;
+    std::error_code m_code;
+};
+
+using FileHandle = std::intptr_t;
+
+class FileSystem {
+public:
+    enum class OpenMode {
+        ReadOnly,        // the file must exist
+        ReadWrite,       // created empty when missing
+        ReadWriteEmpty,  // created when missing, emptied when present
+    };
+
+    virtual ~FileSystem() = default;
+
+    virtual FileHandle open(const std::filesystem::path &path, OpenMode mode) = 0;
+    // Reads up to `size` bytes at `offset`; returns fewer only at the end of the file.
+    virtual std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) = 0;
+    // Writes all `size` bytes at `offset` or fails.
+    virtual void write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size) = 0;
+    // Pushes the file's data to the disk.
+    virtual void flush(FileHandle file) = 0;
+    virtual void truncate(FileHandle file, std::uint64_t length) = 0;
+    virtual std::uint64_t length(FileHandle file) = 0;
+    virtual void close(FileHandle file) = 0;
+    // Replaces `to` by `from` in one atomic step.
+    virtual void rename(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
+    virtual void remove(const std::filesystem::path &path) = 0;
+    // Takes an exclusive advisory lock on the lock file at `path` (created when missing),
+    // waiting while another process holds it. Closing other handles never drops it.
+    virtual FileHandle lock(const std::filesystem::path &path) = 0;
+    virtual void unlock(FileHandle lock) = 0;
+    // Makes a rename inside `folder` durable.
+    virtual void syncFolder(const std::filesystem::path &folder) = 0;
+};
+
+// The operating system's files.
+FileSystem &systemFileSystem();
+
+// A Spanish verb phrase for the operation, for messages to the user ("escribir en").
+const char *describe(FileOp op);
+
+} // namespace contacts

@@ -1,0 +1,32 @@
+# Shared set-up for scripts/run and scripts/test: install what is missing, then build.
+# Sourced, not run.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD_DIR="${VORTEDA_BUILD_DIR:-$ROOT/build}"
+
+# Debian packages the build, the program and the tests need.
+PACKAGES=(
+    cmake g++ make
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    fonts-liberation fonts-wine fonts-dejavu-core
+)
+
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+build() {
+    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release "$@"
+    cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "FileSystem.h"
+
+#include <cstdint>
+#include <system_error>
+
+// Passes every call to a real file system, counting them, and makes the Nth call
+// (1-based, across all operations) fail with a chosen error instead.
+class FaultyFileSystem : public contacts::FileSystem {
+public:
+    explicit FaultyFileSystem(contacts::FileSystem &real = contacts::systemFileSystem());
+
+    // Fail call number `n` (counted from now) with `error`; 0 disarms.
+    void failAt(std::uint64_t n, std::errc error = std::errc::io_error);
+    // Calls made since construction or the last reset().
+    std::uint64_t calls() const { return m_calls; }
+    void reset();
+
+    contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override;
+    std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override;
+    void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
+    void flush(contacts::FileHandle file) override;
+    void truncate(contacts::FileHandle file, std::uint64_t length) override;
+    std::uint64_t length(contacts::FileHandle file) override;
+    void close(contacts::FileHandle file) override;
+    void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
+    void remove(const std::filesystem::path &path) override;
+    contacts::FileHandle lock(const std::filesystem::path &path) override;
+    void unlock(contacts::FileHandle lock) override;
+    void syncFolder(const std::filesystem::path &folder) override;
+
+private:
+    void step(contacts::FileOp op, const std::filesystem::path &path);
+
+    contacts::FileSystem &m_real;
+    std::uint64_t m_calls = 0;
+    std::uint64_t m_failAt = 0;
+    std::errc m_error = std::errc::io_error;
+};
