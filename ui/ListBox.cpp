@@ -1,0 +1,3 @@
+#include "ListBox.h"
+
+ListBox::ListBox(QWidget *parent) : QListView(parent) {}

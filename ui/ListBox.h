@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QListView>
+
+class ListBox : public QListView {
+    Q_OBJECT
+public:
+    explicit ListBox(QWidget *parent = nullptr);
+};

@@ -1,0 +1,3 @@
+#include "frmPersonas.h"
+
+frmPersonas::frmPersonas(QWidget *parent) : QWidget(parent) {}

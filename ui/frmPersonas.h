@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QWidget>
+
+class frmPersonas : public QWidget {
+    Q_OBJECT
+public:
+    explicit frmPersonas(QWidget *parent = nullptr);
+};
