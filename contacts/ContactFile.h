@@ -40,6 +40,10 @@ public:
     // surname in file order.
     std::vector<std::string> sortAndList();
 
+    // Every record's trimmed surname in the file's present order, without sorting:
+    // what the list shows when the sorted file cannot be written.
+    std::vector<std::string> list();
+
     // Record at list index `index` (record index + 1), read by its offset. Missing
     // bytes of a partly present last record read as spaces; past the end, nullopt.
     std::optional<Record> read(std::int64_t index);

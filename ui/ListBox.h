@@ -2,8 +2,41 @@
 
 #include <QListView>
 
+#include <string>
+#include <vector>
+
+class QItemSelection;
+
+// A single-selection list box that keeps its entries in the order they are added,
+// with a selection index of -1 for none. It raises selectionSet() both when the
+// user selects an entry and whenever code sets the index, as a classic list box
+// raises its Click event; emptying the list raises nothing.
+//
+// Entries are held as UTF-8 and converted only when drawn, so a million of them
+// load and stay responsive.
 class ListBox : public QListView {
     Q_OBJECT
 public:
     explicit ListBox(QWidget *parent = nullptr);
+
+    void clear();
+    // Appends `entries` after the present ones.
+    void addItems(std::vector<std::string> entries);
+    int count() const;
+    const std::vector<std::string> &items() const;
+    QString text(int index) const;
+
+    int listIndex() const;
+    // Selects entry `index` (-1 removes the selection) and raises selectionSet().
+    void setListIndex(int index);
+
+signals:
+    void selectionSet();
+
+private:
+    void userSelectionChanged();
+
+    class Model;
+    Model *m_model;
+    bool m_settingFromCode = false;
 };

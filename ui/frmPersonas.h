@@ -1,9 +1,88 @@
 #pragma once
 
+#include "ContactFile.h"
+
 #include <QWidget>
 
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ListBox;
+class PushButton;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+
+namespace contacts {
+class FileError;
+}
+
+// The contacts window: the five fields of one contact, the editing commands, the
+// search box and the list of surnames. The list shows the data file in file order,
+// so list entry i is record i + 1; every command that changes the file ends by
+// reloading the list.
 class frmPersonas : public QWidget {
     Q_OBJECT
 public:
-    explicit frmPersonas(QWidget *parent = nullptr);
+    // `folder` holds "personas.dat". Loading the window (the caption and the list
+    // load) happens here, before it is first shown.
+    frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, QWidget *parent = nullptr);
+
+    QLineEdit *Text1(int index) const { return m_text1[static_cast<std::size_t>(index)]; }
+    ListBox *List1() const { return m_list1; }
+
+    // What "Acerca..." and "Salir" do; replaceable so the window can be tested alone.
+    static void setAboutAction(std::function<void()> action);
+    static void setExitAction(std::function<void()> action);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+
+    void Form_Load();
+    void cmdVerlista_Click();
+    void List1_Click();
+    void cmdAltas_Click();
+    void cmdBajas_Click();
+    void cmdModificar_Click();
+    void cmdLimpiar_Click();
+    void mnuSalir_Click();
+    void mnuAbout_Click();
+    void txtBusqueda_Change();
+
+    std::vector<std::string> OrdenarArchivo();
+    // The list load; after a failed command it reloads without a second message.
+    void loadList(bool reportErrors);
+    contacts::Persona fieldsAsPersona() const;
+    void clearFields();
+    // The command checks that the record is still what the window showed; a
+    // mismatch means the file changed under us, so nothing is removed.
+    bool selectionStillShown(int index) const;
+    void reportChangedRecord();
+    // Runs one command; a file error ends the command with a message, the list is
+    // reloaded from the file when possible and the program goes on.
+    bool runCommand(const QString &failure, const std::function<void()> &command);
+    bool tryQuietly(const std::function<void()> &command);
+    void reportFileError(const QString &failure, const contacts::FileError &error);
+
+    contacts::ContactFile m_file;
+    QMenuBar *m_menuBar = nullptr;
+    QWidget *m_client = nullptr;
+    std::array<QLineEdit *, 5> m_text1{};
+    ListBox *m_list1 = nullptr;
+    QLineEdit *m_txtBusqueda = nullptr;
+    QAction *m_mnuSalir = nullptr;
+    QAction *m_mnuAbout = nullptr;
+    // The record as last shown for the selected entry.
+    std::optional<contacts::Record> m_shownRecord;
+    int m_shownIndex = -1;
+    bool m_centred = false;
 };
