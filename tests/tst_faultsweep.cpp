@@ -19,6 +19,8 @@ class TestFaultSweep : public QObject {
 private slots:
     void everyFailureLeavesOldOrNew_data();
     void everyFailureLeavesOldOrNew();
+    void failsLikeARealDisk_data();
+    void failsLikeARealDisk();
 };
 
 static std::string numbered(const QStringList &names)
@@ -107,7 +109,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
         bool failed = false;
         try {
             QCOMPARE(run(command, faulty, folder, old), result);
-        } catch (const FileError &error) {
+        } catch (const FileError &) {
             failed = true;
             ++failures;
         }
@@ -131,6 +133,44 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
         }
     }
     QVERIFY(failures >= 6);
+}
+
+void TestFaultSweep::failsLikeARealDisk_data()
+{
+    QTest::addColumn<int>("op");
+    QTest::addColumn<QByteArray>("left");  // the file afterwards; the handle is always closed
+    QTest::newRow("write lands half") << int(FileOp::Write) << QByteArray("0123abcd89");
+    QTest::newRow("truncate does nothing") << int(FileOp::Truncate) << QByteArray("0123456789");
+    QTest::newRow("close still closes") << int(FileOp::Close) << QByteArray("0123456789");
+}
+
+// The sweep is only as good as its faults: check they behave as described.
+void TestFaultSweep::failsLikeARealDisk()
+{
+    QFETCH(int, op);
+    QFETCH(QByteArray, left);
+    QTemporaryDir dir;
+    const fs::path path = fs::path(dir.path().toStdString()) / "f";
+    writeBytes(path, "0123456789");
+    FaultyFileSystem faulty;
+    const FileHandle file = faulty.open(path, FileSystem::OpenMode::ReadWrite);
+    const long handles = openHandles();
+    faulty.failAt(1, std::errc::no_space_on_device);
+    try {
+        switch (FileOp(op)) {
+        case FileOp::Write: faulty.write(file, 4, "abcdefgh", 8); break;
+        case FileOp::Truncate: faulty.truncate(file, 2); break;
+        default: faulty.close(file); break;
+        }
+        QFAIL("the call did not fail");
+    } catch (const FileError &error) {
+        QCOMPARE(int(error.op()), op);
+    }
+    if (FileOp(op) != FileOp::Close)
+        faulty.close(file);
+    QCOMPARE(openHandles(), handles - 1);
+    QCOMPARE(QByteArray::fromStdString(readBytes(path)), left);
+    QCOMPARE(faulty.calls(), std::uint64_t(FileOp(op) == FileOp::Close ? 2 : 3));
 }
 
 QTEST_APPLESS_MAIN(TestFaultSweep)
