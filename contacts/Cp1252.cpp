@@ -98,8 +98,16 @@ unsigned char unicodeToCp1252(char32_t ch)
 
 std::string decodeCp1252(std::string_view bytes)
 {
+    // Sized exactly first: a million surnames are decoded at each list load.
+    std::size_t size = 0;
+    for (char c : bytes) {
+        const char32_t ch = cp1252ToUnicode(static_cast<unsigned char>(c));
+        size += ch < 0x80 ? 1 : ch < 0x800 ? 2 : 3;
+    }
+    if (size == bytes.size())
+        return std::string(bytes);
     std::string out;
-    out.reserve(bytes.size());
+    out.reserve(size);
     for (char c : bytes)
         appendUtf8(out, cp1252ToUnicode(static_cast<unsigned char>(c)));
     return out;
