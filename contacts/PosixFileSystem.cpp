@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <mutex>
+#include <unordered_map>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,17 +25,29 @@ int fd(FileHandle handle)
     return static_cast<int>(handle);
 }
 
-// A handle does not remember its file's name; messages about it name the descriptor.
-std::filesystem::path nameOf(FileHandle handle)
-{
-    return "fd " + std::to_string(handle);
-}
-
 // One read or write call moves at most this much on Linux.
 constexpr std::size_t kMaxIo = 0x7ffff000;
 
 class PosixFileSystem final : public FileSystem {
 public:
+    // Messages name the file a handle was opened on, so the user sees which one failed.
+    std::filesystem::path nameOf(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        const auto it = m_names.find(handle);
+        return it == m_names.end() ? std::filesystem::path("fd " + std::to_string(handle)) : it->second;
+    }
+    void remember(FileHandle handle, const std::filesystem::path &path)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names[handle] = path;
+    }
+    void forget(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names.erase(handle);
+    }
+
     FileHandle open(const std::filesystem::path &path, OpenMode mode) override
     {
         int flags = O_CLOEXEC;
@@ -55,6 +69,7 @@ public:
             ::close(handle);
             fail(FileOp::Open, path, error);
         }
+        remember(handle, path);
         return handle;
     }
 
@@ -122,10 +137,12 @@ public:
 
     void close(FileHandle file) override
     {
+        const auto name = nameOf(file);
+        forget(file);
         // Linux releases the descriptor even when close reports EINTR, so retrying
         // could close someone else's file; the data was already flushed where it matters.
         if (::close(fd(file)) != 0 && errno != EINTR)
-            fail(FileOp::Close, nameOf(file));
+            fail(FileOp::Close, name);
     }
 
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override
@@ -159,19 +176,22 @@ public:
             ::close(handle);
             fail(FileOp::Lock, path, error);
         }
+        remember(handle, path);
         return handle;
     }
 
     void unlock(FileHandle lock) override
     {
+        const auto name = nameOf(lock);
+        forget(lock);
         const int rc = ::flock(fd(lock), LOCK_UN);
         const int error = errno;
         // Closing drops the lock too, so the handle is closed whatever flock said.
         const int closed = ::close(fd(lock));
         if (rc != 0)
-            fail(FileOp::Lock, nameOf(lock), error);
+            fail(FileOp::Lock, name, error);
         if (closed != 0 && errno != EINTR)
-            fail(FileOp::Close, nameOf(lock));
+            fail(FileOp::Close, name);
     }
 
     void syncFolder(const std::filesystem::path &folder) override
@@ -187,6 +207,10 @@ public:
         if (rc != 0 && error != EINVAL)
             fail(FileOp::SyncFolder, folder, error);
     }
+
+private:
+    std::mutex m_namesMutex;
+    std::unordered_map<FileHandle, std::filesystem::path> m_names;
 };
 
 } // namespace

@@ -113,11 +113,23 @@ void TestCodec::trims()
 
 void TestCodec::errorNamesWhatFailed()
 {
-    const FileError error(FileOp::Write, "/datos/personas.dat", std::make_error_code(std::errc::no_space_on_device));
-    const QString message = QString::fromUtf8(error.what());
-    QVERIFY(message.contains("escribir en"));
-    QVERIFY(message.contains("/datos/personas.dat"));
-    QVERIFY(message.contains(QString::fromStdString(std::make_error_code(std::errc::no_space_on_device).message())));
+    QTemporaryFile temp;
+    QVERIFY(temp.open());
+    const std::filesystem::path path = temp.fileName().toStdString();
+    FileSystem &system = systemFileSystem();
+    const FileHandle file = system.open(path, FileSystem::OpenMode::ReadOnly);
+    try {
+        system.write(file, 0, "x", 1);
+        QFAIL("wrote through a read-only handle");
+    } catch (const FileError &error) {
+        QCOMPARE(error.op(), FileOp::Write);
+        QCOMPARE(error.path(), path);
+        const QString message = QString::fromUtf8(error.what());
+        QVERIFY(message.contains("escribir en"));
+        QVERIFY(message.contains(temp.fileName()));
+        QVERIFY(message.contains(QString::fromStdString(error.code().message())));
+    }
+    system.close(file);
 }
 
 QTEST_APPLESS_MAIN(TestCodec)
