@@ -26,7 +26,10 @@ std::int64_t appendPosition(std::uint64_t length);
 // lock file for their whole read-modify-write, and replace the file through
 // "personas.tmp" and one atomic rename so that the data file is always either
 // the old or the new complete contents. Any failure raises FileError and leaves
-// "personas.dat" as it was before the call.
+// "personas.dat" as it was before the call, except one after the change is in
+// place (the rename, or an append's flush): making the rename durable, closing or
+// releasing the lock. That failure is still raised, and the file holds the
+// complete new contents.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);

@@ -3,7 +3,9 @@
 #include "FileSystem.h"
 
 #include <cstdint>
+#include <map>
 #include <system_error>
+#include <vector>
 
 // Passes every call to a real file system, counting them, and makes the Nth call
 // (1-based, across all operations) fail with a chosen error instead.
@@ -16,6 +18,9 @@ public:
     // Calls made since construction or the last reset().
     std::uint64_t calls() const { return m_calls; }
     void reset();
+    // The operation of every call since construction or the last reset(), in order
+    // (the failed one included).
+    const std::vector<contacts::FileOp> &log() const { return m_log; }
 
     contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override;
     std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override;
@@ -32,9 +37,15 @@ public:
 
 private:
     void step(contacts::FileOp op, const std::filesystem::path &path);
+    // Counts the call; true when it is the one to fail.
+    bool due(contacts::FileOp op);
+    [[noreturn]] void raise(contacts::FileOp op, const std::filesystem::path &path);
+    std::filesystem::path nameOf(contacts::FileHandle file) const;
 
     contacts::FileSystem &m_real;
     std::uint64_t m_calls = 0;
     std::uint64_t m_failAt = 0;
     std::errc m_error = std::errc::io_error;
+    std::vector<contacts::FileOp> m_log;
+    std::map<contacts::FileHandle, std::filesystem::path> m_names;
 };

@@ -1,0 +1,267 @@
+// Times the contact file's list load and a selection on generated address books.
+//
+//   vorteda_bench [runs] [record counts...]     (default: 5 runs; 1000 32766 1000000)
+//
+// Each measured run happens in a child process of its own, so that its peak memory
+// (VmHWM) is its own; the input file is restored before the clock starts.
+#include "ContactFile.h"
+#include "Sort.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace contacts;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Spanish given names and surnames in UTF-8; compound names are built from them.
+const char *const kGiven[] = {
+    "Adri\u00e1n", "Agust\u00edn", "Alba", "Alberto", "Alejandra", "Alejandro", "Alicia", "Alfonso", "Almudena",
+    "\u00c1lvaro", "Amparo", "Ana", "Andr\u00e9s", "\u00c1ngel", "\u00c1ngela", "Antonia", "Antonio", "Aurora",
+    "Beatriz", "Bel\u00e9n", "Benito", "Blanca", "Borja", "Bruno", "Carla", "Carlos", "Carmen", "Carolina",
+    "Catalina", "Cecilia", "C\u00e9sar", "Clara", "Concepci\u00f3n", "Cristina", "Cristian", "Daniel",
+    "David", "Diana", "Diego", "Dolores", "Eduardo", "Elena", "Eloy", "Elisa", "Emilio", "Encarnaci\u00f3n",
+    "Enrique", "Esperanza", "Esteban", "Esther", "Eva", "Fernando", "Francisca", "Francisco", "Gabriel",
+    "Gloria", "Gonzalo", "Guillermo", "Hugo", "Ignacio", "In\u00e9s", "Irene", "Isabel", "Ismael",
+    "\u00cd\u00f1igo", "Jaime", "Javier", "Jes\u00fas", "Joaqu\u00edn", "Jorge", "Josefa", "Juan", "Juana",
+    "Julia", "Juli\u00e1n", "Julio", "Laura", "Leonor", "Lorena", "Lorenzo", "Luc\u00eda", "Luis", "Luisa",
+    "Manuel", "Manuela", "Marcos", "Margarita", "Mar\u00eda", "Mariano", "Marina", "Mario", "Marta",
+    "Mart\u00edn", "Mercedes", "Miguel", "Milagros", "M\u00f3nica", "Natalia", "Nicol\u00e1s", "Nieves",
+    "Noelia", "Nuria", "Olga", "\u00d3scar", "Pablo", "Paloma", "Patricia", "Paula", "Pedro", "Pilar", "Rafael",
+    "Ram\u00f3n", "Raquel", "Ra\u00fal", "Rebeca", "Ricardo", "Roberto", "Roc\u00edo", "Rodrigo", "Rosa",
+    "Rosario", "Rub\u00e9n", "Salvador", "Samuel", "Sandra", "Santiago", "Sara", "Sergio", "Silvia",
+    "Sof\u00eda", "Sonia", "Susana", "Teresa", "Tom\u00e1s", "Valent\u00edn", "Vanesa", "Vicente",
+    "V\u00edctor", "Virginia", "Yolanda",
+};
+const char *const kCompoundFirst[] = {"Mar\u00eda", "Jos\u00e9", "Juan", "Ana", "Luis", "Miguel"};
+const char *const kSurnames[] = {
+    "Alonso", "\u00c1lvarez", "Arias", "Blanco", "Bravo", "Caballero", "Calvo", "Campos", "Cano", "Carmona",
+    "Castillo", "Castro", "Cort\u00e9s", "Crespo", "Cruz", "Delgado", "D\u00edaz", "Dom\u00ednguez", "Dur\u00e1n",
+    "Esteban", "Fern\u00e1ndez", "Ferrer", "Flores", "Fuentes", "Gallego", "Garc\u00eda", "Garrido",
+    "Gil", "Gim\u00e9nez", "G\u00f3mez", "Gonz\u00e1lez", "Guerrero", "Guti\u00e9rrez", "Hern\u00e1ndez",
+    "Herrera", "Herrero", "Hidalgo", "Ib\u00e1\u00f1ez", "Iglesias", "Jim\u00e9nez", "Le\u00f3n", "Lorenzo",
+    "L\u00f3pez", "Lozano", "Mar\u00edn", "M\u00e1rquez", "Mart\u00edn", "Mart\u00ednez", "Medina",
+    "M\u00e9ndez", "Molina", "Montero", "Mora", "Morales", "Moreno", "Mu\u00f1oz", "Navarro", "Nieto",
+    "N\u00fa\u00f1ez", "Ortega", "Ortiz", "Pascual", "Pastor", "Pe\u00f1a", "P\u00e9rez", "Prieto",
+    "Ram\u00edrez", "Ramos", "Reyes", "Rodr\u00edguez", "Rom\u00e1n", "Romero", "Rubio", "Ruiz", "Saez",
+    "S\u00e1nchez", "Santana", "Santiago", "Santos", "Sanz", "Serrano", "Soler", "Su\u00e1rez", "Torres",
+    "Vargas", "V\u00e1zquez", "Vega", "Vicente", "Vidal",
+};
+const char *const kStreets[] = {"Calle Mayor", "Av. de la Paz", "Calle Real", "Plaza Espa\u00f1a", "Calle Sol",
+                                "Paseo del Prado", "Calle Luna", "Ronda Norte"};
+
+template <std::size_t N>
+const char *pick(const char *const (&list)[N], std::mt19937 &random)
+{
+    return list[random() % N];
+}
+
+Record randomRecord(std::mt19937 &random)
+{
+    Persona p;
+    p.Apellido = std::string(pick(kSurnames, random)) + " " + pick(kSurnames, random);
+    // About one in five has a compound given name ("María Luisa").
+    p.Nombre = random() % 5 == 0 ? std::string(pick(kCompoundFirst, random)) + " " + pick(kGiven, random)
+                                 : std::string(pick(kGiven, random));
+    p.Direccion = std::string(pick(kStreets, random)) + " " + std::to_string(1 + random() % 120);
+    p.Telefono = "6" + std::to_string(10000000 + random() % 90000000);
+    p.Email = "contacto" + std::to_string(random() % 100000) + "@correo.es";
+    return encode(p);
+}
+
+bool byNombre(const Record &a, const Record &b)
+{
+    return nombreLess(a.data() + kNombreOffset, b.data() + kNombreOffset);
+}
+
+// The input files, by kind.
+using Generator = std::function<std::vector<Record>(std::size_t n, std::mt19937 &)>;
+
+std::vector<Record> randomRecords(std::size_t n, std::mt19937 &random)
+{
+    std::vector<Record> records(n);
+    for (auto &r : records)
+        r = randomRecord(random);
+    return records;
+}
+
+std::vector<Record> sortedRecords(std::size_t n, std::mt19937 &random)
+{
+    auto records = randomRecords(n, random);
+    std::stable_sort(records.begin(), records.end(), byNombre);
+    return records;
+}
+
+const std::pair<const char *, Generator> kInputs[] = {
+    {"sorted", sortedRecords},
+    {"sorted+1", [](std::size_t n, std::mt19937 &random) {
+         auto records = sortedRecords(n - 1, random);
+         records.push_back(randomRecord(random));
+         return records;
+     }},
+    {"random", randomRecords},
+    {"reversed", [](std::size_t n, std::mt19937 &random) {
+         auto records = sortedRecords(n, random);
+         std::reverse(records.begin(), records.end());
+         return records;
+     }},
+};
+
+// What is timed on the restored data file. Returns false when the result is wrong.
+using Operation = std::function<bool(ContactFile &, std::size_t n)>;
+
+struct Case {
+    const char *name;
+    const char *input;
+    Operation run;
+};
+
+const Case kCases[] = {
+    {"list load, sorted", "sorted", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
+    {"list load, sorted+1", "sorted+1", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
+    {"list load, random", "random", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
+    {"list load, reversed", "reversed", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
+    {"selection near end", "random", [](ContactFile &f, std::size_t n) { return f.read(std::int64_t(n) - 2).has_value(); }},
+};
+
+void writeFile(const fs::path &path, const std::vector<Record> &records)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(records.data()), std::streamsize(records.size() * kRecordSize));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+long peakKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
+    }
+    return -1;
+}
+
+void syncFile(const fs::path &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+struct Sample {
+    double seconds = 0;
+    long peak = 0;  // KiB
+    int ok = 0;
+};
+
+// One run in a child process: restore the input, then time the operation alone.
+Sample measure(const Case &c, const fs::path &input, const fs::path &folder, std::size_t n)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        Sample s;
+        fs::remove(folder / kTempFileName);
+        fs::copy_file(input, folder / kDataFileName, fs::copy_options::overwrite_existing);
+        syncFile(folder / kDataFileName);
+        ContactFile file(systemFileSystem(), folder);
+        const auto start = std::chrono::steady_clock::now();
+        s.ok = c.run(file, n) ? 1 : 0;
+        s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        s.peak = peakKiB();
+        const ssize_t written = ::write(pipeFds[1], &s, sizeof s);
+        ::_exit(written == sizeof s ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    Sample s;
+    const bool got = ::read(pipeFds[0], &s, sizeof s) == sizeof s;
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        throw std::runtime_error(std::string("run failed: ") + c.name);
+    return s;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    int runs = argc > 1 ? std::atoi(argv[1]) : 5;
+    std::vector<std::size_t> sizes;
+    for (int a = 2; a < argc; ++a)
+        sizes.push_back(std::strtoull(argv[a], nullptr, 10));
+    if (sizes.empty())
+        sizes = {1000, 32766, 1000000};
+    runs = std::max(runs, 1);
+
+    const char *tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vorteda-bench-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        std::perror("mkdtemp");
+        return 1;
+    }
+    const fs::path root = pattern;
+    const fs::path folder = root / "data";
+    fs::create_directory(folder);
+
+    std::printf("%d runs per case; median, fastest and slowest seconds; peak memory of the run\n\n", runs);
+    std::printf("%9s  %-22s %10s %10s %10s %9s %9s %6s\n", "records", "case", "median s", "min s", "max s",
+                "peak MiB", "file MiB", "peak/file");
+    int failures = 0;
+    for (std::size_t n : sizes) {
+        // Inputs are made in a child too, so the parent stays small and its pages
+        // do not count in the children's peaks.
+        if (const pid_t child = ::fork(); child == 0) {
+            std::mt19937 random{static_cast<unsigned>(n)};
+            for (const auto &[kind, generate] : kInputs)
+                writeFile(root / (std::string("input-") + kind), generate(n, random));
+            ::_exit(0);
+        } else {
+            int status = 0;
+            ::waitpid(child, &status, 0);
+        }
+        const double fileMiB = double(n * kRecordSize) / (1 << 20);
+        for (const Case &c : kCases) {
+            std::vector<Sample> samples;
+            for (int r = 0; r < runs; ++r)
+                samples.push_back(measure(c, root / (std::string("input-") + c.input), folder, n));
+            std::sort(samples.begin(), samples.end(), [](const Sample &a, const Sample &b) { return a.seconds < b.seconds; });
+            long peak = 0;
+            bool ok = true;
+            for (const Sample &s : samples) {
+                peak = std::max(peak, s.peak);
+                ok = ok && s.ok;
+            }
+            failures += ok ? 0 : 1;
+            const double median = runs % 2 ? samples[runs / 2].seconds
+                                           : (samples[runs / 2 - 1].seconds + samples[runs / 2].seconds) / 2;
+            std::printf("%9zu  %-22s %10.6f %10.6f %10.6f %9.1f %9.1f %6.2f%s\n", n, c.name, median,
+                        samples.front().seconds, samples.back().seconds, peak / 1024.0, fileMiB,
+                        peak / 1024.0 / fileMiB, ok ? "" : "  WRONG RESULT");
+            std::fflush(stdout);
+        }
+    }
+    fs::remove_all(root);
+    return failures == 0 ? 0 : 1;
+}

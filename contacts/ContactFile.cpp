@@ -1,0 +1,325 @@
+#include "ContactFile.h"
+
+#include "Cp1252.h"
+#include "Sort.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+namespace contacts {
+
+namespace {
+
+using OpenMode = FileSystem::OpenMode;
+
+// Closes the file on every path; close() reports a failure, the destructor
+// (reached only while another error is on its way) swallows it.
+class OpenFile {
+public:
+    OpenFile(FileSystem &fs, std::filesystem::path path, OpenMode mode)
+        : m_fs(fs)
+        , m_path(std::move(path))
+        , m_handle(fs.open(m_path, mode))
+    {
+    }
+    OpenFile(const OpenFile &) = delete;
+    OpenFile &operator=(const OpenFile &) = delete;
+    ~OpenFile()
+    {
+        if (m_open) {
+            try {
+                m_fs.close(m_handle);
+            } catch (...) {
+            }
+        }
+    }
+
+    FileHandle handle() const { return m_handle; }
+    const std::filesystem::path &path() const { return m_path; }
+    void close()
+    {
+        // The handle is gone even when close fails, so it is never closed twice.
+        m_open = false;
+        m_fs.close(m_handle);
+    }
+
+private:
+    FileSystem &m_fs;
+    std::filesystem::path m_path;
+    FileHandle m_handle;
+    bool m_open = true;
+};
+
+// Holds the folder's lock file for the whole of a command.
+class FolderLock {
+public:
+    FolderLock(FileSystem &fs, const std::filesystem::path &folder)
+        : m_fs(fs)
+        , m_handle(fs.lock(folder / kLockFileName))
+    {
+    }
+    FolderLock(const FolderLock &) = delete;
+    FolderLock &operator=(const FolderLock &) = delete;
+    ~FolderLock()
+    {
+        if (m_held) {
+            try {
+                m_fs.unlock(m_handle);
+            } catch (...) {
+            }
+        }
+    }
+    void release()
+    {
+        m_held = false;
+        m_fs.unlock(m_handle);
+    }
+
+private:
+    FileSystem &m_fs;
+    FileHandle m_handle;
+    bool m_held = true;
+};
+
+// The whole data file, counted as records; a partly present last record that
+// still counts is completed with spaces.
+struct Contents {
+    std::unique_ptr<char[]> bytes;
+    std::uint64_t count = 0;
+
+    const char *record(std::uint64_t index) const { return bytes.get() + index * kRecordSize; }
+};
+
+Contents loadAll(FileSystem &fs, OpenFile &file)
+{
+    const std::uint64_t length = fs.length(file.handle());
+    Contents contents;
+    contents.count = static_cast<std::uint64_t>(recordCount(length));
+    // Record positions are handed around as 32-bit indices; such a file would not
+    // fit in memory anyway.
+    if (contents.count > std::numeric_limits<std::uint32_t>::max())
+        throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::file_too_large));
+    const std::size_t size = contents.count * kRecordSize;
+    contents.bytes = std::make_unique_for_overwrite<char[]>(size);
+    // One call: the file system loops over the system's short reads itself.
+    const std::size_t got = size == 0 ? 0 : fs.read(file.handle(), 0, contents.bytes.get(), std::min<std::uint64_t>(size, length));
+    std::memset(contents.bytes.get() + got, ' ', size - got);
+    return contents;
+}
+
+// Writes the records `order` names (and `tail` after them) to a fresh temporary
+// file and swaps it in for the data file with one rename. Until the rename the data
+// file is untouched; a failure before it leaves no temporary file behind.
+void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents &contents,
+             const std::vector<std::uint32_t> &order, const Record *tail)
+{
+    const auto tempPath = folder / kTempFileName;
+    try {
+        // Emptied on open, so records of an earlier interrupted rewrite never leak in.
+        OpenFile out(fs, tempPath, OpenMode::ReadWriteEmpty);
+        constexpr std::size_t kChunkRecords = (std::size_t(1) << 20) / kRecordSize;
+        std::vector<char> chunk;
+        chunk.reserve(kChunkRecords * kRecordSize);
+        std::uint64_t offset = 0;
+        auto put = [&](const char *record) {
+            chunk.insert(chunk.end(), record, record + kRecordSize);
+            if (chunk.size() == kChunkRecords * kRecordSize) {
+                fs.write(out.handle(), offset, chunk.data(), chunk.size());
+                offset += chunk.size();
+                chunk.clear();
+            }
+        };
+        for (std::uint32_t index : order)
+            put(contents.record(index));
+        if (tail)
+            put(tail->data());
+        if (!chunk.empty())
+            fs.write(out.handle(), offset, chunk.data(), chunk.size());
+        fs.flush(out.handle());
+        out.close();
+        fs.rename(tempPath, folder / kDataFileName);
+    } catch (...) {
+        try {
+            fs.remove(tempPath);
+        } catch (...) {
+        }
+        throw;
+    }
+    fs.syncFolder(folder);
+}
+
+// Opens the data file for a command that only reads it; a missing file holds no
+// records. Returns false in that case.
+bool openExisting(FileSystem &fs, const std::filesystem::path &path, std::optional<OpenFile> &file)
+{
+    try {
+        file.emplace(fs, path, OpenMode::ReadOnly);
+    } catch (const FileError &error) {
+        if (error.op() == FileOp::Open && error.code() == std::errc::no_such_file_or_directory)
+            return false;
+        throw;
+    }
+    return true;
+}
+
+// Every record's index except `dropped`, in file order.
+std::vector<std::uint32_t> allBut(std::uint64_t count, std::uint64_t dropped)
+{
+    std::vector<std::uint32_t> order;
+    order.reserve(count);
+    for (std::uint64_t i = 0; i < count; ++i) {
+        if (i != dropped)
+            order.push_back(static_cast<std::uint32_t>(i));
+    }
+    return order;
+}
+
+// The whole file, provided record `index` is there and still holds `expected`.
+std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path &path, std::int64_t index,
+                                     const Record &expected)
+{
+    std::optional<OpenFile> data;
+    if (!openExisting(fs, path, data))
+        return std::nullopt;
+    Contents contents = loadAll(fs, *data);
+    data->close();
+    if (index < 0 || std::uint64_t(index) >= contents.count
+        || std::memcmp(contents.record(index), expected.data(), kRecordSize) != 0)
+        return std::nullopt;
+    return contents;
+}
+
+} // namespace
+
+std::int64_t recordCount(std::uint64_t length)
+{
+    // 105 is odd, so there is never an exact half to round.
+    return static_cast<std::int64_t>(length / kRecordSize + (length % kRecordSize >= (kRecordSize + 1) / 2 ? 1 : 0));
+}
+
+std::int64_t appendPosition(std::uint64_t length)
+{
+    // length / 105 + 1 rounds exactly as length / 105 does, one higher.
+    return recordCount(length) + 1;
+}
+
+ContactFile::ContactFile(FileSystem &fs, std::filesystem::path folder)
+    : m_fs(fs)
+    , m_folder(std::move(folder))
+{
+}
+
+std::filesystem::path ContactFile::dataPath() const
+{
+    return m_folder / kDataFileName;
+}
+
+std::filesystem::path ContactFile::tempPath() const
+{
+    return m_folder / kTempFileName;
+}
+
+std::vector<std::string> ContactFile::sortAndList()
+{
+    FolderLock lock(m_fs, m_folder);
+    OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
+    const Contents contents = loadAll(m_fs, data);
+    data.close();
+
+    std::vector<std::uint32_t> order = exchangeSortOrder(contents.bytes.get(), contents.count);
+    bool inPlace = true;
+    for (std::uint32_t p = 0; p < order.size() && inPlace; ++p)
+        inPlace = order[p] == p;
+    // A file already in order is left alone: no write, no new modification time.
+    if (!inPlace)
+        rewrite(m_fs, m_folder, contents, order, nullptr);
+    lock.release();
+
+    std::vector<std::string> surnames;
+    surnames.reserve(order.size());
+    for (std::uint32_t index : order) {
+        const std::string_view surname(contents.record(index), kFieldWidths[0]);
+        surnames.push_back(decodeCp1252(trimSpaces(surname)));
+    }
+    return surnames;
+}
+
+std::optional<Record> ContactFile::read(std::int64_t index)
+{
+    constexpr auto kLastIndex = std::numeric_limits<std::int64_t>::max() / std::int64_t(kRecordSize) - 1;
+    if (index < 0 || index > kLastIndex)
+        return std::nullopt;
+    // No lock: the data file is only ever replaced whole, by a rename.
+    std::optional<OpenFile> file;
+    if (!openExisting(m_fs, dataPath(), file))
+        return std::nullopt;
+    Record record;
+    const std::size_t got = m_fs.read(file->handle(), std::uint64_t(index) * kRecordSize, record.data(), kRecordSize);
+    file->close();
+    // A partial record counts once at least half of it is there.
+    if (got < (kRecordSize + 1) / 2)
+        return std::nullopt;
+    std::fill(record.begin() + got, record.end(), ' ');
+    return record;
+}
+
+void ContactFile::append(const Persona &persona)
+{
+    FolderLock lock(m_fs, m_folder);
+    OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
+    const std::uint64_t length = m_fs.length(data.handle());
+    const std::uint64_t offset = std::uint64_t(appendPosition(length) - 1) * kRecordSize;
+
+    // A partly present last record reads as if completed with spaces; writing those
+    // spaces keeps it reading the same once it is no longer last. A partial tail too
+    // short to count is overwritten, so it is kept for the undo.
+    const std::uint64_t from = std::min(offset, length);
+    std::string bytes(offset - from, ' ');
+    const Record record = encode(persona);
+    bytes.append(record.data(), record.size());
+    std::string overwritten(length - from, '\0');
+    if (!overwritten.empty())
+        m_fs.read(data.handle(), from, overwritten.data(), overwritten.size());
+
+    try {
+        m_fs.write(data.handle(), from, bytes.data(), bytes.size());
+        m_fs.flush(data.handle());
+    } catch (...) {
+        // Leave no partial record: back to the old length and the old bytes.
+        try {
+            m_fs.truncate(data.handle(), length);
+            if (!overwritten.empty())
+                m_fs.write(data.handle(), from, overwritten.data(), overwritten.size());
+        } catch (...) {
+        }
+        throw;
+    }
+    data.close();
+    lock.release();
+}
+
+bool ContactFile::remove(std::int64_t index, const Record &expected)
+{
+    FolderLock lock(m_fs, m_folder);
+    const auto contents = loadMatching(m_fs, dataPath(), index, expected);
+    if (contents)
+        rewrite(m_fs, m_folder, *contents, allBut(contents->count, index), nullptr);
+    lock.release();
+    return contents.has_value();
+}
+
+bool ContactFile::modify(std::int64_t index, const Record &expected, const Persona &replacement)
+{
+    FolderLock lock(m_fs, m_folder);
+    const auto contents = loadMatching(m_fs, dataPath(), index, expected);
+    if (contents) {
+        const Record record = encode(replacement);
+        rewrite(m_fs, m_folder, *contents, allBut(contents->count, index), &record);
+    }
+    lock.release();
+    return contents.has_value();
+}
+
+} // namespace contacts

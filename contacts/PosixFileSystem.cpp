@@ -1,0 +1,224 @@
+// The operating system's files, through POSIX calls.
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <mutex>
+#include <unordered_map>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace contacts {
+
+namespace {
+
+[[noreturn]] void fail(FileOp op, const std::filesystem::path &path, int error = errno)
+{
+    throw FileError(op, path, std::error_code(error, std::generic_category()));
+}
+
+int fd(FileHandle handle)
+{
+    return static_cast<int>(handle);
+}
+
+// One read or write call moves at most this much on Linux.
+constexpr std::size_t kMaxIo = 0x7ffff000;
+
+class PosixFileSystem final : public FileSystem {
+public:
+    // Messages name the file a handle was opened on, so the user sees which one failed.
+    std::filesystem::path nameOf(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        const auto it = m_names.find(handle);
+        return it == m_names.end() ? std::filesystem::path("fd " + std::to_string(handle)) : it->second;
+    }
+    void remember(FileHandle handle, const std::filesystem::path &path)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names[handle] = path;
+    }
+    void forget(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names.erase(handle);
+    }
+
+    FileHandle open(const std::filesystem::path &path, OpenMode mode) override
+    {
+        int flags = O_CLOEXEC;
+        switch (mode) {
+        case OpenMode::ReadOnly: flags |= O_RDONLY; break;
+        case OpenMode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
+        case OpenMode::ReadWriteEmpty: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        }
+        int handle;
+        do {
+            handle = ::open(path.c_str(), flags, 0666);
+        } while (handle < 0 && errno == EINTR);
+        if (handle < 0)
+            fail(FileOp::Open, path);
+        // Read-only opens succeed on a folder; a record file is never one.
+        struct stat st;
+        if (::fstat(handle, &st) != 0 || S_ISDIR(st.st_mode)) {
+            const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+            ::close(handle);
+            fail(FileOp::Open, path, error);
+        }
+        remember(handle, path);
+        return handle;
+    }
+
+    std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
+    {
+        auto *out = static_cast<char *>(buffer);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t got = ::pread(fd(file), out + done, std::min(size - done, kMaxIo),
+                                        static_cast<off_t>(offset + done));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail(FileOp::Read, nameOf(file));
+            }
+            if (got == 0)
+                break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+    void write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override
+    {
+        const auto *in = static_cast<const char *>(data);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t put = ::pwrite(fd(file), in + done, std::min(size - done, kMaxIo),
+                                         static_cast<off_t>(offset + done));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                fail(FileOp::Write, nameOf(file));
+            }
+            // A zero-byte write of a nonzero size would loop for ever; the disk is full.
+            if (put == 0)
+                fail(FileOp::Write, nameOf(file), ENOSPC);
+            done += static_cast<std::size_t>(put);
+        }
+    }
+
+    void flush(FileHandle file) override
+    {
+        if (::fsync(fd(file)) != 0)
+            fail(FileOp::Flush, nameOf(file));
+    }
+
+    void truncate(FileHandle file, std::uint64_t length) override
+    {
+        int rc;
+        do {
+            rc = ::ftruncate(fd(file), static_cast<off_t>(length));
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0)
+            fail(FileOp::Truncate, nameOf(file));
+    }
+
+    std::uint64_t length(FileHandle file) override
+    {
+        struct stat st;
+        if (::fstat(fd(file), &st) != 0)
+            fail(FileOp::Length, nameOf(file));
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void close(FileHandle file) override
+    {
+        const auto name = nameOf(file);
+        forget(file);
+        // Linux releases the descriptor even when close reports EINTR, so retrying
+        // could close someone else's file; the data was already flushed where it matters.
+        if (::close(fd(file)) != 0 && errno != EINTR)
+            fail(FileOp::Close, name);
+    }
+
+    void rename(const std::filesystem::path &from, const std::filesystem::path &to) override
+    {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            fail(FileOp::Rename, from);
+    }
+
+    void remove(const std::filesystem::path &path) override
+    {
+        if (::unlink(path.c_str()) != 0)
+            fail(FileOp::Remove, path);
+    }
+
+    FileHandle lock(const std::filesystem::path &path) override
+    {
+        int handle;
+        do {
+            handle = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        } while (handle < 0 && errno == EINTR);
+        if (handle < 0)
+            fail(FileOp::Lock, path);
+        // flock, not fcntl: an fcntl lock vanishes when the process closes any handle
+        // to the file, and the lock must outlive every other open and close.
+        int rc;
+        do {
+            rc = ::flock(handle, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        if (rc != 0) {
+            const int error = errno;
+            ::close(handle);
+            fail(FileOp::Lock, path, error);
+        }
+        remember(handle, path);
+        return handle;
+    }
+
+    void unlock(FileHandle lock) override
+    {
+        const auto name = nameOf(lock);
+        forget(lock);
+        const int rc = ::flock(fd(lock), LOCK_UN);
+        const int error = errno;
+        // Closing drops the lock too, so the handle is closed whatever flock said.
+        const int closed = ::close(fd(lock));
+        if (rc != 0)
+            fail(FileOp::Lock, name, error);
+        if (closed != 0 && errno != EINTR)
+            fail(FileOp::Close, name);
+    }
+
+    void syncFolder(const std::filesystem::path &folder) override
+    {
+        const int handle = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (handle < 0)
+            fail(FileOp::SyncFolder, folder);
+        const int rc = ::fsync(handle);
+        const int error = errno;
+        ::close(handle);
+        // Some file systems cannot sync a folder at all (EINVAL); there is nothing
+        // more to do there, and the rename itself has happened.
+        if (rc != 0 && error != EINVAL)
+            fail(FileOp::SyncFolder, folder, error);
+    }
+
+private:
+    std::mutex m_namesMutex;
+    std::unordered_map<FileHandle, std::filesystem::path> m_names;
+};
+
+} // namespace
+
+FileSystem &systemFileSystem()
+{
+    static PosixFileSystem fs;
+    return fs;
+}
+
+} // namespace contacts

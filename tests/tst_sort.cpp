@@ -1,0 +1,99 @@
+// The fast sort against the literal exchange sort, and the orders users see.
+#include "ExchangeSortOracle.h"
+#include "RecordFiles.h"
+#include "Sort.h"
+
+#include <QtTest>
+
+#include <random>
+
+using namespace contacts;
+
+class TestSort : public QObject {
+    Q_OBJECT
+private slots:
+    void matchesExchangeSort_data();
+    void matchesExchangeSort();
+    void namedOrders_data();
+    void namedOrders();
+};
+
+void TestSort::matchesExchangeSort_data()
+{
+    QTest::addColumn<QStringList>("keys");  // empty: random raw 20-byte keys
+    QTest::addColumn<int>("maxRecords");
+    QTest::addColumn<int>("files");
+    QTest::newRow("one key") << QStringList{"Pepe"} << 10 << 300;
+    QTest::newRow("two keys") << QStringList{"Ana", "Luis"} << 12 << 3000;
+    QTest::newRow("case, accents, euro") << QStringList{"Ana", "ana", "\u00C1na", "\u20ACmilio", "\u00FFago",
+                                                        "Ana Mar\u00EDa", "Zoe", " Ana", ""}
+                                         << 12 << 3000;
+    QTest::newRow("raw bytes") << QStringList{} << 12 << 3000;
+    QTest::newRow("long files") << QStringList{"Luis", "Ana", "Bea", "ana", "\u00C1lex", "Zoe"} << 400 << 40;
+}
+
+// Every record unique (a serial in the surname), so the comparison also catches
+// equal keys that end in the wrong relative order.
+void TestSort::matchesExchangeSort()
+{
+    QFETCH(QStringList, keys);
+    QFETCH(int, maxRecords);
+    QFETCH(int, files);
+    std::mt19937 random(20240611);
+    std::vector<std::string> rawKeys;
+    for (int k = 0; k < 4; ++k) {
+        std::string key(20, ' ');
+        for (char &c : key)
+            c = char(random() % 4 == 0 ? random() % 256 : 'a' + random() % 3);
+        rawKeys.push_back(key);
+    }
+    for (int f = 0; f < files; ++f) {
+        const int n = int(random() % (maxRecords + 1));
+        // Few distinct keys per file, so duplicates are the rule.
+        const std::size_t pool = 1 + random() % (keys.isEmpty() ? rawKeys.size() : std::size_t(keys.size()));
+        std::string file;
+        for (int i = 0; i < n; ++i) {
+            const std::string serial = "R" + std::to_string(i);
+            if (keys.isEmpty())
+                file += recordBytes(serial, {}).replace(kNombreOffset, kNombreWidth, rawKeys[random() % pool]);
+            else
+                file += recordBytes(serial, keys[int(random() % pool)].toStdString());
+        }
+        const std::string expected = exchangeSortLiterally(file);
+        const auto order = exchangeSortOrder(file.data(), std::size_t(n));
+        std::string actual;
+        for (std::uint32_t index : order)
+            actual += file.substr(std::size_t(index) * kRecordSize, kRecordSize);
+        if (actual != expected)
+            QFAIL(qPrintable(QString("file %1 of %2 records ends in another order").arg(f).arg(n)));
+    }
+}
+
+void TestSort::namedOrders_data()
+{
+    QTest::addColumn<QStringList>("given");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("capitals first") << QStringList{"Luis", "ana", "Ana"} << QStringList{"Ana", "Luis", "ana"};
+    QTest::newRow("padding space first") << QStringList{"Ana Mar\u00EDa", "Ana"} << QStringList{"Ana", "Ana Mar\u00EDa"};
+    QTest::newRow("accent after letters") << QStringList{"\u00E1lvaro", "zoe"} << QStringList{"zoe", "\u00E1lvaro"};
+    QTest::newRow("euro after y diaeresis") << QStringList{"\u20AC", "\u00FF"} << QStringList{"\u00FF", "\u20AC"};
+    QTest::newRow("empty first") << QStringList{"B", "", "A"} << QStringList{"", "A", "B"};
+}
+
+void TestSort::namedOrders()
+{
+    QFETCH(QStringList, given);
+    QFETCH(QStringList, sorted);
+    std::string file;
+    for (const QString &name : given)
+        file += recordBytes("X", name.toStdString());
+    QStringList actual;
+    for (std::uint32_t index : exchangeSortOrder(file.data(), std::size_t(given.size()))) {
+        const std::string nombre = decodeCp1252(file.substr(index * kRecordSize + kNombreOffset, kNombreWidth));
+        actual << QString::fromStdString(std::string(trimSpaces(nombre)));
+    }
+    QCOMPARE(actual, sorted);
+}
+
+QTEST_APPLESS_MAIN(TestSort)
+#include "tst_sort.moc"
