@@ -5,7 +5,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    frmPersonas window;
+    frmPersonas window(contacts::systemFileSystem(),
+                       QCoreApplication::applicationDirPath().toStdU16String());
     window.show();
     return app.exec();
 }

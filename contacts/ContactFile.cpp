@@ -191,6 +191,18 @@ std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path
     return contents;
 }
 
+// The trimmed surnames of the records `order` names, in that order.
+std::vector<std::string> surnames(const Contents &contents, const std::vector<std::uint32_t> &order)
+{
+    std::vector<std::string> result;
+    result.reserve(order.size());
+    for (std::uint32_t index : order) {
+        const std::string_view surname(contents.record(index), kFieldWidths[0]);
+        result.push_back(decodeCp1252(trimSpaces(surname)));
+    }
+    return result;
+}
+
 } // namespace
 
 std::int64_t recordCount(std::uint64_t length)
@@ -237,13 +249,20 @@ std::vector<std::string> ContactFile::sortAndList()
         rewrite(m_fs, m_folder, contents, order, nullptr);
     lock.release();
 
-    std::vector<std::string> surnames;
-    surnames.reserve(order.size());
-    for (std::uint32_t index : order) {
-        const std::string_view surname(contents.record(index), kFieldWidths[0]);
-        surnames.push_back(decodeCp1252(trimSpaces(surname)));
-    }
-    return surnames;
+    return surnames(contents, order);
+}
+
+std::vector<std::string> ContactFile::list()
+{
+    std::optional<OpenFile> data;
+    if (!openExisting(m_fs, dataPath(), data))
+        return {};
+    const Contents contents = loadAll(m_fs, *data);
+    data->close();
+    std::vector<std::uint32_t> order(contents.count);
+    for (std::uint32_t p = 0; p < order.size(); ++p)
+        order[p] = p;
+    return surnames(contents, order);
 }
 
 std::optional<Record> ContactFile::read(std::int64_t index)

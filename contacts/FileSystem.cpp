@@ -22,19 +22,19 @@ FileError::FileError(FileOp op, std::filesystem::path path, std::error_code code
 const char *describe(FileOp op)
 {
     switch (op) {
-    case FileOp::Open: return "abrir";
-    case FileOp::Read: return "leer";
-    case FileOp::Write: return "escribir en";
-    case FileOp::Flush: return "vaciar a disco";
-    case FileOp::Truncate: return "truncar";
-    case FileOp::Length: return "obtener el tama\xC3\xB1o de";
-    case FileOp::Close: return "cerrar";
-    case FileOp::Rename: return "renombrar";
-    case FileOp::Remove: return "eliminar";
-    case FileOp::Lock: return "bloquear";
-    case FileOp::SyncFolder: return "sincronizar la carpeta de";
+    case FileOp::Open: return "abrir el archivo";
+    case FileOp::Read: return "leer el archivo";
+    case FileOp::Write: return "escribir en el archivo";
+    case FileOp::Flush: return "guardar en el disco el archivo";
+    case FileOp::Truncate: return "recortar el archivo";
+    case FileOp::Length: return "obtener el tama\xC3\xB1o del archivo";
+    case FileOp::Close: return "cerrar el archivo";
+    case FileOp::Rename: return "renombrar el archivo";
+    case FileOp::Remove: return "eliminar el archivo";
+    case FileOp::Lock: return "bloquear el archivo";
+    case FileOp::SyncFolder: return "guardar en el disco la carpeta";
     }
-    return "usar";
+    return "usar el archivo";
 }
 
 } // namespace contacts

@@ -65,7 +65,7 @@ public:
 // The operating system's files.
 FileSystem &systemFileSystem();
 
-// A Spanish verb phrase for the operation, for messages to the user ("escribir en").
+// What the operation does, in Spanish, for messages to the user ("escribir en el archivo").
 const char *describe(FileOp op);
 
 } // namespace contacts

@@ -35,6 +35,15 @@ QStringList listEntries(const ListBox *list)
     return entries;
 }
 
+QList<QByteArray> sortedRecords(const QByteArray &file)
+{
+    QList<QByteArray> records;
+    for (qsizetype at = 0; at < file.size(); at += 105)
+        records << file.mid(at, 105);
+    std::sort(records.begin(), records.end());
+    return records;
+}
+
 // QTest::keyClicks cannot type non-ASCII text in this Qt: send each character as a
 // key event that carries it.
 void typeText(QWidget *widget, const QString &text)
@@ -566,10 +575,12 @@ void FrmPersonasTest::failedFileStepLeavesTheFileAndGoesOn()
         if (m_messages.isEmpty())
             break; // the command needed fewer than n steps
         const QString step = QStringLiteral("step %1: %2").arg(n).arg(m_messages.first());
-        QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo")), qPrintable(step));
-        QVERIFY2(m_messages.first().contains(QStringLiteral("personas.")), qPrintable(step));
+        QVERIFY2(m_messages.first().startsWith(QStringLiteral("No se pudo")), qPrintable(step));
+        QVERIFY2(m_messages.first().contains(QString::fromStdString(m_folder->path().string())), qPrintable(step));
+        // Either the command did not happen, or it did and only the list load after it
+        // failed: the same records as after, perhaps not yet in order.
         const QByteArray now = m_folder->data();
-        QVERIFY2(now == before || now == after, qPrintable(step));
+        QVERIFY2(now == before || sortedRecords(now) == sortedRecords(after), qPrintable(step));
         QCOMPARE(m_window->List1()->count(), static_cast<int>(now.size() / 105));
         if (now == before) // the fields still hold what the user typed, to try again
             QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Bea"));
