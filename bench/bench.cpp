@@ -1,11 +1,18 @@
-// Times the contact file's list load and a selection on generated address books.
+// Times the contact file's list load and a selection, and the contacts window's
+// search keystrokes and editing commands, on generated address books.
 //
 //   vorteda_bench [runs] [record counts...]     (default: 5 runs; 1000 32766 1000000)
 //
 // Each measured run happens in a child process of its own, so that its peak memory
 // (VmHWM) is its own; the input file is restored before the clock starts.
 #include "ContactFile.h"
+#include "ListBox.h"
 #include "Sort.h"
+#include "frmPersonas.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
 
 #include <algorithm>
 #include <chrono>
@@ -105,7 +112,19 @@ std::vector<Record> sortedRecords(std::size_t n, std::mt19937 &random)
     return records;
 }
 
+// A contact whose given name sorts after every generated one, with a surname that
+// no other has: a search for it walks the whole list.
+constexpr char kLastSurname[] = "Zzyzx";
+
+std::vector<Record> sortedWithLast(std::size_t n, std::mt19937 &random)
+{
+    auto records = sortedRecords(n - 1, random);
+    records.push_back(encode(Persona{kLastSurname, "\u00ff", "", "", ""}));
+    return records;
+}
+
 const std::pair<const char *, Generator> kInputs[] = {
+    {"sorted, planted last", sortedWithLast},
     {"sorted", sortedRecords},
     {"sorted+1", [](std::size_t n, std::mt19937 &random) {
          auto records = sortedRecords(n - 1, random);
@@ -135,6 +154,53 @@ const Case kCases[] = {
     {"list load, random", "random", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
     {"list load, reversed", "reversed", [](ContactFile &f, std::size_t n) { return f.sortAndList().size() == n; }},
     {"selection near end", "random", [](ContactFile &f, std::size_t n) { return f.read(std::int64_t(n) - 2).has_value(); }},
+};
+
+// Window cases: the window is loaded and shown before the clock starts; each
+// operation includes the list reload that ends it and the relayout that follows.
+using WindowOperation = std::function<bool(frmPersonas &, std::size_t n)>;
+
+struct WindowCase {
+    const char *name;
+    WindowOperation run;
+};
+
+QPushButton *button(frmPersonas &window, const char *name)
+{
+    return window.findChild<QPushButton *>(QString::fromLatin1(name));
+}
+
+QLineEdit *searchBox(frmPersonas &window)
+{
+    return window.findChild<QLineEdit *>(QStringLiteral("txtBusqueda"));
+}
+
+const WindowCase kWindowCases[] = {
+    {"search, last entry", [](frmPersonas &w, std::size_t n) {
+         searchBox(w)->setText(QString::fromLatin1(kLastSurname));
+         return w.List1()->listIndex() == int(n) - 1 && w.Text1(0)->text() == QLatin1String(kLastSurname);
+     }},
+    {"search, no match", [](frmPersonas &w, std::size_t) {
+         searchBox(w)->setText(QStringLiteral("Qwertz"));
+         return w.List1()->listIndex() == -1;
+     }},
+    {"add", [](frmPersonas &w, std::size_t n) {
+         w.Text1(0)->setText(QStringLiteral("Nuevo"));
+         w.Text1(1)->setText(QStringLiteral("Mar\u00eda"));
+         button(w, "cmdAltas")->click();
+         return w.List1()->count() == int(n) + 1;
+     }},
+    {"delete", [](frmPersonas &w, std::size_t n) {
+         w.List1()->setListIndex(int(n) / 2);
+         button(w, "cmdBajas")->click();
+         return w.List1()->count() == int(n) - 1;
+     }},
+    {"modify", [](frmPersonas &w, std::size_t n) {
+         w.List1()->setListIndex(int(n) / 2);
+         w.Text1(1)->setText(QStringLiteral("Aaron"));
+         button(w, "cmdModificar")->click();
+         return w.List1()->count() == int(n) && w.List1()->text(0) != QString();
+     }},
 };
 
 void writeFile(const fs::path &path, const std::vector<Record> &records)
@@ -171,8 +237,9 @@ struct Sample {
     int ok = 0;
 };
 
-// One run in a child process: restore the input, then time the operation alone.
-Sample measure(const Case &c, const fs::path &input, const fs::path &folder, std::size_t n)
+// One run in a child process: restore the input, prepare, then time `timed` alone.
+Sample measure(const char *name, const fs::path &input, const fs::path &folder,
+               const std::function<std::function<bool()>()> &prepare)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
@@ -184,9 +251,9 @@ Sample measure(const Case &c, const fs::path &input, const fs::path &folder, std
         fs::remove(folder / kTempFileName);
         fs::copy_file(input, folder / kDataFileName, fs::copy_options::overwrite_existing);
         syncFile(folder / kDataFileName);
-        ContactFile file(systemFileSystem(), folder);
+        const std::function<bool()> timed = prepare();
         const auto start = std::chrono::steady_clock::now();
-        s.ok = c.run(file, n) ? 1 : 0;
+        s.ok = timed() ? 1 : 0;
         s.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         s.peak = peakKiB();
         const ssize_t written = ::write(pipeFds[1], &s, sizeof s);
@@ -199,8 +266,30 @@ Sample measure(const Case &c, const fs::path &input, const fs::path &folder, std
     int status = 0;
     ::waitpid(child, &status, 0);
     if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error(std::string("run failed: ") + c.name);
+        throw std::runtime_error(std::string("run failed: ") + name);
     return s;
+}
+
+// Runs one case `runs` times and prints its row; returns false on a wrong result.
+bool report(std::size_t n, const char *name, int runs, double fileMiB, const std::function<Sample()> &once)
+{
+    std::vector<Sample> samples;
+    for (int r = 0; r < runs; ++r)
+        samples.push_back(once());
+    std::sort(samples.begin(), samples.end(), [](const Sample &a, const Sample &b) { return a.seconds < b.seconds; });
+    long peak = 0;
+    bool ok = true;
+    for (const Sample &s : samples) {
+        peak = std::max(peak, s.peak);
+        ok = ok && s.ok;
+    }
+    const double median = runs % 2 ? samples[runs / 2].seconds
+                                   : (samples[runs / 2 - 1].seconds + samples[runs / 2].seconds) / 2;
+    std::printf("%9zu  %-22s %10.6f %10.6f %10.6f %9.1f %9.1f %6.2f%s\n", n, name, median,
+                samples.front().seconds, samples.back().seconds, peak / 1024.0, fileMiB,
+                peak / 1024.0 / fileMiB, ok ? "" : "  WRONG RESULT");
+    std::fflush(stdout);
+    return ok;
 }
 
 } // namespace
@@ -243,23 +332,37 @@ int main(int argc, char **argv)
         }
         const double fileMiB = double(n * kRecordSize) / (1 << 20);
         for (const Case &c : kCases) {
-            std::vector<Sample> samples;
-            for (int r = 0; r < runs; ++r)
-                samples.push_back(measure(c, root / (std::string("input-") + c.input), folder, n));
-            std::sort(samples.begin(), samples.end(), [](const Sample &a, const Sample &b) { return a.seconds < b.seconds; });
-            long peak = 0;
-            bool ok = true;
-            for (const Sample &s : samples) {
-                peak = std::max(peak, s.peak);
-                ok = ok && s.ok;
-            }
+            const fs::path input = root / (std::string("input-") + c.input);
+            const bool ok = report(n, c.name, runs, fileMiB, [&] {
+                return measure(c.name, input, folder, [&]() -> std::function<bool()> {
+                    auto file = std::make_shared<ContactFile>(systemFileSystem(), folder);
+                    return [file, &c, n] { return c.run(*file, n); };
+                });
+            });
             failures += ok ? 0 : 1;
-            const double median = runs % 2 ? samples[runs / 2].seconds
-                                           : (samples[runs / 2 - 1].seconds + samples[runs / 2].seconds) / 2;
-            std::printf("%9zu  %-22s %10.6f %10.6f %10.6f %9.1f %9.1f %6.2f%s\n", n, c.name, median,
-                        samples.front().seconds, samples.back().seconds, peak / 1024.0, fileMiB,
-                        peak / 1024.0 / fileMiB, ok ? "" : "  WRONG RESULT");
-            std::fflush(stdout);
+        }
+        for (const WindowCase &c : kWindowCases) {
+            const fs::path input = root / "input-sorted, planted last";
+            const bool ok = report(n, c.name, runs, fileMiB, [&] {
+                return measure(c.name, input, folder, [&]() -> std::function<bool()> {
+                    static int argc = 1;
+                    static char arg0[] = "vorteda_bench";
+                    static char *argv[] = {arg0, nullptr};
+                    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+                    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+                    new QApplication(argc, argv); // lives until the child exits
+                    auto window = std::make_shared<frmPersonas>(systemFileSystem(), folder);
+                    // As a person meets it: shown, laid out and idle.
+                    window->show();
+                    QApplication::processEvents();
+                    return [window, &c, n] {
+                        const bool ok = c.run(*window, n);
+                        QApplication::processEvents(); // the relayout a reload leaves pending
+                        return ok;
+                    };
+                });
+            });
+            failures += ok ? 0 : 1;
         }
     }
     fs::remove_all(root);
