@@ -1,11 +1,25 @@
+#include "Fonts.h"
+#include "Lifetime.h"
+#include "Version.h"
 #include "frmPersonas.h"
+#include "frmSplash.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    frmPersonas window;
-    window.show();
+    QApplication::setApplicationName(QString::fromLatin1(app::kProductName));
+    ui::installFonts();
+    ui::Lifetime lifetime;
+
+    auto *splash = new frmSplash([] {
+        // The main window comes up here, and only here.
+        auto *window = new frmPersonas();
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
+    splash->show();
+    splash->activateWindow();
     return app.exec();
 }

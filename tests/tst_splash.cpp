@@ -1,0 +1,306 @@
+// The splash window: its version line and layout, and the hand-over to the main
+// window by timer or by a character key, exactly once.
+#include "Fonts.h"
+#include "Twips.h"
+#include "frmSplash.h"
+
+#include <QtTest>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+// The splash with a stand-in main window: a text field that takes the focus.
+struct Start {
+    int handOvers = 0;
+    QPointer<QLineEdit> main;
+    QPointer<frmSplash> splash;
+
+    Start()
+    {
+        splash = new frmSplash([this] {
+            ++handOvers;
+            main = new QLineEdit;
+            main->setAttribute(Qt::WA_DeleteOnClose);
+            main->show();
+            main->activateWindow();
+            main->setFocus();
+        });
+        splash->show();
+    }
+    ~Start()
+    {
+        delete splash;
+        delete main;
+    }
+
+    QTimer *timer() const { return splash ? splash->findChild<QTimer *>(QStringLiteral("Timer1")) : nullptr; }
+    void fireTimer() const
+    {
+        if (QTimer *t = timer())
+            QMetaObject::invokeMethod(t, "timeout");
+    }
+};
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class tst_Splash : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void versionLine();
+    void versionEndsWherePlatformEnds();
+    void labelsFit_data();
+    void labelsFit();
+    void fonts_data();
+    void fonts();
+    void handOver_data();
+    void handOver();
+    void noHandOver_data();
+    void noHandOver();
+    void handOverHappensOnce_data();
+    void handOverHappensOnce();
+    void endingKeyIsNotPassedOn_data();
+    void endingKeyIsNotPassedOn();
+    void timerEndsSplashAfterItsTime();
+};
+
+void tst_Splash::initTestCase()
+{
+    ui::installFonts();
+}
+
+void tst_Splash::versionLine()
+{
+    Start start;
+    QCOMPARE(start.splash->findChild<QLabel *>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version 1.3.3"));
+}
+
+void tst_Splash::versionEndsWherePlatformEnds()
+{
+    Start start;
+    const auto *version = start.splash->findChild<QLabel *>(QStringLiteral("lblVersion"));
+    const auto *platform = start.splash->findChild<QLabel *>(QStringLiteral("lblPlatform"));
+
+    QCOMPARE(version->geometry().right(), ui::twipsToPixels(6855) - 1);
+    QCOMPARE(platform->geometry().right(), version->geometry().right());
+    QVERIFY(version->width() >= version->fontMetrics().horizontalAdvance(version->text()));
+}
+
+void tst_Splash::labelsFit_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"lblLicenseTo", "lblCompanyProduct", "lblProductName", "lblPlatform", "lblVersion",
+                             "lblCopyright", "lblCompany", "lblWarning"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// Every label's text shows whole, inside the frame.
+void tst_Splash::labelsFit()
+{
+    QFETCH(QString, name);
+    Start start;
+    const auto *label = start.splash->findChild<QLabel *>(name);
+    const auto *frame = start.splash->findChild<QWidget *>(QStringLiteral("Frame1"));
+    QVERIFY(label);
+    QCOMPARE(label->parentWidget(), frame);
+
+    QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(label->text()));
+    QVERIFY(label->fontMetrics().ascent() <= label->height());
+    QVERIFY(frame->rect().contains(label->geometry()));
+    QCOMPARE(label->accessibleName(), label->text());
+}
+
+void tst_Splash::fonts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");    // installed font file that provides the face
+    QTest::addColumn<QString>("family");  // family that must answer
+
+    QTest::newRow("Arial") << "lblCopyright" << "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"
+                           << "Liberation Sans";
+    QTest::newRow("Verdana") << "lblProductName" << "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+                             << "DejaVu Sans";
+    QTest::newRow("Tahoma default") << "" << "/usr/share/wine/fonts/tahoma.ttf" << "Tahoma";
+}
+
+// The faces asked for by name find the installed stand-ins, not some other fallback.
+void tst_Splash::fonts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    QFETCH(QString, family);
+    if (!QFile::exists(file))
+        QSKIP("font not installed");
+    Start start;
+    const QFont font = name.isEmpty() ? QApplication::font() : start.splash->findChild<QLabel *>(name)->font();
+
+    QCOMPARE(QFontInfo(font).family(), family);
+    if (name.isEmpty())
+        QCOMPARE(QFontInfo(font).pixelSize(), 11);
+}
+
+void tst_Splash::handOver_data()
+{
+    QTest::addColumn<int>("key");  // 0: the timer fires
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("timer") << 0 << QString();
+    QTest::newRow("letter") << int(Qt::Key_A) << "a";
+    QTest::newRow("digit") << int(Qt::Key_7) << "7";
+    QTest::newRow("space") << int(Qt::Key_Space) << " ";
+    QTest::newRow("Enter") << int(Qt::Key_Return) << "\r";
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << "\x1b";
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "\b";
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << "\x03";
+}
+
+void tst_Splash::handOver()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    Start start;
+    QPointer<QTimer> timer = start.timer();
+    QVERIFY(timer && timer->isActive());
+
+    if (key == 0) {
+        start.fireTimer();
+    } else {
+        const auto modifiers = text == "\x03" ? Qt::ControlModifier : Qt::NoModifier;
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(start.splash, &press);
+        QVERIFY(press.isAccepted());
+    }
+
+    QCOMPARE(start.handOvers, 1);
+    QVERIFY(start.main && start.main->isVisible());
+    QVERIFY(start.splash.isNull() || !start.splash->isVisible());
+    flushDeletes();
+    QVERIFY(start.splash.isNull());
+    QVERIFY(timer.isNull());
+}
+
+void tst_Splash::noHandOver_data()
+{
+    QTest::addColumn<QString>("input");
+    for (const char *input : {"F1", "F4", "Left", "Down", "Shift", "Ctrl", "Alt", "Alt+A", "Delete", "click",
+                              "click label", "right click"})
+        QTest::newRow(input) << QString::fromLatin1(input);
+}
+
+void tst_Splash::noHandOver()
+{
+    QFETCH(QString, input);
+    Start start;
+    QWidget *splash = start.splash;
+    QWidget *label = splash->findChild<QLabel *>(QStringLiteral("lblProductName"));
+
+    if (input == "click")
+        QTest::mouseClick(splash, Qt::LeftButton, {}, QPoint(3, 3));
+    else if (input == "click label")
+        QTest::mouseClick(label, Qt::LeftButton);
+    else if (input == "right click")
+        QTest::mouseClick(splash, Qt::RightButton);
+    else if (input == "Alt+A")
+        QTest::keyClick(splash, Qt::Key_A, Qt::AltModifier);
+    else {
+        const QKeySequence sequence(input == "Ctrl" ? QStringLiteral("Ctrl") : input);
+        const int key = input == "Shift" ? Qt::Key_Shift
+                        : input == "Ctrl" ? Qt::Key_Control
+                        : input == "Alt"  ? Qt::Key_Alt
+                                          : sequence[0].key();
+        QTest::keyClick(splash, Qt::Key(key));
+    }
+    flushDeletes();
+
+    QCOMPARE(start.handOvers, 0);
+    QVERIFY(start.splash && start.splash->isVisible());
+    QVERIFY(start.timer()->isActive());
+}
+
+void tst_Splash::handOverHappensOnce_data()
+{
+    QTest::addColumn<QString>("events");  // k: a key press, t: the timer fires
+    QTest::newRow("two quick keys") << "kk";
+    QTest::newRow("key as the timer fires") << "kt";
+    QTest::newRow("timer, then a key") << "tk";
+    QTest::newRow("timer twice") << "tt";
+}
+
+void tst_Splash::handOverHappensOnce()
+{
+    QFETCH(QString, events);
+    Start start;
+    QPointer<frmSplash> splash = start.splash;
+    QTimer *timer = start.timer();
+
+    // Both events arrive before the closed splash is deleted.
+    for (const QChar event : events) {
+        if (event == 'k') {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QApplication::sendEvent(splash, &press);
+        } else {
+            QMetaObject::invokeMethod(timer, "timeout");
+        }
+    }
+    flushDeletes();
+
+    QCOMPARE(start.handOvers, 1);
+}
+
+void tst_Splash::endingKeyIsNotPassedOn_data()
+{
+    QTest::addColumn<QString>("after");  // what the user does next
+    QTest::addColumn<QString>("shown");  // what the main window's field then holds
+
+    QTest::newRow("held down") << "repeat repeat release b" << "b";
+    QTest::newRow("released") << "release b" << "b";
+    QTest::newRow("next key while still held") << "c repeat" << "ca";
+}
+
+void tst_Splash::endingKeyIsNotPassedOn()
+{
+    QFETCH(QString, after);
+    QFETCH(QString, shown);
+    Start start;
+
+    QTest::keyPress(start.splash, Qt::Key_A);
+    QVERIFY(start.main);
+    QCOMPARE(start.main->text(), QString());
+    for (const QString &step : after.split(' ')) {
+        if (step == "repeat") {
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+            QApplication::sendEvent(start.main, &repeat);
+        } else if (step == "release") {
+            QTest::keyRelease(start.main, Qt::Key_A);
+        } else {
+            QTest::keyClick(start.main, step.at(0).toLatin1());
+        }
+    }
+
+    QCOMPARE(start.main->text(), shown);
+}
+
+void tst_Splash::timerEndsSplashAfterItsTime()
+{
+    QElapsedTimer clock;
+    clock.start();
+    Start start;
+
+    QTRY_COMPARE_WITH_TIMEOUT(start.handOvers, 1, 5000);
+    QVERIFY2(clock.elapsed() >= 1450, qPrintable(QString::number(clock.elapsed())));
+}
+
+QTEST_MAIN(tst_Splash)
+#include "tst_splash.moc"
