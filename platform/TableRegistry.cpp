@@ -29,14 +29,6 @@ void TableRegistry::setString(RegKey root, const std::string &key, const std::st
     setValue(root, key, name, kRegSz, std::move(data));
 }
 
-void TableRegistry::setDword(RegKey root, const std::string &key, const std::string &name, std::uint32_t number)
-{
-    // Lowest byte first, as the registry stores it.
-    setValue(root, key, name, kRegDword,
-             {static_cast<unsigned char>(number), static_cast<unsigned char>(number >> 8),
-              static_cast<unsigned char>(number >> 16), static_cast<unsigned char>(number >> 24)});
-}
-
 void TableRegistry::setValue(RegKey root, const std::string &key, const std::string &name, std::uint32_t type,
                              std::vector<unsigned char> data)
 {

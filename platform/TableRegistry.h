@@ -17,7 +17,6 @@ class TableRegistry : public Registry {
 public:
     // Stores `text` as REG_SZ with its terminating zero byte, as Windows does.
     void setString(RegKey root, const std::string &key, const std::string &name, const std::string &text);
-    void setDword(RegKey root, const std::string &key, const std::string &name, std::uint32_t number);
     // Stores exactly `data`, of any type, with no terminating zero added.
     void setValue(RegKey root, const std::string &key, const std::string &name, std::uint32_t type,
                   std::vector<unsigned char> data);

@@ -43,7 +43,6 @@ private slots:
     void cleanup();
     void handOverKeepsProgramRunning_data();
     void handOverKeepsProgramRunning();
-    void aboutAloneKeepsProgramRunning();
     void lastWindowClosedEndsProgram_data();
     void lastWindowClosedEndsProgram();
     void quitProgramClosesEverything();
@@ -93,22 +92,6 @@ void tst_Lifetime::handOverKeepsProgramRunning()
 
     QCOMPARE(m_quits, 0);
     QVERIFY(main && main->isVisible());
-}
-
-void tst_Lifetime::aboutAloneKeepsProgramRunning()
-{
-    QWidget *main = newMainWindow();
-    main->show();
-    frmAbout::showAbout();
-
-    main->close();
-    QTest::qWait(20);
-    QCOMPARE(m_quits, 0);
-    QVERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
-
-    frmAbout::instance()->close();
-    QTest::qWait(20);
-    QCOMPARE(m_quits, 1);
 }
 
 void tst_Lifetime::lastWindowClosedEndsProgram_data()

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
@@ -33,7 +32,7 @@ constexpr int kSplashMilliseconds = 1500;
 const QColor kOrange(255, 128, 0);
 const QColor kDarkRed(192, 0, 0);
 
-enum class Size { Fixed, ToTextKeepLeft, ToTextKeepRight };
+enum class Keep { Left, Right };
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place,
                   Qt::Alignment alignment, const char *family, double points, bool bold)
@@ -56,13 +55,11 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 }
 
 // A label sized to its text keeps one edge of its designed place.
-void sizeToText(QLabel *label, const ui::TwipRect &place, Size size)
+void sizeToText(QLabel *label, const ui::TwipRect &place, Keep edge)
 {
-    if (size == Size::Fixed)
-        return;
     const QSize text = label->sizeHint();
     QRect geometry = ui::toPixels(place);
-    if (size == Size::ToTextKeepRight)
+    if (edge == Keep::Right)
         geometry.setLeft(geometry.right() + 1 - text.width());
     else
         geometry.setWidth(text.width());
@@ -165,13 +162,13 @@ frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handO
                              right, "Arial", 8.25, false);
     lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", QStringLiteral("Brimacor™"), kLblCompanyProduct,
                                   left, "Arial", 18, true);
-    sizeToText(lblCompanyProduct, kLblCompanyProduct, Size::ToTextKeepLeft);
+    sizeToText(lblCompanyProduct, kLblCompanyProduct, Keep::Left);
     lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(app::kProductName), kLblProductName,
                                left, "Verdana", 27.75, true);
-    sizeToText(lblProductName, kLblProductName, Size::ToTextKeepLeft);
+    sizeToText(lblProductName, kLblProductName, Keep::Left);
     lblPlatform = makeLabel(Frame1, "lblPlatform", QStringLiteral("Para Windows 95/98/NT/2000/XP"), kLblPlatform,
                             right, "Arial", 12, true);
-    sizeToText(lblPlatform, kLblPlatform, Size::ToTextKeepRight);
+    sizeToText(lblPlatform, kLblPlatform, Keep::Right);
     lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), kLblVersion, right, "Arial", 12, true);
     lblCopyright = makeLabel(Frame1, "lblCopyright", QStringLiteral("Copyright © 2004 Brimacor"), kLblCopyright,
                              left, "Arial", 8.25, false);
@@ -196,7 +193,7 @@ void frmSplash::Form_Load()
     lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(app::kMajor).arg(app::kMinor).arg(app::kRevision));
     lblVersion->setAccessibleName(lblVersion->text());
     // The label grows to the left, so that it ends where lblPlatform ends.
-    sizeToText(lblVersion, kLblVersion, Size::ToTextKeepRight);
+    sizeToText(lblVersion, kLblVersion, Keep::Right);
     Timer1->start();
 }
 
