@@ -10,5 +10,7 @@ inline constexpr int kRevision = 3;
 
 inline constexpr char kProductName[] = "Vorteda";
 inline constexpr char kCompanyName[] = "Brimacor";
+// The maker's web address, where the windows send the user for help.
+inline constexpr char kWebAddress[] = "www.brimacor.example";
 
 } // namespace app

@@ -1,12 +1,27 @@
+#include "Fonts.h"
+#include "Lifetime.h"
+#include "Version.h"
 #include "frmPersonas.h"
+#include "frmSplash.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    frmPersonas window(contacts::systemFileSystem(),
-                       QCoreApplication::applicationDirPath().toStdU16String());
-    window.show();
+    QApplication::setApplicationName(QString::fromLatin1(app::kProductName));
+    ui::installFonts();
+    ui::Lifetime lifetime;
+
+    auto *splash = new frmSplash([] {
+        // The main window comes up here, and only here; its contacts live beside
+        // the program.
+        auto *window = new frmPersonas(contacts::systemFileSystem(),
+                                       QCoreApplication::applicationDirPath().toStdU16String());
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->show();
+    });
+    splash->show();
+    splash->activateWindow();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 // and the bytes on disk.
 #include "ContactFolder.h"
 #include "FaultyFileSystem.h"
+#include "Fonts.h"
 #include "ListBox.h"
 #include "MessageBox.h"
 #include "PushButton.h"
@@ -58,6 +59,7 @@ class FrmPersonasTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -104,6 +106,12 @@ private:
     int m_aboutCalls = 0;
     int m_exitCalls = 0;
 };
+
+void FrmPersonasTest::initTestCase()
+{
+    // The fonts the program itself uses, so that captions are measured as shown.
+    ui::installFonts();
+}
 
 void FrmPersonasTest::init()
 {

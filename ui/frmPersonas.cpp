@@ -1,6 +1,9 @@
 #include "frmPersonas.h"
 
+#include "Icons.h"
+#include "Lifetime.h"
 #include "ListBox.h"
+#include "frmAbout.h"
 #include "PushButton.h"
 #include "Twips.h"
 #include "MessageBox.h"
@@ -54,20 +57,18 @@ constexpr TwipRect kSearchBox{4320, 840, 1575, 285};
 constexpr TwipRect kList{4320, 1200, 1575, 2400};
 constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
 constexpr double kHelpLinePoints = 9.75;
-constexpr char kHelpLineText[] = "Para obtener ayuda, visite www.brimacor.es/vorteda/ayuda";
+constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
+constexpr char kHelpPage[] = "/vorteda/ayuda";
 
 std::function<void()> &aboutAction()
 {
-    static std::function<void()> action;
+    static std::function<void()> action = &frmAbout::showAbout;
     return action;
 }
 
 std::function<void()> &exitAction()
 {
-    static std::function<void()> action = [] {
-        QApplication::closeAllWindows();
-        QCoreApplication::exit(0);
-    };
+    static std::function<void()> action = &ui::quitProgram;
     return action;
 }
 
@@ -91,10 +92,7 @@ frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &
     m_menuBar->setGeometry(0, 0, client.width(), menuHeight);
     m_client->setGeometry(0, menuHeight, client.width(), client.height());
     setFixedSize(client.width(), menuHeight + client.height());
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/personas32.xpm"));
-    icon.addFile(QStringLiteral(":/icons/personas16.xpm"));
-    setWindowIcon(icon);
+    setWindowIcon(ui::logoIcon());
     Form_Load();
 }
 
@@ -181,7 +179,9 @@ void frmPersonas::createControls()
     m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
     connect(m_list1, &ListBox::selectionSet, this, &frmPersonas::List1_Click);
 
-    auto *helpLine = new QLabel(QString::fromUtf8(kHelpLineText), m_client);
+    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(app::kWebAddress)
+                                    + QLatin1String(kHelpPage),
+                                m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
     helpLine->setGeometry(ui::toPixels(kHelpLine));
     helpLine->setAlignment(Qt::AlignCenter);

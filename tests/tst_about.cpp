@@ -1,0 +1,270 @@
+// The About window: its version line, one instance loaded afresh after each close,
+// its keys, and "System Info..." through an injected registry and launcher.
+#include "Fonts.h"
+#include "MessageBox.h"
+#include "SysInfo.h"
+#include "TableRegistry.h"
+#include "frmAbout.h"
+
+#include <QtTest>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QWindow>
+
+#include <memory>
+#include <system_error>
+
+namespace {
+
+constexpr char kProgram[] = "/opt/sysinfo/info";
+
+class RecordingLauncher : public platform::Launcher {
+public:
+    std::vector<std::string> started;
+    bool isOrdinaryFile(const std::string &) override { return false; }
+    void start(const std::string &commandLine, int) override
+    {
+        if (commandLine != kProgram)
+            throw std::system_error(std::make_error_code(std::errc::no_such_file_or_directory), commandLine);
+        started.push_back(commandLine);
+    }
+};
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+QLabel *label(QWidget *window, const char *name)
+{
+    return window->findChild<QLabel *>(QString::fromLatin1(name));
+}
+
+QPushButton *button(QWidget *window, const char *name)
+{
+    return window->findChild<QPushButton *>(QString::fromLatin1(name));
+}
+
+int aboutWindows()
+{
+    int count = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (qobject_cast<frmAbout *>(window) && window->isVisible())
+            ++count;
+    return count;
+}
+
+// Records what lblVersion says when the About window is first shown.
+class FirstShow : public QObject {
+public:
+    QString version;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<frmAbout *>(watched) && version.isNull())
+            version = label(static_cast<QWidget *>(watched), "lblVersion")->text();
+        return false;
+    }
+};
+
+} // namespace
+
+class tst_About : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void versionBeforeFirstShown();
+    void fixedPlace();
+    void focusAndTabOrder();
+    void oneInstance();
+    void reloadsAfterClose();
+    void closes_data();
+    void closes();
+    void launches_data();
+    void launches();
+
+private:
+    std::unique_ptr<platform::TableRegistry> m_registry;
+    std::unique_ptr<RecordingLauncher> m_launcher;
+    QStringList m_messages;
+};
+
+void tst_About::initTestCase()
+{
+    ui::installFonts();
+}
+
+void tst_About::init()
+{
+    m_registry = std::make_unique<platform::TableRegistry>();
+    m_registry->setString(platform::kHKeyLocalMachine, platform::kMsinfoKey, platform::kMsinfoPathValue, kProgram);
+    m_launcher = std::make_unique<RecordingLauncher>();
+    frmAbout::setSysInfoBackend(m_registry.get(), m_launcher.get());
+    m_messages.clear();
+    ui::MessageBox::setHandler([this](QWidget *, const QString &text) { m_messages.append(text); });
+}
+
+void tst_About::cleanup()
+{
+    for (QWidget *window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            window->close();
+    flushDeletes();
+    frmAbout::setSysInfoBackend(nullptr, nullptr);
+    ui::MessageBox::setHandler({});
+}
+
+void tst_About::versionBeforeFirstShown()
+{
+    FirstShow firstShow;
+    qApp->installEventFilter(&firstShow);
+    frmAbout::showAbout();
+    qApp->removeEventFilter(&firstShow);
+
+    QCOMPARE(firstShow.version, QStringLiteral("Versión 1.3"));
+    QCOMPARE(label(frmAbout::instance(), "lblVersion")->accessibleName(), QStringLiteral("Versión 1.3"));
+}
+
+void tst_About::fixedPlace()
+{
+    frmAbout::showAbout();
+    frmAbout *about = frmAbout::instance();
+
+    // The client area, not the frame, is at the fixed place.
+    QCOMPARE(about->geometry(), QRect(156, 126, 382, 237));
+    QCOMPARE(about->minimumSize(), about->maximumSize());
+}
+
+void tst_About::focusAndTabOrder()
+{
+    frmAbout::showAbout();
+    frmAbout *about = frmAbout::instance();
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QPushButton *ok = button(about, "cmdOK");
+    QPushButton *sysInfo = button(about, "cmdSysInfo");
+
+    // Labels take no focus: Tab goes between the two buttons only.
+    QCOMPARE(QApplication::focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), sysInfo);
+    QTest::keyClick(sysInfo, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), ok);
+}
+
+void tst_About::oneInstance()
+{
+    frmAbout::showAbout();
+    QPointer<frmAbout> first = frmAbout::instance();
+    label(first, "lblVersion")->setText(QStringLiteral("not loaded again"));
+
+    frmAbout::showAbout();
+
+    QCOMPARE(frmAbout::instance(), first.data());
+    QCOMPARE(aboutWindows(), 1);
+    QCOMPARE(label(first, "lblVersion")->text(), QStringLiteral("not loaded again"));
+}
+
+void tst_About::reloadsAfterClose()
+{
+    frmAbout::showAbout();
+    QPointer<frmAbout> first = frmAbout::instance();
+    label(first, "lblVersion")->setText(QStringLiteral("changed"));
+    button(first, "cmdOK")->click();
+
+    // Asked for again before the closed window is deleted.
+    frmAbout::showAbout();
+    flushDeletes();
+
+    QVERIFY(first.isNull());
+    QVERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
+    QCOMPARE(label(frmAbout::instance(), "lblVersion")->text(), QStringLiteral("Versión 1.3"));
+    QCOMPARE(aboutWindows(), 1);
+}
+
+void tst_About::closes_data()
+{
+    QTest::addColumn<QString>("how");
+    for (const char *how : {"OK clicked", "Esc on OK", "Esc on System Info", "Enter on OK", "close button"})
+        QTest::newRow(how) << QString::fromLatin1(how);
+}
+
+void tst_About::closes()
+{
+    QFETCH(QString, how);
+    frmAbout::showAbout();
+    QPointer<frmAbout> about = frmAbout::instance();
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QPushButton *ok = button(about, "cmdOK");
+    QPushButton *sysInfo = button(about, "cmdSysInfo");
+
+    if (how == "OK clicked") {
+        QTest::mouseClick(ok, Qt::LeftButton);
+    } else if (how == "Esc on OK") {
+        QTest::keyClick(ok, Qt::Key_Escape);
+    } else if (how == "Esc on System Info") {
+        sysInfo->setFocus();
+        QTest::keyClick(sysInfo, Qt::Key_Escape);
+    } else if (how == "Enter on OK") {
+        QTest::keyClick(ok, Qt::Key_Return);
+    } else {
+        about->windowHandle()->close();
+    }
+    flushDeletes();
+
+    QVERIFY(about.isNull());
+    QVERIFY(frmAbout::instance() == nullptr);
+    QVERIFY(m_launcher->started.empty());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void tst_About::launches_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("registered");  // whether the registry names the program
+
+    QTest::newRow("clicked") << "clicked" << true;
+    QTest::newRow("Alt+S") << "Alt+S" << true;
+    QTest::newRow("Enter on System Info") << "Enter" << true;
+    QTest::newRow("nothing registered") << "clicked" << false;
+}
+
+// The launch starts the program or shows the one message; the window stays as it was.
+void tst_About::launches()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, registered);
+    platform::TableRegistry empty;
+    if (!registered)
+        frmAbout::setSysInfoBackend(&empty, m_launcher.get());
+    frmAbout::showAbout();
+    frmAbout *about = frmAbout::instance();
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QPushButton *sysInfo = button(about, "cmdSysInfo");
+
+    if (how == "clicked") {
+        QTest::mouseClick(sysInfo, Qt::LeftButton);
+    } else if (how == "Alt+S") {
+        QTest::keyClick(button(about, "cmdOK"), Qt::Key_S, Qt::AltModifier);
+    } else {
+        sysInfo->setFocus();
+        QTest::keyClick(sysInfo, Qt::Key_Return);
+    }
+
+    // A button pressed by its access key clicks a moment later, as it is drawn pressed.
+    QTRY_COMPARE(m_launcher->started.size() + m_messages.size(), std::size_t(1));
+    if (registered)
+        QCOMPARE(m_launcher->started.front(), std::string(kProgram));
+    else
+        QCOMPARE(m_messages, QStringList{platform::kSysInfoUnavailable});
+    QCOMPARE(frmAbout::instance(), about);
+    QVERIFY(about->isVisible());
+    QCOMPARE(label(about, "lblVersion")->text(), QStringLiteral("Versión 1.3"));
+}
+
+QTEST_MAIN(tst_About)
+#include "tst_about.moc"

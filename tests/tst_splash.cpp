@@ -1,0 +1,270 @@
+// The splash window: its version line and layout, and the hand-over to the main
+// window by timer or by a character key, exactly once.
+#include "Fonts.h"
+#include "Twips.h"
+#include "frmSplash.h"
+
+#include <QtTest>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+// The splash with a stand-in main window: a text field that takes the focus.
+struct Start {
+    int handOvers = 0;
+    QPointer<QLineEdit> main;
+    QPointer<frmSplash> splash;
+
+    Start()
+    {
+        splash = new frmSplash([this] {
+            ++handOvers;
+            main = new QLineEdit;
+            main->setAttribute(Qt::WA_DeleteOnClose);
+            main->show();
+            main->activateWindow();
+            main->setFocus();
+        });
+        splash->show();
+    }
+    ~Start()
+    {
+        delete splash;
+        delete main;
+    }
+
+    QTimer *timer() const { return splash ? splash->findChild<QTimer *>(QStringLiteral("Timer1")) : nullptr; }
+    void fireTimer() const
+    {
+        if (QTimer *t = timer())
+            QMetaObject::invokeMethod(t, "timeout");
+    }
+};
+
+void flushDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+class tst_Splash : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void versionLine();
+    void fonts_data();
+    void fonts();
+    void handOver_data();
+    void handOver();
+    void noHandOver_data();
+    void noHandOver();
+    void handOverHappensOnce_data();
+    void handOverHappensOnce();
+    void endingKeyIsNotPassedOn_data();
+    void endingKeyIsNotPassedOn();
+    void timerEndsSplashAfterItsTime();
+};
+
+void tst_Splash::initTestCase()
+{
+    ui::installFonts();
+}
+
+// The version line, grown to the left on load, ends where the platform line ends.
+void tst_Splash::versionLine()
+{
+    Start start;
+    const auto *version = start.splash->findChild<QLabel *>(QStringLiteral("lblVersion"));
+    const auto *platform = start.splash->findChild<QLabel *>(QStringLiteral("lblPlatform"));
+
+    QCOMPARE(version->text(), QStringLiteral("Version 1.3.3"));
+    QCOMPARE(version->geometry().right(), ui::twipsToPixels(6855) - 1);
+    QCOMPARE(platform->geometry().right(), version->geometry().right());
+}
+
+void tst_Splash::fonts_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");    // installed font file that provides the face
+    QTest::addColumn<QString>("family");  // family that must answer
+
+    QTest::newRow("Arial") << "lblCopyright" << "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf"
+                           << "Liberation Sans";
+    QTest::newRow("Verdana") << "lblProductName" << "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+                             << "DejaVu Sans";
+    QTest::newRow("Tahoma default") << "" << "/usr/share/wine/fonts/tahoma.ttf" << "Tahoma";
+}
+
+// The faces asked for by name find the installed stand-ins, not some other fallback.
+void tst_Splash::fonts()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    QFETCH(QString, family);
+    if (!QFile::exists(file))
+        QSKIP("font not installed");
+    Start start;
+    const QFont font = name.isEmpty() ? QApplication::font() : start.splash->findChild<QLabel *>(name)->font();
+
+    QCOMPARE(QFontInfo(font).family(), family);
+    if (name.isEmpty())
+        QCOMPARE(QFontInfo(font).pixelSize(), 11);
+}
+
+void tst_Splash::handOver_data()
+{
+    QTest::addColumn<int>("key");  // 0: the timer fires
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("timer") << 0 << QString();
+    QTest::newRow("letter") << int(Qt::Key_A) << "a";
+    QTest::newRow("digit") << int(Qt::Key_7) << "7";
+    QTest::newRow("space") << int(Qt::Key_Space) << " ";
+    QTest::newRow("Enter") << int(Qt::Key_Return) << "\r";
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << "\x1b";
+    QTest::newRow("Backspace") << int(Qt::Key_Backspace) << "\b";
+    QTest::newRow("Ctrl+C") << int(Qt::Key_C) << "\x03";
+}
+
+void tst_Splash::handOver()
+{
+    QFETCH(int, key);
+    QFETCH(QString, text);
+    Start start;
+    QPointer<QTimer> timer = start.timer();
+    QVERIFY(timer && timer->isActive());
+
+    if (key == 0) {
+        start.fireTimer();
+    } else {
+        const auto modifiers = text == "\x03" ? Qt::ControlModifier : Qt::NoModifier;
+        QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(start.splash, &press);
+        QVERIFY(press.isAccepted());
+    }
+
+    QCOMPARE(start.handOvers, 1);
+    QVERIFY(start.main && start.main->isVisible());
+    QVERIFY(start.splash.isNull() || !start.splash->isVisible());
+    flushDeletes();
+    QVERIFY(start.splash.isNull());
+    QVERIFY(timer.isNull());
+}
+
+void tst_Splash::noHandOver_data()
+{
+    QTest::addColumn<int>("key");  // 0: a mouse click
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("clicked");  // the control clicked; empty: the window
+
+    for (const auto &[name, key] : {std::pair{"F1", Qt::Key_F1}, {"F4", Qt::Key_F4}, {"Left", Qt::Key_Left},
+                                    {"Down", Qt::Key_Down}, {"Shift", Qt::Key_Shift}, {"Ctrl", Qt::Key_Control},
+                                    {"Alt", Qt::Key_Alt}, {"Delete", Qt::Key_Delete}})
+        QTest::newRow(name) << int(key) << 0 << QString();
+    QTest::newRow("Alt+A") << int(Qt::Key_A) << int(Qt::AltModifier) << QString();
+    QTest::newRow("click") << 0 << 0 << QString();
+    QTest::newRow("click on a label") << 0 << 0 << "lblProductName";
+}
+
+void tst_Splash::noHandOver()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, clicked);
+    Start start;
+
+    if (key != 0)
+        QTest::keyClick(start.splash, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    else
+        QTest::mouseClick(clicked.isEmpty() ? start.splash.data() : start.splash->findChild<QWidget *>(clicked),
+                          Qt::LeftButton);
+    flushDeletes();
+
+    QCOMPARE(start.handOvers, 0);
+    QVERIFY(start.splash && start.splash->isVisible());
+    QVERIFY(start.timer()->isActive());
+}
+
+void tst_Splash::handOverHappensOnce_data()
+{
+    QTest::addColumn<QString>("events");  // k: a key press, t: the timer fires
+    QTest::newRow("two quick keys") << "kk";
+    QTest::newRow("key as the timer fires") << "kt";
+    QTest::newRow("timer, then a key") << "tk";
+    QTest::newRow("timer twice") << "tt";
+}
+
+void tst_Splash::handOverHappensOnce()
+{
+    QFETCH(QString, events);
+    Start start;
+    QPointer<frmSplash> splash = start.splash;
+    QTimer *timer = start.timer();
+
+    // Both events arrive before the closed splash is deleted.
+    for (const QChar event : events) {
+        if (event == 'k') {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+            QApplication::sendEvent(splash, &press);
+        } else {
+            QMetaObject::invokeMethod(timer, "timeout");
+        }
+    }
+    flushDeletes();
+
+    QCOMPARE(start.handOvers, 1);
+}
+
+void tst_Splash::endingKeyIsNotPassedOn_data()
+{
+    QTest::addColumn<QString>("after");  // what the user does next
+    QTest::addColumn<QString>("shown");  // what the main window's field then holds
+
+    QTest::newRow("held down") << "repeat repeat release b" << "b";
+    QTest::newRow("released") << "release b" << "b";
+    QTest::newRow("next key while still held") << "c repeat" << "ca";
+}
+
+void tst_Splash::endingKeyIsNotPassedOn()
+{
+    QFETCH(QString, after);
+    QFETCH(QString, shown);
+    Start start;
+
+    QTest::keyPress(start.splash, Qt::Key_A);
+    QVERIFY(start.main);
+    QCOMPARE(start.main->text(), QString());
+    for (const QString &step : after.split(' ')) {
+        if (step == "repeat") {
+            QKeyEvent repeat(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"), true);
+            QApplication::sendEvent(start.main, &repeat);
+        } else if (step == "release") {
+            QTest::keyRelease(start.main, Qt::Key_A);
+        } else {
+            QTest::keyClick(start.main, step.at(0).toLatin1());
+        }
+    }
+
+    QCOMPARE(start.main->text(), shown);
+}
+
+void tst_Splash::timerEndsSplashAfterItsTime()
+{
+    QElapsedTimer clock;
+    clock.start();
+    Start start;
+
+    QTRY_COMPARE_WITH_TIMEOUT(start.handOvers, 1, 5000);
+    QVERIFY2(clock.elapsed() >= 1450, qPrintable(QString::number(clock.elapsed())));
+}
+
+QTEST_MAIN(tst_Splash)
+#include "tst_splash.moc"

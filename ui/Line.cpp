@@ -1,0 +1,32 @@
+#include "Line.h"
+
+#include "Twips.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace ui {
+
+Line::Line(QWidget *parent, QPoint fromTwips, QPoint toTwips, const QColor &colour, int widthPixels)
+    : QWidget(parent), m_colour(colour)
+{
+    Q_ASSERT(fromTwips.x() == toTwips.x() || fromTwips.y() == toTwips.y());
+    const QPoint from(twipsToPixels(fromTwips.x()), twipsToPixels(fromTwips.y()));
+    const QPoint to(twipsToPixels(toTwips.x()), twipsToPixels(toTwips.y()));
+    const int before = (widthPixels - 1) / 2;
+    if (from.y() == to.y())
+        setGeometry(std::min(from.x(), to.x()), from.y() - before, std::abs(to.x() - from.x()), widthPixels);
+    else
+        setGeometry(from.x() - before, std::min(from.y(), to.y()), widthPixels, std::abs(to.y() - from.y()));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void Line::paintEvent(QPaintEvent *)
+{
+    QPainter(this).fillRect(rect(), m_colour);
+}
+
+} // namespace ui
