@@ -287,35 +287,13 @@ std::optional<Record> ContactFile::read(std::int64_t index)
 void ContactFile::append(const Persona &persona)
 {
     FolderLock lock(m_fs, m_folder);
+    // Written through the same rewrite as every other change, never in place: a
+    // write cut short (disk full, a crash) must not leave part of a record behind.
     OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
-    const std::uint64_t length = m_fs.length(data.handle());
-    const std::uint64_t offset = std::uint64_t(appendPosition(length) - 1) * kRecordSize;
-
-    // A partly present last record reads as if completed with spaces; writing those
-    // spaces keeps it reading the same once it is no longer last. A partial tail too
-    // short to count is overwritten, so it is kept for the undo.
-    const std::uint64_t from = std::min(offset, length);
-    std::string bytes(offset - from, ' ');
-    const Record record = encode(persona);
-    bytes.append(record.data(), record.size());
-    std::string overwritten(length - from, '\0');
-    if (!overwritten.empty())
-        m_fs.read(data.handle(), from, overwritten.data(), overwritten.size());
-
-    try {
-        m_fs.write(data.handle(), from, bytes.data(), bytes.size());
-        m_fs.flush(data.handle());
-    } catch (...) {
-        // Leave no partial record: back to the old length and the old bytes.
-        try {
-            m_fs.truncate(data.handle(), length);
-            if (!overwritten.empty())
-                m_fs.write(data.handle(), from, overwritten.data(), overwritten.size());
-        } catch (...) {
-        }
-        throw;
-    }
+    const Contents contents = loadAll(m_fs, data);
     data.close();
+    const Record record = encode(persona);
+    rewrite(m_fs, m_folder, contents, allBut(contents.count, contents.count), &record);
     lock.release();
 }
 

@@ -27,9 +27,8 @@ std::int64_t appendPosition(std::uint64_t length);
 // "personas.tmp" and one atomic rename so that the data file is always either
 // the old or the new complete contents. Any failure raises FileError and leaves
 // "personas.dat" as it was before the call, except one after the change is in
-// place (the rename, or an append's flush): making the rename durable, closing or
-// releasing the lock. That failure is still raised, and the file holds the
-// complete new contents.
+// place (the rename): making the rename durable or releasing the lock. That
+// failure is still raised, and the file holds the complete new contents.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
@@ -51,8 +50,8 @@ public:
     // bytes of a partly present last record read as spaces; past the end, nullopt.
     std::optional<Record> read(std::int64_t index);
 
-    // Appends `persona` at the append position, flushed; a failed append leaves
-    // the file at its old length.
+    // Adds `persona` as a new last record, at the append position: a partly present
+    // last record that counts stays, completed with spaces; a shorter tail goes.
     void append(const Persona &persona);
 
     // Drops record `index`, provided it still holds `expected` (what this window
