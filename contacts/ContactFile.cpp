@@ -117,7 +117,15 @@ void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents
 {
     const auto tempPath = folder / kTempFileName;
     try {
-        // Emptied on open, so records of an earlier interrupted rewrite never leak in.
+        // A temporary file left by an interrupted rewrite is ours to replace, even when
+        // it has been made read-only or is a link to another file: remove it, then
+        // create a fresh, empty one, so that none of its records leak in.
+        try {
+            fs.remove(tempPath);
+        } catch (const FileError &error) {
+            if (error.code() != std::errc::no_such_file_or_directory)
+                throw;
+        }
         OpenFile out(fs, tempPath, OpenMode::ReadWriteEmpty);
         constexpr std::size_t kChunkRecords = (std::size_t(1) << 20) / kRecordSize;
         std::vector<char> chunk;
@@ -180,9 +188,16 @@ std::vector<std::uint32_t> allBut(std::uint64_t count, std::uint64_t dropped)
 std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path &path, std::int64_t index,
                                      const Record &expected)
 {
+    // Opened for writing although only read: the rename would replace a data file
+    // that the user may not write, so such a file is refused here.
     std::optional<OpenFile> data;
-    if (!openExisting(fs, path, data))
-        return std::nullopt;
+    try {
+        data.emplace(fs, path, OpenMode::ReadWriteExisting);
+    } catch (const FileError &error) {
+        if (error.op() == FileOp::Open && error.code() == std::errc::no_such_file_or_directory)
+            return std::nullopt;
+        throw;
+    }
     Contents contents = loadAll(fs, *data);
     data->close();
     if (index < 0 || std::uint64_t(index) >= contents.count
