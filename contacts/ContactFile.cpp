@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace contacts {
 
@@ -97,12 +98,14 @@ Contents loadAll(FileSystem &fs, OpenFile &file)
     const std::uint64_t length = fs.length(file.handle());
     Contents contents;
     contents.count = static_cast<std::uint64_t>(recordCount(length));
-    // Record positions are handed around as 32-bit indices; such a file would not
-    // fit in memory anyway.
-    if (contents.count > std::numeric_limits<std::uint32_t>::max())
+    // A larger file is refused rather than read: every command holds the whole file
+    // in memory, and a huge or sparse file must not exhaust it.
+    if (contents.count > kMaxRecords)
         throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::file_too_large));
     const std::size_t size = contents.count * kRecordSize;
-    contents.bytes = std::make_unique_for_overwrite<char[]>(size);
+    contents.bytes.reset(new (std::nothrow) char[size]);
+    if (!contents.bytes)
+        throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::not_enough_memory));
     // One call: the file system loops over the system's short reads itself.
     const std::size_t got = size == 0 ? 0 : fs.read(file.handle(), 0, contents.bytes.get(), std::min<std::uint64_t>(size, length));
     std::memset(contents.bytes.get() + got, ' ', size - got);

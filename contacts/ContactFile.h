@@ -15,6 +15,9 @@ inline constexpr char kDataFileName[] = "personas.dat";
 inline constexpr char kTempFileName[] = "personas.tmp";
 inline constexpr char kLockFileName[] = "personas.lck";
 
+// The most records a contact file may hold: about 1.7 GB.
+inline constexpr std::uint64_t kMaxRecords = std::uint64_t(1) << 24;
+
 // Record count of a file of `length` bytes: length / 105 rounded to the nearest
 // whole number (a remainder of 53 bytes or more counts as one more record).
 std::int64_t recordCount(std::uint64_t length);
