@@ -104,6 +104,17 @@ public:
         std::cerr << "step " << calls << ' ' << opName(op) << std::endl;
         if (calls == killBefore)
             ::raise(SIGKILL);
+        // Probed however the call ends, a failure included.
+        struct ProbeAfter {
+            SteppingFileSystem &fs;
+            FileOp op;
+            ~ProbeAfter()
+            {
+                if (fs.probeLock)
+                    std::cout << "after " << fs.calls << ' ' << opName(op) << ": lock "
+                              << (lockIsFreeForAnotherProcess(fs.lockPath) ? "free" : "held") << std::endl;
+            }
+        } probe{*this, op};
         const bool failing = calls == failAt;
         std::optional<decltype(body())> result;
         if (!failing || callsAnyway || op == FileOp::Write)
@@ -112,9 +123,6 @@ public:
             ::raise(SIGKILL);
         if (failing)
             throw FileError(op, path, std::error_code(failErrno, std::generic_category()));
-        if (probeLock)
-            std::cout << "after " << calls << ' ' << opName(op) << ": lock "
-                      << (lockIsFreeForAnotherProcess(lockPath) ? "free" : "held") << std::endl;
         return *result;
     }
 
