@@ -465,6 +465,15 @@ void TestUserFaults::permissionsAsUnprivilegedUser()
     env.insert(QStringLiteral("TMPDIR"), home);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // In the sanitizer build the leak suppressions must be readable by the child too.
+    QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch suppressions = QRegularExpression(QStringLiteral("suppressions=([^:]+)")).match(lsan);
+    if (suppressions.hasMatch()) {
+        const QString copy = dir.filePath(QStringLiteral("lsan.supp"));
+        QVERIFY(QFile::copy(suppressions.captured(1), copy));
+        setMode(copy.toStdString(), 0644);
+        env.insert(QStringLiteral("LSAN_OPTIONS"), lsan.replace(suppressions.captured(1), copy));
+    }
     QProcess child;
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::MergedChannels);
