@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace contacts {
 
@@ -97,12 +98,14 @@ Contents loadAll(FileSystem &fs, OpenFile &file)
     const std::uint64_t length = fs.length(file.handle());
     Contents contents;
     contents.count = static_cast<std::uint64_t>(recordCount(length));
-    // Record positions are handed around as 32-bit indices; such a file would not
-    // fit in memory anyway.
-    if (contents.count > std::numeric_limits<std::uint32_t>::max())
+    // A larger file is refused rather than read: every command holds the whole file
+    // in memory, and a huge or sparse file must not exhaust it.
+    if (contents.count > kMaxRecords)
         throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::file_too_large));
     const std::size_t size = contents.count * kRecordSize;
-    contents.bytes = std::make_unique_for_overwrite<char[]>(size);
+    contents.bytes.reset(new (std::nothrow) char[size]);
+    if (!contents.bytes)
+        throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::not_enough_memory));
     // One call: the file system loops over the system's short reads itself.
     const std::size_t got = size == 0 ? 0 : fs.read(file.handle(), 0, contents.bytes.get(), std::min<std::uint64_t>(size, length));
     std::memset(contents.bytes.get() + got, ' ', size - got);
@@ -117,7 +120,15 @@ void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents
 {
     const auto tempPath = folder / kTempFileName;
     try {
-        // Emptied on open, so records of an earlier interrupted rewrite never leak in.
+        // A temporary file left by an interrupted rewrite is ours to replace, even when
+        // it has been made read-only or is a link to another file: remove it, then
+        // create a fresh, empty one, so that none of its records leak in.
+        try {
+            fs.remove(tempPath);
+        } catch (const FileError &error) {
+            if (error.code() != std::errc::no_such_file_or_directory)
+                throw;
+        }
         OpenFile out(fs, tempPath, OpenMode::ReadWriteEmpty);
         constexpr std::size_t kChunkRecords = (std::size_t(1) << 20) / kRecordSize;
         std::vector<char> chunk;
@@ -180,9 +191,16 @@ std::vector<std::uint32_t> allBut(std::uint64_t count, std::uint64_t dropped)
 std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path &path, std::int64_t index,
                                      const Record &expected)
 {
+    // Opened for writing although only read: the rename would replace a data file
+    // that the user may not write, so such a file is refused here.
     std::optional<OpenFile> data;
-    if (!openExisting(fs, path, data))
-        return std::nullopt;
+    try {
+        data.emplace(fs, path, OpenMode::ReadWriteExisting);
+    } catch (const FileError &error) {
+        if (error.op() == FileOp::Open && error.code() == std::errc::no_such_file_or_directory)
+            return std::nullopt;
+        throw;
+    }
     Contents contents = loadAll(fs, *data);
     data->close();
     if (index < 0 || std::uint64_t(index) >= contents.count
@@ -287,35 +305,13 @@ std::optional<Record> ContactFile::read(std::int64_t index)
 void ContactFile::append(const Persona &persona)
 {
     FolderLock lock(m_fs, m_folder);
+    // Written through the same rewrite as every other change, never in place: a
+    // write cut short (disk full, a crash) must not leave part of a record behind.
     OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
-    const std::uint64_t length = m_fs.length(data.handle());
-    const std::uint64_t offset = std::uint64_t(appendPosition(length) - 1) * kRecordSize;
-
-    // A partly present last record reads as if completed with spaces; writing those
-    // spaces keeps it reading the same once it is no longer last. A partial tail too
-    // short to count is overwritten, so it is kept for the undo.
-    const std::uint64_t from = std::min(offset, length);
-    std::string bytes(offset - from, ' ');
-    const Record record = encode(persona);
-    bytes.append(record.data(), record.size());
-    std::string overwritten(length - from, '\0');
-    if (!overwritten.empty())
-        m_fs.read(data.handle(), from, overwritten.data(), overwritten.size());
-
-    try {
-        m_fs.write(data.handle(), from, bytes.data(), bytes.size());
-        m_fs.flush(data.handle());
-    } catch (...) {
-        // Leave no partial record: back to the old length and the old bytes.
-        try {
-            m_fs.truncate(data.handle(), length);
-            if (!overwritten.empty())
-                m_fs.write(data.handle(), from, overwritten.data(), overwritten.size());
-        } catch (...) {
-        }
-        throw;
-    }
+    const Contents contents = loadAll(m_fs, data);
     data.close();
+    const Record record = encode(persona);
+    rewrite(m_fs, m_folder, contents, allBut(contents.count, contents.count), &record);
     lock.release();
 }
 

@@ -15,6 +15,9 @@ inline constexpr char kDataFileName[] = "personas.dat";
 inline constexpr char kTempFileName[] = "personas.tmp";
 inline constexpr char kLockFileName[] = "personas.lck";
 
+// The most records a contact file may hold: about 1.7 GB.
+inline constexpr std::uint64_t kMaxRecords = std::uint64_t(1) << 24;
+
 // Record count of a file of `length` bytes: length / 105 rounded to the nearest
 // whole number (a remainder of 53 bytes or more counts as one more record).
 std::int64_t recordCount(std::uint64_t length);
@@ -27,9 +30,8 @@ std::int64_t appendPosition(std::uint64_t length);
 // "personas.tmp" and one atomic rename so that the data file is always either
 // the old or the new complete contents. Any failure raises FileError and leaves
 // "personas.dat" as it was before the call, except one after the change is in
-// place (the rename, or an append's flush): making the rename durable, closing or
-// releasing the lock. That failure is still raised, and the file holds the
-// complete new contents.
+// place (the rename): making the rename durable or releasing the lock. That
+// failure is still raised, and the file holds the complete new contents.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
@@ -51,8 +53,8 @@ public:
     // bytes of a partly present last record read as spaces; past the end, nullopt.
     std::optional<Record> read(std::int64_t index);
 
-    // Appends `persona` at the append position, flushed; a failed append leaves
-    // the file at its old length.
+    // Adds `persona` as a new last record, at the append position: a partly present
+    // last record that counts stays, completed with spaces; a shorter tail goes.
     void append(const Persona &persona);
 
     // Drops record `index`, provided it still holds `expected` (what this window

@@ -34,9 +34,10 @@ using FileHandle = std::intptr_t;
 class FileSystem {
 public:
     enum class OpenMode {
-        ReadOnly,        // the file must exist
-        ReadWrite,       // created empty when missing
-        ReadWriteEmpty,  // created when missing, emptied when present
+        ReadOnly,          // the file must exist
+        ReadWrite,         // created empty when missing
+        ReadWriteExisting, // the file must exist
+        ReadWriteEmpty,    // created when missing, emptied when present
     };
 
     virtual ~FileSystem() = default;
@@ -51,7 +52,8 @@ public:
     virtual void truncate(FileHandle file, std::uint64_t length) = 0;
     virtual std::uint64_t length(FileHandle file) = 0;
     virtual void close(FileHandle file) = 0;
-    // Replaces `to` by `from` in one atomic step.
+    // Replaces `to` by `from` in one atomic step. `from` takes the permissions of
+    // the `to` it replaces, so that rewriting a file never widens who may read it.
     virtual void rename(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
     virtual void remove(const std::filesystem::path &path) = 0;
     // Takes an exclusive advisory lock on the lock file at `path` (created when missing),

@@ -54,6 +54,7 @@ public:
         switch (mode) {
         case OpenMode::ReadOnly: flags |= O_RDONLY; break;
         case OpenMode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
+        case OpenMode::ReadWriteExisting: flags |= O_RDWR; break;
         case OpenMode::ReadWriteEmpty: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
         }
         int handle;
@@ -147,6 +148,13 @@ public:
 
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override
     {
+        struct stat st;
+        if (::stat(to.c_str(), &st) == 0) {
+            if (::chmod(from.c_str(), st.st_mode & 07777) != 0)
+                fail(FileOp::Rename, from);
+        } else if (errno != ENOENT) {
+            fail(FileOp::Rename, to);
+        }
         if (::rename(from.c_str(), to.c_str()) != 0)
             fail(FileOp::Rename, from);
     }

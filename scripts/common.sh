@@ -3,12 +3,20 @@
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${VORTEDA_BUILD_DIR:-$ROOT/build}"
+ASAN_BUILD_DIR="${VORTEDA_ASAN_BUILD_DIR:-$ROOT/build-asan}"
+FUZZ_BUILD_DIR="${VORTEDA_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation fonts-wine fonts-dejavu-core
+)
+
+# What scripts/test needs besides: clang and its runtimes for the fuzzer, setpriv
+# (util-linux) to run the permission tests as an unprivileged user.
+TEST_PACKAGES=(
+    clang libclang-rt-14-dev util-linux
 )
 
 ensure_packages() {

@@ -37,3 +37,20 @@ inline contacts::Record asRecord(const std::string &bytes)
     bytes.copy(record.data(), record.size());
     return record;
 }
+
+// The records of `file` as the core reads them: counted, a partial last record
+// completed with spaces, an uncounted tail dropped.
+inline std::string countedRecords(std::string file)
+{
+    const std::uint64_t length = file.size();
+    const std::uint64_t count = length / contacts::kRecordSize + (length % contacts::kRecordSize >= 53 ? 1 : 0);
+    file.resize(count * contacts::kRecordSize, ' ');
+    return file;
+}
+
+// `file`'s records without record `index` (0-based).
+inline std::string dropRecord(const std::string &file, std::size_t index)
+{
+    std::string all = countedRecords(file);
+    return all.erase(index * contacts::kRecordSize, contacts::kRecordSize);
+}

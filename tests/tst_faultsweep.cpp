@@ -76,9 +76,9 @@ void TestFaultSweep::everyFailureLeavesOldOrNew_data()
     QTest::addColumn<int>("commit");  // the call that puts the change in place; -1: none
     const QStringList names{"Luis", "Ana", "Bea", "Ana"};
     QTest::newRow("sort") << "sort" << 420 << int(FileOp::Rename);
-    QTest::newRow("append") << "append" << 420 << int(FileOp::Flush);
-    QTest::newRow("append after uncounted tail") << "append" << 367 << int(FileOp::Flush);
-    QTest::newRow("append after partial record") << "append" << 368 << int(FileOp::Flush);
+    QTest::newRow("append") << "append" << 420 << int(FileOp::Rename);
+    QTest::newRow("append after uncounted tail") << "append" << 367 << int(FileOp::Rename);
+    QTest::newRow("append after partial record") << "append" << 368 << int(FileOp::Rename);
     QTest::newRow("remove") << "remove" << 420 << int(FileOp::Rename);
     QTest::newRow("modify") << "modify" << 420 << int(FileOp::Rename);
     QTest::newRow("remove stale") << "remove stale" << 420 << -1;

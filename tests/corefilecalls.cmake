@@ -1,0 +1,20 @@
+# Fails when a source of the contact core other than the POSIX file layer calls the
+# system's files itself: every file operation must go through FileSystem, or the
+# fault and crash tests would not reach it.
+file(GLOB sources "${CORE_DIR}/*.cpp" "${CORE_DIR}/*.h")
+set(pattern "(fopen|freopen|[io]?fstream|FILE \\*|(^|[^A-Za-z0-9_>])::(open|openat|read|pread|write|pwrite|close|rename|unlink|fsync|ftruncate|flock|stat|fstat|chmod)\\(|std::filesystem::(remove|rename|copy|create_directory|resize_file|file_size|exists)|#include <(fcntl|unistd|cstdio|fstream)\\.?h?>)")
+set(offenders "")
+foreach(source IN LISTS sources)
+    get_filename_component(name "${source}" NAME)
+    if(name STREQUAL "PosixFileSystem.cpp")
+        continue()
+    endif()
+    file(STRINGS "${source}" lines REGEX "${pattern}")
+    if(lines)
+        list(APPEND offenders "${name}: ${lines}")
+    endif()
+endforeach()
+if(offenders)
+    message(FATAL_ERROR "file calls outside the file layer:\n${offenders}")
+endif()
+message(STATUS "only PosixFileSystem.cpp calls the system's files")

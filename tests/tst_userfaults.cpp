@@ -1,0 +1,507 @@
+// The file faults a user meets, met by the real window on real files: a full disk,
+// a data file or a temporary file that is a folder, a folder that has gone, and,
+// run as an unprivileged user (root's permissions stop nothing), a read-only data
+// file or folder. Each command shows a Spanish message naming what failed, on which
+// file and why, leaves the data file as it was, and works once the fault is gone.
+#include "ContactFolder.h"
+#include "ExchangeSortOracle.h"
+#include "FaultyFileSystem.h"
+#include "ListBox.h"
+#include "MessageBox.h"
+#include "RecordFiles.h"
+#include "frmPersonas.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using contacts::FileError;
+using contacts::FileOp;
+using contacts::Persona;
+namespace fs = std::filesystem;
+
+namespace {
+
+const Persona kZapata{"Zapata", "Pedro", "Calle Mayor 1", "600111222", "pz@correo.es"};
+const Persona kGomez{"Gómez", "Ana", "Plaza Sol 3", "600333444", "ag@correo.es"};
+const Persona kAbril{"Abril", "Luis", "Avda. Paz 7", "600555666", "la@correo.es"};
+
+std::string unsortedFile()
+{
+    return ContactFolder::records({kZapata, kGomez, kAbril}).toStdString();
+}
+
+std::string sortedFile()
+{
+    return exchangeSortLiterally(unsortedFile());
+}
+
+// The contact at list index 1 once the file is sorted, with the given name typed
+// over it: what add and modify store.
+std::string typedRecord()
+{
+    Persona typed = kAbril;
+    typed.Nombre = "Rosa";
+    return ContactFolder::record(typed).toStdString();
+}
+
+// What the data file holds once `command` has got through.
+std::string afterCommand(const QString &command)
+{
+    const std::string sorted = sortedFile();
+    if (command == "cmdVerlista")
+        return sorted;
+    if (command == "cmdAltas")
+        return exchangeSortLiterally(sorted + typedRecord());
+    if (command == "cmdBajas")
+        return dropRecord(sorted, 1);
+    return exchangeSortLiterally(dropRecord(sorted, 1) + typedRecord());
+}
+
+QString failureFor(const QString &command)
+{
+    if (command == "cmdVerlista")
+        return QStringLiteral("No se pudo cargar la lista de contactos.");
+    if (command == "cmdAltas")
+        return QStringLiteral("No se pudo agregar el contacto.");
+    if (command == "cmdBajas")
+        return QStringLiteral("No se pudo eliminar el contacto.");
+    return QStringLiteral("No se pudo modificar el contacto.");
+}
+
+void addCommandRows(const char *fault)
+{
+    for (const char *command : {"cmdVerlista", "cmdAltas", "cmdBajas", "cmdModificar"})
+        QTest::addRow("%s, %s", fault, command) << QString::fromLatin1(fault) << QString::fromLatin1(command);
+}
+
+// One fault the user can meet, made and then cleared on a real folder.
+struct Fault {
+    std::function<void()> apply;
+    std::function<void()> clear;
+    FileOp op = FileOp::Open;      // the step that fails,
+    const char *file = "";         // on this file,
+    std::errc error{};             // with this error
+    bool refused = true;           // false: the command gets through all the same
+};
+
+// Runs `command` in a window on `folder` while `fault` stands, then again once it
+// is cleared, checking the message, the data file and that the window goes on.
+void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const Fault &fault,
+                const QString &command)
+{
+    QStringList messages;
+    ui::MessageBox::setHandler([&](QWidget *, const QString &text) { messages << text; });
+    const fs::path dat = folder / "personas.dat";
+    writeBytes(dat, unsortedFile());
+    auto window = std::make_unique<frmPersonas>(fileSystem, folder);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+    auto prepare = [&] {
+        if (command == "cmdVerlista") {
+            writeBytes(dat, unsortedFile()); // so that the load has to reorder it
+        } else {
+            window->List1()->setListIndex(1);
+            window->Text1(1)->setText(QStringLiteral("Rosa"));
+        }
+    };
+    auto press = [&] {
+        QTest::mouseClick(window->findChild<QWidget *>(command), Qt::LeftButton);
+    };
+    prepare();
+    const std::string before = readBytes(dat);
+
+    fault.apply();
+    press();
+    fault.clear();
+    if (!fault.refused) {
+        QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+        QCOMPARE(QByteArray::fromStdString(readBytes(dat)), QByteArray::fromStdString(afterCommand(command)));
+        return;
+    }
+    QCOMPARE(messages.size(), 1);
+    const QString message = messages.first();
+    const QString name = QString::fromStdString((folder / fault.file).string());
+    const QString reason = QString::fromStdString(std::make_error_code(fault.error).message());
+    QVERIFY2(message.startsWith(failureFor(command)), qPrintable(message));
+    QVERIFY2(message.contains(QStringLiteral("No se pudo %1 «%2».").arg(contacts::describe(fault.op), name)),
+             qPrintable(message));
+    QVERIFY2(message.contains(reason), qPrintable(message));
+    QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");
+
+    // The window goes on: once the fault is gone, a list load and the command work.
+    messages.clear();
+    QTest::mouseClick(window->findChild<QWidget *>("cmdVerlista"), Qt::LeftButton);
+    QCOMPARE(window->List1()->count(), int(fs::file_size(dat) / contacts::kRecordSize));
+    prepare();
+    press();
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
+    QCOMPARE(QByteArray::fromStdString(readBytes(dat)), QByteArray::fromStdString(afterCommand(command)));
+    QCOMPARE(window->List1()->count(), int(fs::file_size(dat) / contacts::kRecordSize));
+    QVERIFY(!fs::exists(folder / "personas.tmp"));
+}
+
+// Fails the opens that a read-only data file or folder would refuse.
+class RefusingFileSystem : public FaultyFileSystem {
+public:
+    fs::path refusedFile;  // refused for writing
+    bool active = false;
+
+    contacts::FileHandle open(const fs::path &path, OpenMode mode) override
+    {
+        if (active && path.filename() == refusedFile && mode != OpenMode::ReadOnly)
+            throw FileError(FileOp::Open, path, std::make_error_code(std::errc::permission_denied));
+        return FaultyFileSystem::open(path, mode);
+    }
+};
+
+// A small tmpfs on `folder` for as long as it lives, when the system lets us mount.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path &folder)
+        : m_folder(folder)
+    {
+        m_mounted = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k,mode=0755") == 0;
+        m_error = m_mounted ? 0 : errno;
+    }
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    ~SmallDisk()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.c_str(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    QString whyNot() const { return QString::fromLocal8Bit(std::strerror(m_error)); }
+    void setReadOnly(bool readOnly)
+    {
+        const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+        if (::mount("tmpfs", m_folder.c_str(), "tmpfs", flags, "size=64k,mode=0755") != 0)
+            qFatal("remount %s: %s", m_folder.c_str(), std::strerror(errno));
+    }
+
+private:
+    fs::path m_folder;
+    bool m_mounted = false;
+    int m_error = 0;
+};
+
+void setMode(const fs::path &path, mode_t mode)
+{
+    if (::chmod(path.c_str(), mode) != 0)
+        qFatal("chmod %s: %s", path.c_str(), std::strerror(errno));
+}
+
+} // namespace
+
+// Run as an unprivileged user by TestUserFaults::permissionsAsUnprivilegedUser.
+class TestAsUnprivilegedUser : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void permissionFault_data();
+    void permissionFault();
+};
+
+void TestAsUnprivilegedUser::initTestCase()
+{
+    QVERIFY2(::geteuid() != 0, "these cases mean nothing for root");
+}
+
+void TestAsUnprivilegedUser::cleanup()
+{
+    ui::MessageBox::setHandler({});
+}
+
+void TestAsUnprivilegedUser::permissionFault_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
+    addCommandRows("read-only data file");
+    addCommandRows("read-only folder");
+    addCommandRows("read-only folder, no lock file yet");
+    addCommandRows("read-only stale personas.tmp");
+}
+
+void TestAsUnprivilegedUser::permissionFault()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const fs::path folder = dir.path().toStdString();
+    const fs::path dat = folder / "personas.dat";
+    const fs::path tmp = folder / "personas.tmp";
+    Fault f;
+    if (fault == "read-only data file") {
+        f.apply = [&] { setMode(dat, 0444); };
+        f.clear = [&] { setMode(dat, 0644); };
+        f.op = FileOp::Open;
+        f.file = "personas.dat";
+        f.error = std::errc::permission_denied;
+    } else if (fault == "read-only folder") {
+        f.apply = [&] { setMode(folder, 0555); };
+        f.clear = [&] { setMode(folder, 0755); };
+        f.op = FileOp::Open;
+        f.file = "personas.tmp";
+        f.error = std::errc::permission_denied;
+    } else if (fault == "read-only folder, no lock file yet") {
+        f.apply = [&] {
+            fs::remove(folder / "personas.lck");
+            setMode(folder, 0555);
+        };
+        f.clear = [&] { setMode(folder, 0755); };
+        f.op = FileOp::Lock;
+        f.file = "personas.lck";
+        f.error = std::errc::permission_denied;
+    } else {
+        // Left by an interrupted run and made read-only since: still only ours to replace.
+        f.apply = [&] {
+            writeBytes(tmp, std::string(500, 'X'));
+            setMode(tmp, 0444);
+        };
+        f.clear = [] {};
+        f.refused = false;
+    }
+    checkFault(folder, contacts::systemFileSystem(), f, command);
+    // A folder left read-only would stop QTemporaryDir from removing it.
+    setMode(folder, 0755);
+}
+
+class TestUserFaults : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void faultOnRealFiles_data();
+    void faultOnRealFiles();
+    void injectedPermissionFault_data();
+    void injectedPermissionFault();
+    void rewriteKeepsThePermissions_data();
+    void rewriteKeepsThePermissions();
+    void permissionsAsUnprivilegedUser();
+};
+
+void TestUserFaults::cleanup()
+{
+    ui::MessageBox::setHandler({});
+}
+
+void TestUserFaults::faultOnRealFiles_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
+    addCommandRows("data file is a folder");
+    addCommandRows("personas.tmp is a folder");
+    addCommandRows("folder has gone");
+    addCommandRows("disk full");
+    addCommandRows("read-only file system");
+}
+
+void TestUserFaults::faultOnRealFiles()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    fs::path folder = fs::path(dir.path().toStdString()) / "contactos";
+    fs::create_directory(folder);
+    const fs::path dat = folder / "personas.dat";
+    const fs::path aside = fs::path(dir.path().toStdString()) / "aside";
+    std::unique_ptr<SmallDisk> disk; // unmounted before the folder is removed
+    Fault f;
+    if (fault == "data file is a folder") {
+        f.apply = [&] {
+            fs::rename(dat, aside);
+            fs::create_directory(dat);
+        };
+        f.clear = [&] {
+            fs::remove(dat);
+            fs::rename(aside, dat);
+        };
+        f.op = FileOp::Open;
+        f.file = "personas.dat";
+        f.error = std::errc::is_a_directory;
+    } else if (fault == "personas.tmp is a folder") {
+        f.apply = [&] { fs::create_directory(folder / "personas.tmp"); };
+        f.clear = [&] { fs::remove(folder / "personas.tmp"); };
+        f.op = FileOp::Remove;
+        f.file = "personas.tmp";
+        f.error = std::errc::is_a_directory;
+    } else if (fault == "folder has gone") {
+        // As a removable disk taken out while the program runs.
+        f.apply = [&] { fs::rename(folder, aside); };
+        f.clear = [&] { fs::rename(aside, folder); };
+        f.op = FileOp::Lock;
+        f.file = "personas.lck";
+        f.error = std::errc::no_such_file_or_directory;
+    } else {
+        // Root writes through permissions, but not past a full or read-only disk.
+        disk = std::make_unique<SmallDisk>(folder);
+        if (!disk->mounted())
+            QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs here (%1); injected ENOSPC and "
+                                            "EROFS are covered by the fault sweeps").arg(disk->whyNot())));
+        if (fault == "disk full") {
+            const fs::path filler = folder / "relleno";
+            f.apply = [filler] {
+                std::FILE *out = std::fopen(filler.c_str(), "wb");
+                QVERIFY(out);
+                const std::string block(4096, 'x');
+                while (std::fwrite(block.data(), 1, block.size(), out) == block.size() && std::fflush(out) == 0) {
+                }
+                std::fclose(out);
+            };
+            f.clear = [filler] { fs::remove(filler); };
+            f.op = FileOp::Write;
+            f.file = "personas.tmp";
+            f.error = std::errc::no_space_on_device;
+        } else {
+            SmallDisk *small = disk.get();
+            f.apply = [small] { small->setReadOnly(true); };
+            f.clear = [small] { small->setReadOnly(false); };
+            f.op = FileOp::Lock;
+            f.file = "personas.lck";
+            f.error = std::errc::read_only_file_system;
+        }
+    }
+    checkFault(folder, contacts::systemFileSystem(), f, command);
+}
+
+void TestUserFaults::injectedPermissionFault_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
+    addCommandRows("read-only data file");
+    addCommandRows("read-only folder");
+}
+
+// The permission faults again, made by the file layer, since root's writes get through.
+void TestUserFaults::injectedPermissionFault()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, command);
+    ContactFolder folder;
+    RefusingFileSystem refusing;
+    Fault f;
+    f.apply = [&] { refusing.active = true; };
+    f.clear = [&] { refusing.active = false; };
+    f.op = FileOp::Open;
+    f.error = std::errc::permission_denied;
+    refusing.refusedFile = f.file = fault == "read-only data file" ? "personas.dat" : "personas.tmp";
+    checkFault(folder.path(), refusing, f, command);
+}
+
+void TestUserFaults::rewriteKeepsThePermissions_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("mode");
+    for (const char *command : {"sort", "add", "delete", "modify"}) {
+        QTest::addRow("%s, private file", command) << QString::fromLatin1(command) << 0600;
+        QTest::addRow("%s, shared with the group", command) << QString::fromLatin1(command) << 0660;
+    }
+}
+
+// The rewrite puts a new file in place: it must not let others read the contacts.
+void TestUserFaults::rewriteKeepsThePermissions()
+{
+    QFETCH(QString, command);
+    QFETCH(int, mode);
+    ContactFolder folder;
+    folder.setData(QByteArray::fromStdString(unsortedFile()));
+    setMode(folder.dataPath(), mode_t(mode));
+    const mode_t oldMask = ::umask(0);
+    contacts::ContactFile file(contacts::systemFileSystem(), folder.path());
+    if (command == "sort")
+        file.sortAndList();
+    else if (command == "add")
+        file.append(kAbril);
+    else if (command == "delete")
+        QVERIFY(file.remove(0, asRecord(unsortedFile().substr(0, 105))));
+    else
+        QVERIFY(file.modify(0, asRecord(unsortedFile().substr(0, 105)), kAbril));
+    ::umask(oldMask);
+    struct stat st {};
+    QCOMPARE(::stat(folder.dataPath().c_str(), &st), 0);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    QVERIFY(folder.data() != QByteArray::fromStdString(unsortedFile()));
+}
+
+// Runs TestAsUnprivilegedUser in a child process as "nobody", on folders it owns.
+void TestUserFaults::permissionsAsUnprivilegedUser()
+{
+    QStringList prefix;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            QSKIP("setpriv (util-linux) is not installed: cannot run as an unprivileged user");
+        prefix << setpriv << "--reuid=65534" << "--regid=65534" << "--clear-groups" << "--";
+    }
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    // The child may not be able to reach the build folder: give it its own copy.
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString program = dir.filePath(QStringLiteral("tst_userfaults"));
+    QVERIFY(QDir().mkdir(home));
+    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+    setMode(dir.path().toStdString(), 0755);
+    setMode(program.toStdString(), 0755);
+    if (::geteuid() == 0)
+        QCOMPARE(::chown(home.toLocal8Bit().constData(), 65534, 65534), 0);
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VORTEDA_AS_UNPRIVILEGED_USER"), QStringLiteral("1"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("TMPDIR"), home);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // In the sanitizer build the leak suppressions must be readable by the child too.
+    QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
+    const QRegularExpressionMatch suppressions = QRegularExpression(QStringLiteral("suppressions=([^:]+)")).match(lsan);
+    if (suppressions.hasMatch()) {
+        const QString copy = dir.filePath(QStringLiteral("lsan.supp"));
+        QVERIFY(QFile::copy(suppressions.captured(1), copy));
+        setMode(copy.toStdString(), 0644);
+        env.insert(QStringLiteral("LSAN_OPTIONS"), lsan.replace(suppressions.captured(1), copy));
+    }
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    if (prefix.isEmpty())
+        child.start(program, {});
+    else
+        child.start(prefix.first(), prefix.mid(1) << program);
+    QVERIFY(child.waitForFinished(300000));
+    const QString output = QString::fromLocal8Bit(child.readAll());
+    const bool passed = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+    if (!passed)
+        qWarning("%s", qPrintable(output));
+    QVERIFY2(passed, "the unprivileged run failed");
+    // Every row ran, none skipped.
+    QVERIFY2(output.contains(QRegularExpression(QStringLiteral("Totals: 18 passed, 0 failed, 0 skipped"))),
+             qPrintable(output.right(300)));
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QTEST_SET_MAIN_SOURCE_PATH
+    if (qEnvironmentVariableIsSet("VORTEDA_AS_UNPRIVILEGED_USER")) {
+        TestAsUnprivilegedUser test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    TestUserFaults test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_userfaults.moc"
