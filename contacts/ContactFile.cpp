@@ -72,10 +72,15 @@ public:
             }
         }
     }
+    // The command's work is done by now, so a failure to let go is not its failure;
+    // the lock goes with the handle anyway.
     void release()
     {
         m_held = false;
-        m_fs.unlock(m_handle);
+        try {
+            m_fs.unlock(m_handle);
+        } catch (const FileError &) {
+        }
     }
 
 private:
@@ -158,7 +163,14 @@ void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents
         }
         throw;
     }
-    fs.syncFolder(folder);
+    // The change is in place from the rename on; reporting a failure now would have
+    // the user repeat a command that happened (and add a contact twice). A folder
+    // that could not be synced only leaves the old contents possible after a power
+    // cut, never a mix.
+    try {
+        fs.syncFolder(folder);
+    } catch (const FileError &) {
+    }
 }
 
 // Opens the data file for a command that only reads it; a missing file holds no

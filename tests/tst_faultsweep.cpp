@@ -117,13 +117,17 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
         QVERIFY2(lockIsFree(folder), at);
         QVERIFY2(openHandles() == handles, at);
         QVERIFY2(!fs::exists(tmp), at);
-        if (!failed) {
-            // Every call that was made to fail must have been reported.
-            QVERIFY2(faulty.calls() < n, at);
-            QVERIFY2(readBytes(dat) == changed, at);
-            break;
-        }
         const auto &log = faulty.log();
+        if (!failed) {
+            QVERIFY2(readBytes(dat) == changed, at);
+            if (faulty.calls() < n)
+                break; // no call was made to fail: the sweep is complete
+            // A failure is kept from the user only once the change is in place: syncing
+            // the folder after the rename, or letting go of the lock at the very end.
+            const FileOp hit = log[n - 1];
+            QVERIFY2(hit == FileOp::SyncFolder || (hit == FileOp::Lock && n == faulty.calls()), at);
+            continue;
+        }
         const bool committed = std::find(log.begin(), log.begin() + (n - 1), FileOp(commit)) != log.begin() + (n - 1);
         QVERIFY2(readBytes(dat) == (committed ? changed : old), at);
         if (!committed) {
@@ -132,7 +136,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
             QVERIFY2(readBytes(dat) == changed, at);
         }
     }
-    QVERIFY(failures >= 6);
+    QVERIFY(failures >= 5);
 }
 
 void TestFaultSweep::failsLikeARealDisk_data()
