@@ -7,8 +7,12 @@ BUILD_DIR="${VORTEDA_BUILD_DIR:-$ROOT/build}"
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     fonts-liberation fonts-wine fonts-dejavu-core
+    # The end-to-end suite (tests/e2e): an X server and window manager, input and
+    # window tools, the clipboard, the accessibility bus and screenshots.
+    xvfb openbox xdotool x11-utils x11-xserver-utils xclip
+    dbus at-spi2-core python3-pyatspi imagemagick
 )
 
 ensure_packages() {
@@ -21,8 +25,10 @@ ensure_packages() {
         echo "Installing: ${missing[*]}"
         local sudo=""
         [ "$(id -u)" -ne 0 ] && sudo="sudo"
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        # Wait for another apt run to finish rather than fail on its lock.
+        $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+            --no-install-recommends "${missing[@]}"
     fi
 }
 
