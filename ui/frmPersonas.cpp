@@ -111,6 +111,7 @@ void frmPersonas::createMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
 
     QMenu *archivo = m_menuBar->addMenu(QStringLiteral("&Archivo"));
     archivo->setObjectName(QStringLiteral("gfh"));
