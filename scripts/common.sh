@@ -7,7 +7,7 @@ BUILD_DIR="${VORTEDA_BUILD_DIR:-$ROOT/build}"
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
     fonts-liberation fonts-wine fonts-dejavu-core
     # The end-to-end suite (tests/e2e): an X server and window manager, input and
     # window tools, the clipboard, the accessibility bus and screenshots.

@@ -15,6 +15,7 @@ Run with Debian's /usr/bin/python3 (pyatspi lives there):
 import argparse
 import ctypes
 import grp
+import importlib.util
 import os
 import pwd
 import re
@@ -373,7 +374,7 @@ class Session:
         self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
                     "-dpi", "96", "-ac", "-nolisten", "tcp", "-noreset"],
                    env=self.base_env, pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
-                   stderr=open(os.path.join(self.tmp, "xvfb.log"), "wb"))
+                   stderr=subprocess.DEVNULL)
         os.close(write_fd)
         display = b""
         deadline = time.monotonic() + 20
@@ -1149,9 +1150,7 @@ def main():
 
     missing = [tool for tool in TOOLS if shutil.which(tool) is None]
     missing += [path for path in (REGISTRYD,) if not os.access(path, os.X_OK)]
-    try:
-        import pyatspi  # noqa: F401
-    except ImportError:
+    if importlib.util.find_spec("pyatspi") is None:
         missing.append("python3-pyatspi for " + sys.executable)
     if missing:
         print("cannot run: missing " + ", ".join(missing) + " (scripts/test installs them)")
