@@ -17,6 +17,10 @@ PACKAGES=(
 # (util-linux) to run the permission tests as an unprivileged user.
 TEST_PACKAGES=(
     clang libclang-rt-14-dev util-linux
+    # The end-to-end suite (tests/e2e): an X server and window manager, input and
+    # window tools, the clipboard, the accessibility bus and screenshots.
+    xvfb openbox xdotool x11-utils x11-xserver-utils xclip
+    dbus at-spi2-core python3-pyatspi imagemagick
 )
 
 ensure_packages() {
@@ -29,8 +33,10 @@ ensure_packages() {
         echo "Installing: ${missing[*]}"
         local sudo=""
         [ "$(id -u)" -ne 0 ] && sudo="sudo"
-        $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        # Wait for another apt run to finish rather than fail on its lock.
+        $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+            --no-install-recommends "${missing[@]}"
     fi
 }
 

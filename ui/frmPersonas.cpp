@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -110,6 +111,7 @@ void frmPersonas::createMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
 
     QMenu *archivo = m_menuBar->addMenu(QStringLiteral("&Archivo"));
     archivo->setObjectName(QStringLiteral("gfh"));
@@ -211,8 +213,30 @@ void frmPersonas::showEvent(QShowEvent *event)
             frame.moveCenter(screen->availableGeometry().center());
             move(frame.topLeft());
         }
+        // An X11 window manager frames the window only once it is mapped, so the
+        // frame was not counted above: centre it again when it is first exposed.
+        if (windowHandle() != nullptr && windowHandle()->frameMargins().isNull()) {
+            m_placedAt = geometry().topLeft();
+            windowHandle()->installEventFilter(this);
+        }
     }
     QWidget::showEvent(event);
+}
+
+bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
+{
+    QWindow *window = windowHandle();
+    if (watched == window && event->type() == QEvent::Expose && window->isExposed()) {
+        window->removeEventFilter(this);
+        const QMargins margins = window->frameMargins();
+        // Unless the user has moved it meanwhile.
+        if (!margins.isNull() && geometry().topLeft() == m_placedAt && screen() != nullptr) {
+            QRect frame = geometry().marginsAdded(margins);
+            frame.moveCenter(screen()->availableGeometry().center());
+            window->setPosition(frame.topLeft() + QPoint(margins.left(), margins.top()));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmPersonas::Form_Load()

@@ -42,6 +42,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
@@ -85,4 +86,5 @@ private:
     std::optional<contacts::Record> m_shownRecord;
     int m_shownIndex = -1;
     bool m_centred = false;
+    QPoint m_placedAt;
 };

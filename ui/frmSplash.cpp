@@ -126,6 +126,8 @@ frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handO
     setObjectName(QStringLiteral("frmSplash"));
     // No title bar and no taskbar button; not resizable.
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    // The caption stays empty; a screen reader still names the window.
+    setAccessibleName(QString::fromLatin1(app::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(ui::toPixels(kClient).size());
     QPalette palette = this->palette();
