@@ -1,0 +1,319 @@
+// The operating system's files, through the Win32 API.
+#include "FileSystem.h"
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace contacts {
+
+namespace {
+
+// The system's numbering and conditions (so std::errc comparisons work as with
+// std::system_category()), but the text as UTF-8: the category of the standard
+// library asks FormatMessageA, whose text is in the ANSI code page, and a Spanish
+// "Violación" would then reach the UTF-8 messages of the program as a broken byte.
+class Win32Category final : public std::error_category {
+public:
+    const char *name() const noexcept override { return "win32"; }
+
+    std::string message(int code) const override
+    {
+        wchar_t *text = nullptr;
+        const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                                  | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                              nullptr, static_cast<DWORD>(code), 0,
+                                              reinterpret_cast<wchar_t *>(&text), 0, nullptr);
+        std::wstring wide = length != 0 && text != nullptr ? std::wstring(text, length) : std::wstring();
+        if (text != nullptr)
+            ::LocalFree(text);
+        // The system ends its texts with a full stop and a line break.
+        while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' '
+                                 || wide.back() == L'.'))
+            wide.pop_back();
+        if (wide.empty())
+            return "error " + std::to_string(code);
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                               nullptr, nullptr);
+        std::string utf8(static_cast<std::size_t>(size), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
+                              nullptr);
+        return utf8;
+    }
+
+    std::error_condition default_error_condition(int code) const noexcept override
+    {
+        return std::system_category().default_error_condition(code);
+    }
+};
+
+const std::error_category &win32Category()
+{
+    static const Win32Category category;
+    return category;
+}
+
+[[noreturn]] void fail(FileOp op, const std::filesystem::path &path, DWORD error = ::GetLastError())
+{
+    throw FileError(op, path, std::error_code(static_cast<int>(error), win32Category()));
+}
+
+HANDLE win(FileHandle handle)
+{
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+FileHandle ours(HANDLE handle)
+{
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+OVERLAPPED at(std::uint64_t offset)
+{
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    overlapped.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return overlapped;
+}
+
+// One ReadFile or WriteFile moves at most a DWORD's worth; stay well below it.
+constexpr std::size_t kMaxIo = 0x40000000;
+
+// Indexers and virus scanners open a file for a moment just after it is written:
+// Windows then refuses to replace it (whatever they share), and to open it when they
+// share nothing. A short wait outlasts them; a program that keeps the file open gets
+// the error.
+constexpr int kTries = 20;
+constexpr std::chrono::milliseconds kPause{50};
+
+// Calls `attempt` until it succeeds, fails for another reason than `brief` allows,
+// or has been tried kTries times; returns the last error (0 on success).
+template <typename Attempt, typename Brief>
+DWORD retryBrief(Attempt attempt, Brief brief)
+{
+    for (int tries = 1;; ++tries) {
+        if (attempt())
+            return 0;
+        const DWORD error = ::GetLastError();
+        if (tries == kTries || !brief(error))
+            return error;
+        std::this_thread::sleep_for(kPause);
+    }
+}
+
+bool heldByAnother(DWORD error)
+{
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Replacing also meets ERROR_ACCESS_DENIED while the old file is open somewhere.
+bool replaceConflict(DWORD error)
+{
+    return error == ERROR_ACCESS_DENIED || heldByAnother(error);
+}
+
+// Every file is opened sharing everything, so that other copies of the program can
+// read, write and replace it while this one has it open.
+HANDLE openShared(const std::filesystem::path &path, DWORD access, DWORD disposition)
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const DWORD error = retryBrief(
+        [&] {
+            handle = ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+            return handle != INVALID_HANDLE_VALUE;
+        },
+        heldByAnother);
+    ::SetLastError(error);
+    return handle;
+}
+
+class WindowsFileSystem final : public FileSystem {
+public:
+    // Messages name the file a handle was opened on, so the user sees which one failed.
+    std::filesystem::path nameOf(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        const auto it = m_names.find(handle);
+        return it == m_names.end() ? std::filesystem::path("handle " + std::to_string(handle)) : it->second;
+    }
+    void remember(FileHandle handle, const std::filesystem::path &path)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names[handle] = path;
+    }
+    void forget(FileHandle handle)
+    {
+        std::lock_guard guard(m_namesMutex);
+        m_names.erase(handle);
+    }
+
+    FileHandle open(const std::filesystem::path &path, OpenMode mode) override
+    {
+        const bool readOnly = mode == OpenMode::ReadOnly;
+        // OPEN_ALWAYS and an explicit truncation rather than CREATE_ALWAYS, which
+        // refuses an existing hidden or system file and resets its attributes.
+        const HANDLE handle = openShared(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
+                                         readOnly ? OPEN_EXISTING : OPEN_ALWAYS);
+        if (handle == INVALID_HANDLE_VALUE)
+            fail(FileOp::Open, path);
+        if (mode == OpenMode::ReadWriteEmpty && !::SetEndOfFile(handle)) {
+            const DWORD error = ::GetLastError();
+            ::CloseHandle(handle);
+            fail(FileOp::Open, path, error);
+        }
+        remember(ours(handle), path);
+        return ours(handle);
+    }
+
+    std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
+    {
+        auto *out = static_cast<char *>(buffer);
+        std::size_t done = 0;
+        while (done < size) {
+            OVERLAPPED where = at(offset + done);
+            DWORD got = 0;
+            if (!::ReadFile(win(file), out + done, static_cast<DWORD>(std::min(size - done, kMaxIo)), &got, &where)) {
+                // A read that starts at or past the end fails with this instead of
+                // returning no bytes, since an offset is given.
+                if (::GetLastError() == ERROR_HANDLE_EOF)
+                    break;
+                fail(FileOp::Read, nameOf(file));
+            }
+            if (got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+    void write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override
+    {
+        const auto *in = static_cast<const char *>(data);
+        std::size_t done = 0;
+        while (done < size) {
+            OVERLAPPED where = at(offset + done);
+            DWORD put = 0;
+            if (!::WriteFile(win(file), in + done, static_cast<DWORD>(std::min(size - done, kMaxIo)), &put, &where))
+                fail(FileOp::Write, nameOf(file));
+            // A zero-byte write of a nonzero size would loop for ever; the disk is full.
+            if (put == 0)
+                fail(FileOp::Write, nameOf(file), ERROR_DISK_FULL);
+            done += put;
+        }
+    }
+
+    void flush(FileHandle file) override
+    {
+        if (!::FlushFileBuffers(win(file)))
+            fail(FileOp::Flush, nameOf(file));
+    }
+
+    void truncate(FileHandle file, std::uint64_t length) override
+    {
+        LARGE_INTEGER to;
+        to.QuadPart = static_cast<LONGLONG>(length);
+        if (!::SetFilePointerEx(win(file), to, nullptr, FILE_BEGIN) || !::SetEndOfFile(win(file)))
+            fail(FileOp::Truncate, nameOf(file));
+    }
+
+    std::uint64_t length(FileHandle file) override
+    {
+        LARGE_INTEGER size;
+        if (!::GetFileSizeEx(win(file), &size))
+            fail(FileOp::Length, nameOf(file));
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    void close(FileHandle file) override
+    {
+        const auto name = nameOf(file);
+        forget(file);
+        if (!::CloseHandle(win(file)))
+            fail(FileOp::Close, name);
+    }
+
+    void rename(const std::filesystem::path &from, const std::filesystem::path &to) override
+    {
+        // One atomic replace; write-through returns only once the new name is on
+        // the disk.
+        const DWORD error = retryBrief(
+            [&] {
+                return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                    != FALSE;
+            },
+            replaceConflict);
+        if (error != 0)
+            fail(FileOp::Rename, from, error);
+    }
+
+    void remove(const std::filesystem::path &path) override
+    {
+        if (!::DeleteFileW(path.c_str()))
+            fail(FileOp::Remove, path);
+    }
+
+    FileHandle lock(const std::filesystem::path &path) override
+    {
+        const HANDLE handle = openShared(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+        if (handle == INVALID_HANDLE_VALUE)
+            fail(FileOp::Lock, path);
+        // A byte-range lock belongs to this handle alone: closing any other handle to
+        // the file, in this process or another, leaves it in place. Without
+        // LOCKFILE_FAIL_IMMEDIATELY the call waits while another copy holds it.
+        OVERLAPPED whole = at(0);
+        if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+            const DWORD error = ::GetLastError();
+            ::CloseHandle(handle);
+            fail(FileOp::Lock, path, error);
+        }
+        remember(ours(handle), path);
+        return ours(handle);
+    }
+
+    void unlock(FileHandle lock) override
+    {
+        const auto name = nameOf(lock);
+        forget(lock);
+        OVERLAPPED whole = at(0);
+        const BOOL unlocked = ::UnlockFileEx(win(lock), 0, 1, 0, &whole);
+        const DWORD error = ::GetLastError();
+        // Closing drops the lock too, so the handle is closed whatever UnlockFileEx said.
+        const BOOL closed = ::CloseHandle(win(lock));
+        if (!unlocked)
+            fail(FileOp::Lock, name, error);
+        if (!closed)
+            fail(FileOp::Close, name);
+    }
+
+    void syncFolder(const std::filesystem::path &) override
+    {
+        // Nothing to do: MOVEFILE_WRITE_THROUGH already waited for the rename to reach
+        // the disk, and Windows has no call that flushes a folder's entries.
+    }
+
+private:
+    std::mutex m_namesMutex;
+    std::unordered_map<FileHandle, std::filesystem::path> m_names;
+};
+
+} // namespace
+
+FileSystem &systemFileSystem()
+{
+    static WindowsFileSystem fs;
+    return fs;
+}
+
+} // namespace contacts

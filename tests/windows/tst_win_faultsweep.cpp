@@ -1,0 +1,160 @@
+// Makes each file call of a command fail in turn, over the Windows file layer: the
+// data file must always hold either the old or the new complete contents, and
+// nothing may stay open or locked.
+#include "Check.h"
+#include "ContactFile.h"
+#include "FaultyFileSystem.h"
+#include "RecordFiles.h"
+#include "WinTestSupport.h"
+
+#include <algorithm>
+
+using namespace contacts;
+namespace fs = std::filesystem;
+using wintest::TempFolder;
+
+namespace {
+
+std::string numbered(const std::vector<std::string> &names)
+{
+    std::string file;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        file += recordBytes("R" + std::to_string(i), names[i]);
+    return file;
+}
+
+// Runs `command` and describes its result, so runs can be compared.
+std::string run(const std::string &command, FileSystem &fileSystem, const fs::path &folder, const std::string &old)
+{
+    ContactFile file(fileSystem, folder);
+    if (command == "sort") {
+        std::string list;
+        for (const auto &surname : file.sortAndList())
+            list += surname + ",";
+        return list;
+    }
+    if (command == "append") {
+        file.append(persona("Nuevo", "Zoe"));
+        return "appended";
+    }
+    const Record second = asRecord(old.substr(kRecordSize));
+    Record stale = second;
+    stale[0] = '#';
+    if (command == "remove")
+        return file.remove(1, second) ? "removed" : "kept";
+    if (command == "remove stale")
+        return file.remove(1, stale) ? "removed" : "kept";
+    return file.modify(1, second, persona("Nuevo", "Zoe")) ? "modified" : "kept";
+}
+
+struct SweepRow {
+    std::string name;
+    std::string command;
+    std::size_t length;  // of the starting file
+    int commit;          // the call that puts the change in place; -1: none
+};
+
+const std::vector<SweepRow> kSweeps = {
+    {"sort", "sort", 420, int(FileOp::Rename)},
+    {"append", "append", 420, int(FileOp::Flush)},
+    {"append after uncounted tail", "append", 367, int(FileOp::Flush)},
+    {"append after partial record", "append", 368, int(FileOp::Flush)},
+    {"remove", "remove", 420, int(FileOp::Rename)},
+    {"modify", "modify", 420, int(FileOp::Rename)},
+    {"remove stale", "remove stale", 420, -1},
+};
+
+struct DiskRow {
+    std::string name;
+    FileOp op;
+    std::string left;  // the file afterwards; the handle is always closed
+};
+
+const std::vector<DiskRow> kDisk = {
+    {"write lands half", FileOp::Write, "0123abcd89"},
+    {"truncate does nothing", FileOp::Truncate, "0123456789"},
+    {"close still closes", FileOp::Close, "0123456789"},
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    check::Suite suite(argc, argv);
+
+    suite.table("every failure leaves the old or the new file", kSweeps, [](const SweepRow &row) {
+        const std::string old = numbered({"Luis", "Ana", "Bea", "Ana"}).substr(0, row.length);
+        TempFolder folder;
+        const fs::path dat = folder / kDataFileName;
+        const fs::path tmp = folder / kTempFileName;
+
+        writeBytes(dat, old);
+        const std::string result = run(row.command, systemFileSystem(), folder.path(), old);
+        const std::string changed = readBytes(dat);
+
+        int failures = 0;
+        for (std::uint64_t n = 1;; ++n) {
+            CHECK_MSG(n < 100, "the command never succeeds");
+            writeBytes(dat, old);
+            FaultyFileSystem faulty;
+            faulty.failAt(n);
+            bool failed = false;
+            try {
+                CHECK_EQ(run(row.command, faulty, folder.path(), old), result);
+            } catch (const FileError &) {
+                failed = true;
+                ++failures;
+            }
+            const std::string at = "call " + std::to_string(n);
+            CHECK_MSG(wintest::lockIsFree(folder / kLockFileName), at);
+            CHECK_MSG(!wintest::isOpenSomewhere(dat), at);
+            CHECK_MSG(!fs::exists(tmp), at);
+            if (!failed) {
+                // Every call that was made to fail must have been reported.
+                CHECK_MSG(faulty.calls() < n, at);
+                CHECK_MSG(readBytes(dat) == changed, at);
+                break;
+            }
+            const auto &log = faulty.log();
+            const auto end = log.begin() + std::ptrdiff_t(n - 1);
+            const bool committed = std::find(log.begin(), end, FileOp(row.commit)) != end;
+            CHECK_MSG(readBytes(dat) == (committed ? changed : old), at);
+            if (!committed) {
+                // The failure left nothing behind that stops the next try.
+                CHECK_EQ(run(row.command, systemFileSystem(), folder.path(), old), result);
+                CHECK_MSG(readBytes(dat) == changed, at);
+            }
+        }
+        CHECK(failures >= 6);
+    });
+
+    // The sweep is only as good as its faults: check they behave as described.
+    suite.table("injected faults fail like a real disk", kDisk, [](const DiskRow &row) {
+        TempFolder folder;
+        const fs::path path = folder / "f";
+        writeBytes(path, "0123456789");
+        FaultyFileSystem faulty(systemFileSystem());
+        const FileHandle file = faulty.open(path, FileSystem::OpenMode::ReadWrite);
+        faulty.failAt(1, std::errc::no_space_on_device);
+        bool failed = false;
+        try {
+            switch (row.op) {
+            case FileOp::Write: faulty.write(file, 4, "abcdefgh", 8); break;
+            case FileOp::Truncate: faulty.truncate(file, 2); break;
+            default: faulty.close(file); break;
+            }
+        } catch (const FileError &error) {
+            failed = true;
+            CHECK_EQ(error.op(), row.op);
+        }
+        CHECK(failed);
+        CHECK(wintest::isOpenSomewhere(path) == (row.op != FileOp::Close));
+        if (row.op != FileOp::Close)
+            faulty.close(file);
+        CHECK(!wintest::isOpenSomewhere(path));
+        CHECK_EQ(readBytes(path), row.left);
+        CHECK_EQ(faulty.calls(), std::uint64_t(row.op == FileOp::Close ? 2 : 3));
+    });
+
+    return suite.finish();
+}
