@@ -230,7 +230,11 @@ void frmSplash::handOver()
     // goes on all the same.
     ui::Lifetime::Hold hold;
     Timer1->stop();
-    close();  // destroyed with its controls once this handler is done
-    if (m_handOver)
-        m_handOver();
+    // The splash is deleted as soon as events run again, and the main window's load
+    // may run them (a message box about the data file does): from the close on,
+    // nothing of this object may be used, the hand-over included.
+    const std::function<void()> showMainWindow = std::move(m_handOver);
+    close();
+    if (showMainWindow)
+        showMainWindow();
 }
