@@ -162,10 +162,11 @@ public:
     FileHandle open(const std::filesystem::path &path, OpenMode mode) override
     {
         const bool readOnly = mode == OpenMode::ReadOnly;
+        const bool mustExist = readOnly || mode == OpenMode::ReadWriteExisting;
         // OPEN_ALWAYS and an explicit truncation rather than CREATE_ALWAYS, which
         // refuses an existing hidden or system file and resets its attributes.
         const HANDLE handle = openShared(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                                         readOnly ? OPEN_EXISTING : OPEN_ALWAYS);
+                                         mustExist ? OPEN_EXISTING : OPEN_ALWAYS);
         if (handle == INVALID_HANDLE_VALUE)
             fail(FileOp::Open, path);
         if (mode == OpenMode::ReadWriteEmpty && !::SetEndOfFile(handle)) {

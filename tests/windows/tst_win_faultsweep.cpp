@@ -56,9 +56,9 @@ struct SweepRow {
 
 const std::vector<SweepRow> kSweeps = {
     {"sort", "sort", 420, int(FileOp::Rename)},
-    {"append", "append", 420, int(FileOp::Flush)},
-    {"append after uncounted tail", "append", 367, int(FileOp::Flush)},
-    {"append after partial record", "append", 368, int(FileOp::Flush)},
+    {"append", "append", 420, int(FileOp::Rename)},
+    {"append after uncounted tail", "append", 367, int(FileOp::Rename)},
+    {"append after partial record", "append", 368, int(FileOp::Rename)},
     {"remove", "remove", 420, int(FileOp::Rename)},
     {"modify", "modify", 420, int(FileOp::Rename)},
     {"remove stale", "remove stale", 420, -1},
@@ -109,13 +109,17 @@ int main(int argc, char **argv)
             CHECK_MSG(wintest::lockIsFree(folder / kLockFileName), at);
             CHECK_MSG(!wintest::isOpenSomewhere(dat), at);
             CHECK_MSG(!fs::exists(tmp), at);
-            if (!failed) {
-                // Every call that was made to fail must have been reported.
-                CHECK_MSG(faulty.calls() < n, at);
-                CHECK_MSG(readBytes(dat) == changed, at);
-                break;
-            }
             const auto &log = faulty.log();
+            if (!failed) {
+                CHECK_MSG(readBytes(dat) == changed, at);
+                if (faulty.calls() < n)
+                    break; // no call was made to fail: the sweep is complete
+                // A failure is kept from the user only once the change is in place:
+                // syncing the folder after the rename, or letting go of the lock at the end.
+                const FileOp hit = log[n - 1];
+                CHECK_MSG(hit == FileOp::SyncFolder || (hit == FileOp::Lock && n == faulty.calls()), at);
+                continue;
+            }
             const auto end = log.begin() + std::ptrdiff_t(n - 1);
             const bool committed = std::find(log.begin(), end, FileOp(row.commit)) != end;
             CHECK_MSG(readBytes(dat) == (committed ? changed : old), at);
@@ -125,7 +129,7 @@ int main(int argc, char **argv)
                 CHECK_MSG(readBytes(dat) == changed, at);
             }
         }
-        CHECK(failures >= 6);
+        CHECK(failures >= 5);
     });
 
     // The sweep is only as good as its faults: check they behave as described.
