@@ -199,6 +199,14 @@ std::vector<std::uint32_t> allBut(std::uint64_t count, std::uint64_t dropped)
     return order;
 }
 
+bool isPermissionError(const FileError &error)
+{
+    const std::error_code code = error.code();
+    return error.op() == FileOp::Open
+        && (code == std::errc::permission_denied || code == std::errc::operation_not_permitted
+            || code == std::errc::read_only_file_system);
+}
+
 // The whole file, provided record `index` is there and still holds `expected`.
 std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path &path, std::int64_t index,
                                      const Record &expected)
@@ -266,17 +274,31 @@ std::filesystem::path ContactFile::tempPath() const
 std::vector<std::string> ContactFile::sortAndList()
 {
     FolderLock lock(m_fs, m_folder);
-    OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
-    const Contents contents = loadAll(m_fs, data);
-    data.close();
+    // A data file the user may only read is still listed while it needs no sorting;
+    // only replacing it is refused.
+    std::optional<FileError> notWritable;
+    std::optional<OpenFile> data;
+    try {
+        data.emplace(m_fs, dataPath(), OpenMode::ReadWrite);
+    } catch (const FileError &error) {
+        if (!isPermissionError(error))
+            throw;
+        notWritable = error;
+        data.emplace(m_fs, dataPath(), OpenMode::ReadOnly);
+    }
+    const Contents contents = loadAll(m_fs, *data);
+    data->close();
 
     std::vector<std::uint32_t> order = exchangeSortOrder(contents.bytes.get(), contents.count);
     bool inPlace = true;
     for (std::uint32_t p = 0; p < order.size() && inPlace; ++p)
         inPlace = order[p] == p;
     // A file already in order is left alone: no write, no new modification time.
-    if (!inPlace)
+    if (!inPlace) {
+        if (notWritable)
+            throw *notWritable;
         rewrite(m_fs, m_folder, contents, order, nullptr);
+    }
     lock.release();
 
     return surnames(contents, order);

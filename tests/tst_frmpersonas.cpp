@@ -92,6 +92,8 @@ private slots:
     void failedFileStepLeavesTheFileAndGoesOn_data();
     void failedFileStepLeavesTheFileAndGoesOn();
     void unwritableFolderStillListsTheFile();
+    void readOnlyDataFileIsListedAndNeverReplaced_data();
+    void readOnlyDataFileIsListedAndNeverReplaced();
     void deleteRefusesARecordChangedByAnotherCopy();
 
 private:
@@ -619,6 +621,40 @@ void FrmPersonasTest::unwritableFolderStillListsTheFile()
     select(1);
     QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Ana"));
     QCOMPARE(m_folder->data(), ContactFolder::records({kZapata, kGomez}));
+}
+
+void FrmPersonasTest::readOnlyDataFileIsListedAndNeverReplaced_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("loadMessages");
+    QTest::newRow("already in order: nothing to say") << ContactFolder::records({kGomez, kAbril}) << 0;
+    QTest::newRow("out of order: cannot be sorted") << ContactFolder::records({kAbril, kGomez}) << 1;
+}
+
+void FrmPersonasTest::readOnlyDataFileIsListedAndNeverReplaced()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, loadMessages);
+    m_folder->setData(file);
+    // Refuses to open the data file for writing, as a read-only file does for a user.
+    class ReadOnlyDataFileSystem : public FaultyFileSystem {
+    public:
+        contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override
+        {
+            if (path.filename() == "personas.dat" && mode != OpenMode::ReadOnly)
+                throw contacts::FileError(contacts::FileOp::Open, path,
+                                          std::make_error_code(std::errc::permission_denied));
+            return FaultyFileSystem::open(path, mode);
+        }
+    } fs;
+    m_window = open(fs);
+    QCOMPARE(m_messages.size(), loadMessages);
+    QCOMPARE(m_window->List1()->count(), 2);
+    select(1);
+    press("cmdBajas");
+    QCOMPARE(m_messages.size(), loadMessages + 1);
+    QVERIFY(m_messages.last().startsWith(QStringLiteral("No se pudo eliminar el contacto.")));
+    QCOMPARE(m_folder->data(), file);
 }
 
 void FrmPersonasTest::deleteRefusesARecordChangedByAnotherCopy()
