@@ -1,10 +1,9 @@
 // The operating system's files, through POSIX calls.
 #include "FileSystem.h"
+#include "HandleNames.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
-#include <unordered_map>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -30,24 +29,6 @@ constexpr std::size_t kMaxIo = 0x7ffff000;
 
 class PosixFileSystem final : public FileSystem {
 public:
-    // Messages name the file a handle was opened on, so the user sees which one failed.
-    std::filesystem::path nameOf(FileHandle handle)
-    {
-        std::lock_guard guard(m_namesMutex);
-        const auto it = m_names.find(handle);
-        return it == m_names.end() ? std::filesystem::path("fd " + std::to_string(handle)) : it->second;
-    }
-    void remember(FileHandle handle, const std::filesystem::path &path)
-    {
-        std::lock_guard guard(m_namesMutex);
-        m_names[handle] = path;
-    }
-    void forget(FileHandle handle)
-    {
-        std::lock_guard guard(m_namesMutex);
-        m_names.erase(handle);
-    }
-
     FileHandle open(const std::filesystem::path &path, OpenMode mode) override
     {
         int flags = O_CLOEXEC;
@@ -70,7 +51,7 @@ public:
             ::close(handle);
             fail(FileOp::Open, path, error);
         }
-        remember(handle, path);
+        m_names.remember(handle, path);
         return handle;
     }
 
@@ -84,7 +65,7 @@ public:
             if (got < 0) {
                 if (errno == EINTR)
                     continue;
-                fail(FileOp::Read, nameOf(file));
+                fail(FileOp::Read, m_names.nameOf(file));
             }
             if (got == 0)
                 break;
@@ -103,11 +84,11 @@ public:
             if (put < 0) {
                 if (errno == EINTR)
                     continue;
-                fail(FileOp::Write, nameOf(file));
+                fail(FileOp::Write, m_names.nameOf(file));
             }
             // A zero-byte write of a nonzero size would loop for ever; the disk is full.
             if (put == 0)
-                fail(FileOp::Write, nameOf(file), ENOSPC);
+                fail(FileOp::Write, m_names.nameOf(file), ENOSPC);
             done += static_cast<std::size_t>(put);
         }
     }
@@ -115,7 +96,7 @@ public:
     void flush(FileHandle file) override
     {
         if (::fsync(fd(file)) != 0)
-            fail(FileOp::Flush, nameOf(file));
+            fail(FileOp::Flush, m_names.nameOf(file));
     }
 
     void truncate(FileHandle file, std::uint64_t length) override
@@ -125,21 +106,21 @@ public:
             rc = ::ftruncate(fd(file), static_cast<off_t>(length));
         } while (rc != 0 && errno == EINTR);
         if (rc != 0)
-            fail(FileOp::Truncate, nameOf(file));
+            fail(FileOp::Truncate, m_names.nameOf(file));
     }
 
     std::uint64_t length(FileHandle file) override
     {
         struct stat st;
         if (::fstat(fd(file), &st) != 0)
-            fail(FileOp::Length, nameOf(file));
+            fail(FileOp::Length, m_names.nameOf(file));
         return static_cast<std::uint64_t>(st.st_size);
     }
 
     void close(FileHandle file) override
     {
-        const auto name = nameOf(file);
-        forget(file);
+        const auto name = m_names.nameOf(file);
+        m_names.forget(file);
         // Linux releases the descriptor even when close reports EINTR, so retrying
         // could close someone else's file; the data was already flushed where it matters.
         if (::close(fd(file)) != 0 && errno != EINTR)
@@ -184,14 +165,14 @@ public:
             ::close(handle);
             fail(FileOp::Lock, path, error);
         }
-        remember(handle, path);
+        m_names.remember(handle, path);
         return handle;
     }
 
     void unlock(FileHandle lock) override
     {
-        const auto name = nameOf(lock);
-        forget(lock);
+        const auto name = m_names.nameOf(lock);
+        m_names.forget(lock);
         const int rc = ::flock(fd(lock), LOCK_UN);
         const int error = errno;
         // Closing drops the lock too, so the handle is closed whatever flock said.
@@ -217,8 +198,7 @@ public:
     }
 
 private:
-    std::mutex m_namesMutex;
-    std::unordered_map<FileHandle, std::filesystem::path> m_names;
+    HandleNames m_names{"fd "};
 };
 
 } // namespace

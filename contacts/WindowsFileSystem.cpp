@@ -1,12 +1,11 @@
 // The operating system's files, through the Win32 API.
 #include "FileSystem.h"
+#include "HandleNames.h"
 
 #include <algorithm>
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <unordered_map>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -141,24 +140,6 @@ HANDLE openShared(const std::filesystem::path &path, DWORD access, DWORD disposi
 
 class WindowsFileSystem final : public FileSystem {
 public:
-    // Messages name the file a handle was opened on, so the user sees which one failed.
-    std::filesystem::path nameOf(FileHandle handle)
-    {
-        std::lock_guard guard(m_namesMutex);
-        const auto it = m_names.find(handle);
-        return it == m_names.end() ? std::filesystem::path("handle " + std::to_string(handle)) : it->second;
-    }
-    void remember(FileHandle handle, const std::filesystem::path &path)
-    {
-        std::lock_guard guard(m_namesMutex);
-        m_names[handle] = path;
-    }
-    void forget(FileHandle handle)
-    {
-        std::lock_guard guard(m_namesMutex);
-        m_names.erase(handle);
-    }
-
     FileHandle open(const std::filesystem::path &path, OpenMode mode) override
     {
         const bool readOnly = mode == OpenMode::ReadOnly;
@@ -174,7 +155,7 @@ public:
             ::CloseHandle(handle);
             fail(FileOp::Open, path, error);
         }
-        remember(ours(handle), path);
+        m_names.remember(ours(handle), path);
         return ours(handle);
     }
 
@@ -190,7 +171,7 @@ public:
                 // returning no bytes, since an offset is given.
                 if (::GetLastError() == ERROR_HANDLE_EOF)
                     break;
-                fail(FileOp::Read, nameOf(file));
+                fail(FileOp::Read, m_names.nameOf(file));
             }
             if (got == 0)
                 break;
@@ -207,10 +188,10 @@ public:
             OVERLAPPED where = at(offset + done);
             DWORD put = 0;
             if (!::WriteFile(win(file), in + done, static_cast<DWORD>(std::min(size - done, kMaxIo)), &put, &where))
-                fail(FileOp::Write, nameOf(file));
+                fail(FileOp::Write, m_names.nameOf(file));
             // A zero-byte write of a nonzero size would loop for ever; the disk is full.
             if (put == 0)
-                fail(FileOp::Write, nameOf(file), ERROR_DISK_FULL);
+                fail(FileOp::Write, m_names.nameOf(file), ERROR_DISK_FULL);
             done += put;
         }
     }
@@ -218,7 +199,7 @@ public:
     void flush(FileHandle file) override
     {
         if (!::FlushFileBuffers(win(file)))
-            fail(FileOp::Flush, nameOf(file));
+            fail(FileOp::Flush, m_names.nameOf(file));
     }
 
     void truncate(FileHandle file, std::uint64_t length) override
@@ -226,21 +207,21 @@ public:
         LARGE_INTEGER to;
         to.QuadPart = static_cast<LONGLONG>(length);
         if (!::SetFilePointerEx(win(file), to, nullptr, FILE_BEGIN) || !::SetEndOfFile(win(file)))
-            fail(FileOp::Truncate, nameOf(file));
+            fail(FileOp::Truncate, m_names.nameOf(file));
     }
 
     std::uint64_t length(FileHandle file) override
     {
         LARGE_INTEGER size;
         if (!::GetFileSizeEx(win(file), &size))
-            fail(FileOp::Length, nameOf(file));
+            fail(FileOp::Length, m_names.nameOf(file));
         return static_cast<std::uint64_t>(size.QuadPart);
     }
 
     void close(FileHandle file) override
     {
-        const auto name = nameOf(file);
-        forget(file);
+        const auto name = m_names.nameOf(file);
+        m_names.forget(file);
         if (!::CloseHandle(win(file)))
             fail(FileOp::Close, name);
     }
@@ -279,14 +260,14 @@ public:
             ::CloseHandle(handle);
             fail(FileOp::Lock, path, error);
         }
-        remember(ours(handle), path);
+        m_names.remember(ours(handle), path);
         return ours(handle);
     }
 
     void unlock(FileHandle lock) override
     {
-        const auto name = nameOf(lock);
-        forget(lock);
+        const auto name = m_names.nameOf(lock);
+        m_names.forget(lock);
         OVERLAPPED whole = at(0);
         const BOOL unlocked = ::UnlockFileEx(win(lock), 0, 1, 0, &whole);
         const DWORD error = ::GetLastError();
@@ -305,8 +286,7 @@ public:
     }
 
 private:
-    std::mutex m_namesMutex;
-    std::unordered_map<FileHandle, std::filesystem::path> m_names;
+    HandleNames m_names{"handle "};
 };
 
 } // namespace
