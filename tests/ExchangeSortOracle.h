@@ -6,8 +6,12 @@
 // the fast sort is checked against.
 #include "ContactFile.h"
 #include "Cp1252.h"
+#include "RecordFiles.h"
+#include "Sort.h"
 
+#include <random>
 #include <string>
+#include <vector>
 
 inline std::string exchangeSortLiterally(std::string file)
 {
@@ -40,4 +44,56 @@ inline std::string exchangeSortLiterally(std::string file)
         }
     }
     return file;
+}
+
+// Random files to check the fast sort against the literal one. Few distinct keys per
+// file, so that duplicates are the rule, and every record unique (a serial in the
+// surname), so that equal keys left in the wrong relative order are caught. With no
+// `keys`, raw 20-byte keys of any bytes.
+class RandomSortFiles {
+public:
+    RandomSortFiles(std::vector<std::string> keys, int maxRecords)
+        : m_keys(std::move(keys)), m_maxRecords(maxRecords)
+    {
+        if (!m_keys.empty())
+            return;
+        for (int k = 0; k < 4; ++k) {
+            std::string key(20, ' ');
+            for (char &c : key)
+                c = char(m_random() % 4 == 0 ? m_random() % 256 : 'a' + m_random() % 3);
+            m_rawKeys.push_back(key);
+        }
+    }
+
+    std::string next()
+    {
+        const int n = int(m_random() % (m_maxRecords + 1));
+        const std::vector<std::string> &keys = m_keys.empty() ? m_rawKeys : m_keys;
+        const std::size_t pool = 1 + m_random() % keys.size();
+        std::string file;
+        for (int i = 0; i < n; ++i) {
+            const std::string serial = "R" + std::to_string(i);
+            const std::string &key = keys[m_random() % pool];
+            if (m_keys.empty())
+                file += recordBytes(serial, {}).replace(contacts::kNombreOffset, contacts::kNombreWidth, key);
+            else
+                file += recordBytes(serial, key);
+        }
+        return file;
+    }
+
+private:
+    std::vector<std::string> m_keys;
+    std::vector<std::string> m_rawKeys;
+    int m_maxRecords;
+    std::mt19937 m_random{20240611};
+};
+
+// Whether the fast sort leaves `file` (whole records) in the literal sort's order.
+inline bool sortsLikeExchangeSort(const std::string &file)
+{
+    std::string actual;
+    for (std::uint32_t index : contacts::exchangeSortOrder(file.data(), file.size() / contacts::kRecordSize))
+        actual += file.substr(std::size_t(index) * contacts::kRecordSize, contacts::kRecordSize);
+    return actual == exchangeSortLiterally(file);
 }

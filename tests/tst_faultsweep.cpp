@@ -3,6 +3,7 @@
 #include "ContactFile.h"
 #include "FaultyFileSystem.h"
 #include "RecordFiles.h"
+#include "SweepCommands.h"
 
 #include <QtTest>
 
@@ -22,38 +23,6 @@ private slots:
     void failsLikeARealDisk_data();
     void failsLikeARealDisk();
 };
-
-static std::string numbered(const QStringList &names)
-{
-    std::string file;
-    for (int i = 0; i < names.size(); ++i)
-        file += recordBytes("R" + std::to_string(i), names[i].toStdString());
-    return file;
-}
-
-// Runs `command` and describes its result, so runs can be compared.
-static QString run(const QString &command, FileSystem &fileSystem, const fs::path &folder, const std::string &old)
-{
-    ContactFile file(fileSystem, folder);
-    if (command == "sort") {
-        QStringList list;
-        for (const auto &surname : file.sortAndList())
-            list << QString::fromStdString(surname);
-        return list.join(",");
-    }
-    if (command == "append") {
-        file.append(persona("Nuevo", "Zoe"));
-        return "appended";
-    }
-    const Record second = asRecord(old.substr(kRecordSize));
-    Record stale = second;
-    stale[0] = '#';
-    if (command == "remove")
-        return file.remove(1, second) ? "removed" : "kept";
-    if (command == "remove stale")
-        return file.remove(1, stale) ? "removed" : "kept";
-    return file.modify(1, second, persona("Nuevo", "Zoe")) ? "modified" : "kept";
-}
 
 static bool lockIsFree(const fs::path &folder)
 {
@@ -96,7 +65,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
     const fs::path tmp = folder / kTempFileName;
 
     writeBytes(dat, old);
-    const QString result = run(command, systemFileSystem(), folder, old);
+    const std::string result = runSweepCommand(command.toStdString(), systemFileSystem(), folder, old);
     const std::string changed = readBytes(dat);
 
     int failures = 0;
@@ -108,7 +77,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
         faulty.failAt(n);
         bool failed = false;
         try {
-            QCOMPARE(run(command, faulty, folder, old), result);
+            QVERIFY(runSweepCommand(command.toStdString(), faulty, folder, old) == result);
         } catch (const FileError &) {
             failed = true;
             ++failures;
@@ -132,7 +101,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew()
         QVERIFY2(readBytes(dat) == (committed ? changed : old), at);
         if (!committed) {
             // The failure left nothing behind that stops the next try.
-            QCOMPARE(run(command, systemFileSystem(), folder, old), result);
+            QVERIFY(runSweepCommand(command.toStdString(), systemFileSystem(), folder, old) == result);
             QVERIFY2(readBytes(dat) == changed, at);
         }
     }

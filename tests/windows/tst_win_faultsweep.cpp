@@ -5,6 +5,7 @@
 #include "ContactFile.h"
 #include "FaultyFileSystem.h"
 #include "RecordFiles.h"
+#include "SweepCommands.h"
 #include "WinTestSupport.h"
 
 #include <algorithm>
@@ -14,38 +15,6 @@ namespace fs = std::filesystem;
 using wintest::TempFolder;
 
 namespace {
-
-std::string numbered(const std::vector<std::string> &names)
-{
-    std::string file;
-    for (std::size_t i = 0; i < names.size(); ++i)
-        file += recordBytes("R" + std::to_string(i), names[i]);
-    return file;
-}
-
-// Runs `command` and describes its result, so runs can be compared.
-std::string run(const std::string &command, FileSystem &fileSystem, const fs::path &folder, const std::string &old)
-{
-    ContactFile file(fileSystem, folder);
-    if (command == "sort") {
-        std::string list;
-        for (const auto &surname : file.sortAndList())
-            list += surname + ",";
-        return list;
-    }
-    if (command == "append") {
-        file.append(persona("Nuevo", "Zoe"));
-        return "appended";
-    }
-    const Record second = asRecord(old.substr(kRecordSize));
-    Record stale = second;
-    stale[0] = '#';
-    if (command == "remove")
-        return file.remove(1, second) ? "removed" : "kept";
-    if (command == "remove stale")
-        return file.remove(1, stale) ? "removed" : "kept";
-    return file.modify(1, second, persona("Nuevo", "Zoe")) ? "modified" : "kept";
-}
 
 struct SweepRow {
     std::string name;
@@ -89,7 +58,7 @@ int main(int argc, char **argv)
         const fs::path tmp = folder / kTempFileName;
 
         writeBytes(dat, old);
-        const std::string result = run(row.command, systemFileSystem(), folder.path(), old);
+        const std::string result = runSweepCommand(row.command, systemFileSystem(), folder.path(), old);
         const std::string changed = readBytes(dat);
 
         int failures = 0;
@@ -100,7 +69,7 @@ int main(int argc, char **argv)
             faulty.failAt(n);
             bool failed = false;
             try {
-                CHECK_EQ(run(row.command, faulty, folder.path(), old), result);
+                CHECK_EQ(runSweepCommand(row.command, faulty, folder.path(), old), result);
             } catch (const FileError &) {
                 failed = true;
                 ++failures;
@@ -125,7 +94,7 @@ int main(int argc, char **argv)
             CHECK_MSG(readBytes(dat) == (committed ? changed : old), at);
             if (!committed) {
                 // The failure left nothing behind that stops the next try.
-                CHECK_EQ(run(row.command, systemFileSystem(), folder.path(), old), result);
+                CHECK_EQ(runSweepCommand(row.command, systemFileSystem(), folder.path(), old), result);
                 CHECK_MSG(readBytes(dat) == changed, at);
             }
         }

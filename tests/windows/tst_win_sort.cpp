@@ -5,7 +5,6 @@
 #include "RecordFiles.h"
 #include "Sort.h"
 
-#include <random>
 
 using namespace contacts;
 
@@ -51,32 +50,12 @@ int main(int argc, char **argv)
     // Every record unique (a serial in the surname), so the comparison also catches
     // equal keys that end in the wrong relative order.
     suite.table("matches the exchange sort", kOracle, [](const OracleRow &row) {
-        std::mt19937 random(20240611);
-        std::vector<std::string> rawKeys;
-        for (int k = 0; k < 4; ++k) {
-            std::string key(20, ' ');
-            for (char &c : key)
-                c = char(random() % 4 == 0 ? random() % 256 : 'a' + random() % 3);
-            rawKeys.push_back(key);
-        }
+        RandomSortFiles random(row.keys, row.maxRecords);
         for (int f = 0; f < row.files; ++f) {
-            const int n = int(random() % (row.maxRecords + 1));
-            // Few distinct keys per file, so duplicates are the rule.
-            const std::size_t pool = 1 + random() % (row.keys.empty() ? rawKeys.size() : row.keys.size());
-            std::string file;
-            for (int i = 0; i < n; ++i) {
-                const std::string serial = "R" + std::to_string(i);
-                if (row.keys.empty())
-                    file += recordBytes(serial, {}).replace(kNombreOffset, kNombreWidth, rawKeys[random() % pool]);
-                else
-                    file += recordBytes(serial, row.keys[random() % pool]);
-            }
-            const std::string expected = exchangeSortLiterally(file);
-            std::string actual;
-            for (std::uint32_t index : exchangeSortOrder(file.data(), std::size_t(n)))
-                actual += file.substr(std::size_t(index) * kRecordSize, kRecordSize);
-            CHECK_MSG(actual == expected,
-                      "file " + std::to_string(f) + " of " + std::to_string(n) + " records ends in another order");
+            const std::string file = random.next();
+            CHECK_MSG(sortsLikeExchangeSort(file), "file " + std::to_string(f) + " of "
+                                                       + std::to_string(file.size() / kRecordSize)
+                                                       + " records ends in another order");
         }
     });
 
