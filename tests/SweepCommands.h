@@ -1,10 +1,13 @@
 #pragma once
 
-// The commands that the fault sweeps fail call by call, shared by the sweep over the
-// POSIX file layer and the one over the Windows file layer.
+// The fault sweep, shared by the one over the POSIX file layer and the one over the
+// Windows file layer: the commands, and the failing of their calls one by one.
 #include "ContactFile.h"
+#include "FaultyFileSystem.h"
 #include "RecordFiles.h"
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,4 +45,74 @@ inline std::string runSweepCommand(const std::string &command, contacts::FileSys
     if (command == "remove stale")
         return file.remove(1, stale) ? "removed" : "kept";
     return file.modify(1, second, persona("Nuevo", "Zoe")) ? "modified" : "kept";
+}
+
+// What the sweep asks of the platform it runs on.
+struct SweepProbes {
+    std::function<bool()> lockIsFree;
+    std::function<void()> beforeRun;        // notes what is open before a run
+    std::function<bool()> handlesReleased;  // nothing more is open after it
+};
+
+// Makes each file call of `command` fail in turn, on a file of the first `length`
+// bytes of four records, until the command gets through. `commit` is the call that
+// puts the change in place (-1: none). The data file must always hold the old or the
+// new contents whole, nothing may stay open or locked, and a failure must leave
+// nothing behind that stops the next try. Returns the first rule broken, or nothing.
+inline std::string sweepEveryCall(const std::string &command, std::size_t length, int commit,
+                                  const std::filesystem::path &folder, const SweepProbes &probes)
+{
+    using namespace contacts;
+    const std::string old = numbered({"Luis", "Ana", "Bea", "Ana"}).substr(0, length);
+    const auto dat = folder / kDataFileName;
+    const auto tmp = folder / kTempFileName;
+
+    writeBytes(dat, old);
+    const std::string result = runSweepCommand(command, systemFileSystem(), folder, old);
+    const std::string changed = readBytes(dat);
+
+    int failures = 0;
+    for (std::uint64_t n = 1; n < 100; ++n) {
+        writeBytes(dat, old);
+        probes.beforeRun();
+        FaultyFileSystem faulty;
+        faulty.failAt(n);
+        bool failed = false;
+        const std::string at = "call " + std::to_string(n) + ": ";
+        try {
+            if (runSweepCommand(command, faulty, folder, old) != result)
+                return at + "another result";
+        } catch (const FileError &) {
+            failed = true;
+            ++failures;
+        }
+        if (!probes.lockIsFree())
+            return at + "the lock is still held";
+        if (!probes.handlesReleased())
+            return at + "a file stays open";
+        if (std::filesystem::exists(tmp))
+            return at + "personas.tmp is left behind";
+        const auto &log = faulty.log();
+        if (!failed) {
+            if (readBytes(dat) != changed)
+                return at + "no failure reported, yet the file is not the new one";
+            if (faulty.calls() < n)
+                return failures >= 5 ? std::string() : "too few calls failed";
+            // A failure is kept from the user only once the change is in place: syncing
+            // the folder after the rename, or letting go of the lock at the very end.
+            const FileOp hit = log[n - 1];
+            if (!(hit == FileOp::SyncFolder || (hit == FileOp::Lock && n == faulty.calls())))
+                return at + "a failure went unreported";
+            continue;
+        }
+        const auto end = log.begin() + std::ptrdiff_t(n - 1);
+        const bool committed = std::find(log.begin(), end, FileOp(commit)) != end;
+        if (readBytes(dat) != (committed ? changed : old))
+            return at + "the file is neither old nor new as it should be";
+        if (!committed) {
+            if (runSweepCommand(command, systemFileSystem(), folder, old) != result || readBytes(dat) != changed)
+                return at + "the next try does not get through";
+        }
+    }
+    return "the command never succeeds";
 }

@@ -52,53 +52,12 @@ int main(int argc, char **argv)
     check::Suite suite(argc, argv);
 
     suite.table("every failure leaves the old or the new file", kSweeps, [](const SweepRow &row) {
-        const std::string old = numbered({"Luis", "Ana", "Bea", "Ana"}).substr(0, row.length);
         TempFolder folder;
         const fs::path dat = folder / kDataFileName;
-        const fs::path tmp = folder / kTempFileName;
-
-        writeBytes(dat, old);
-        const std::string result = runSweepCommand(row.command, systemFileSystem(), folder.path(), old);
-        const std::string changed = readBytes(dat);
-
-        int failures = 0;
-        for (std::uint64_t n = 1;; ++n) {
-            CHECK_MSG(n < 100, "the command never succeeds");
-            writeBytes(dat, old);
-            FaultyFileSystem faulty;
-            faulty.failAt(n);
-            bool failed = false;
-            try {
-                CHECK_EQ(runSweepCommand(row.command, faulty, folder.path(), old), result);
-            } catch (const FileError &) {
-                failed = true;
-                ++failures;
-            }
-            const std::string at = "call " + std::to_string(n);
-            CHECK_MSG(wintest::lockIsFree(folder / kLockFileName), at);
-            CHECK_MSG(!wintest::isOpenSomewhere(dat), at);
-            CHECK_MSG(!fs::exists(tmp), at);
-            const auto &log = faulty.log();
-            if (!failed) {
-                CHECK_MSG(readBytes(dat) == changed, at);
-                if (faulty.calls() < n)
-                    break; // no call was made to fail: the sweep is complete
-                // A failure is kept from the user only once the change is in place:
-                // syncing the folder after the rename, or letting go of the lock at the end.
-                const FileOp hit = log[n - 1];
-                CHECK_MSG(hit == FileOp::SyncFolder || (hit == FileOp::Lock && n == faulty.calls()), at);
-                continue;
-            }
-            const auto end = log.begin() + std::ptrdiff_t(n - 1);
-            const bool committed = std::find(log.begin(), end, FileOp(row.commit)) != end;
-            CHECK_MSG(readBytes(dat) == (committed ? changed : old), at);
-            if (!committed) {
-                // The failure left nothing behind that stops the next try.
-                CHECK_EQ(runSweepCommand(row.command, systemFileSystem(), folder.path(), old), result);
-                CHECK_MSG(readBytes(dat) == changed, at);
-            }
-        }
-        CHECK(failures >= 5);
+        const SweepProbes probes{[&] { return wintest::lockIsFree(folder / kLockFileName); }, [] {},
+                                 [&] { return !wintest::isOpenSomewhere(dat); }};
+        const std::string broken = sweepEveryCall(row.command, row.length, row.commit, folder.path(), probes);
+        CHECK_MSG(broken.empty(), broken);
     });
 
     // The sweep is only as good as its faults: check they behave as described.
