@@ -2,9 +2,6 @@
 // It writes "started.txt" in its own folder (the show command it was given and its
 // command line), stays while a file "hold" is there (at most 30 s), then writes
 // "ended.txt".
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include <windows.h>
 
 #include <string>
