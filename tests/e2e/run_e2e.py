@@ -981,15 +981,25 @@ def tab_order(s):
     program.stop()
 
 
+def activate(window, what):
+    xdo("windowactivate", "--sync", window)
+    wait_for(lambda: active_window() == window, 5, what)
+
+
+def open_about(program):
+    """F1, as a person opens the About window; returns it once it is active."""
+    key("F1")
+    about = program.window("Acerca del autor", timeout=5)
+    wait_for(lambda: active_window() == about, 5, "the About window to become active")
+    return about
+
+
 @check
 def f1_opens_about_and_f4_ends_everything(s):
     program = Program(s, "keys")
     main = program.main_window()
-    key("F1")
-    about = program.window("Acerca del autor", timeout=5)
-    wait_for(lambda: active_window() == about, 5, "the About window to become active")
-    xdo("windowactivate", "--sync", main)
-    wait_for(lambda: active_window() == main, 5, "the main window to become active again")
+    about = open_about(program)
+    activate(main, "the main window to become active again")
     key("F4")
     status = program.wait_exit(5)
     expect(status == 0, f"the program ended with status {status}")
@@ -1001,9 +1011,7 @@ def f1_opens_about_and_f4_ends_everything(s):
 def about_window(s):
     program = Program(s, "about")
     main = program.main_window()
-    key("F1")
-    about = program.window("Acerca del autor", timeout=5)
-    wait_for(lambda: active_window() == about, 5, "the About window to become active")
+    about = open_about(program)
     types = xprop_list(about, "_NET_WM_WINDOW_TYPE")
     expect(types and types[0] == "_NET_WM_WINDOW_TYPE_UTILITY", f"the About window's type is {types}")
     x, y, w, h = geometry(about)
@@ -1035,9 +1043,7 @@ def about_window(s):
 def system_info_unavailable_message(s):
     program = Program(s, "nosysinfo")
     program.main_window()
-    key("F1")
-    about = program.window("Acerca del autor", timeout=5)
-    wait_for(lambda: active_window() == about, 5, "the About window to become active")
+    about = open_about(program)
     key("alt+s")
     alert = program.alert()
     text = message_text(alert)
@@ -1056,8 +1062,7 @@ def system_info_starts_installed_program(s):
     fake = f"#!/bin/sh\necho \"$0\" >> '{marker}'\n"
     program = Program(s, "sysinfo", bin_files={"hardinfo": fake})
     program.main_window()
-    key("F1")
-    about = program.window("Acerca del autor", timeout=5)
+    about = open_about(program)
     cmd = find(find(program.app(), "filler", "Acerca del autor"), "push button", "System Info...")
     click_centre(extents(cmd))
     wait_for(lambda: os.path.exists(marker), 5, "the installed system-information program to run")
@@ -1074,17 +1079,14 @@ def system_info_starts_installed_program(s):
 def about_keeps_program_running_after_main_window_closes(s):
     program = Program(s, "lifetime")
     main = program.main_window()
-    key("F1")
-    about = program.window("Acerca del autor", timeout=5)
-    xdo("windowactivate", "--sync", main)
-    wait_for(lambda: active_window() == main, 5, "the main window to become active again")
+    about = open_about(program)
+    activate(main, "the main window to become active again")
     key("alt+F4")  # the window manager's close, as the title bar's close button
     program.wait_gone(main, what="the main window to close")
     time.sleep(0.5)
     expect(program.running(), "the program ended when the main window closed with About open")
     expect(about in client_list(), "the About window closed with the main window")
-    xdo("windowactivate", "--sync", about)
-    wait_for(lambda: active_window() == about, 5, "the About window to become active")
+    activate(about, "the About window to become active")
     key("Escape")
     status = program.wait_exit(5)
     expect(status == 0, f"the program ended with status {status}")
