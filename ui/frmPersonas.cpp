@@ -269,7 +269,6 @@ void frmPersonas::loadList(bool reportErrors)
     }
     m_list1->clear();
     m_shownRecord.reset();
-    m_shownIndex = -1;
     m_list1->addItems(std::move(entries));
 }
 
@@ -277,7 +276,6 @@ void frmPersonas::List1_Click()
 {
     const int index = m_list1->listIndex();
     m_shownRecord.reset();
-    m_shownIndex = index;
     if (index < 0) {
         clearFields();
         return;
@@ -318,8 +316,7 @@ void frmPersonas::cmdBajas_Click()
         return;
     bool removed = true;
     if (!runCommand(QStringLiteral("No se pudo eliminar el contacto."), [&] {
-            removed = m_shownRecord && m_shownIndex == index ? m_file.remove(index, *m_shownRecord)
-                                                             : false;
+            removed = m_shownRecord && m_file.remove(index, *m_shownRecord);
         })) {
         loadList(false);
         return;
@@ -339,9 +336,7 @@ void frmPersonas::cmdModificar_Click()
     const contacts::Persona persona = fieldsAsPersona();
     bool modified = true;
     if (!runCommand(QStringLiteral("No se pudo modificar el contacto."), [&] {
-            modified = m_shownRecord && m_shownIndex == index
-                           ? m_file.modify(index, *m_shownRecord, persona)
-                           : false;
+            modified = m_shownRecord && m_file.modify(index, *m_shownRecord, persona);
         })) {
         loadList(false);
         return;

@@ -82,9 +82,9 @@ private:
     QLineEdit *m_txtBusqueda = nullptr;
     QAction *m_mnuSalir = nullptr;
     QAction *m_mnuAbout = nullptr;
-    // The record as last shown for the selected entry.
+    // The record as last shown for the selected entry; every change of the selection
+    // goes through List1_Click, which sets it.
     std::optional<contacts::Record> m_shownRecord;
-    int m_shownIndex = -1;
     bool m_centred = false;
     QPoint m_placedAt;
 };
