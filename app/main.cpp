@@ -1,8 +1,8 @@
-#include "Fonts.h"
-#include "Lifetime.h"
-#include "Version.h"
-#include "frmPersonas.h"
-#include "frmSplash.h"
+#include "ui/Fonts.h"
+#include "ui/Lifetime.h"
+#include "app/Version.h"
+#include "ui/frmPersonas.h"
+#include "ui/frmSplash.h"
 
 #include <QApplication>
 

@@ -5,10 +5,10 @@
 //
 // Each measured run happens in a child process of its own, so that its peak memory
 // (VmHWM) is its own; the input file is restored before the clock starts.
-#include "ContactFile.h"
-#include "ListBox.h"
-#include "Sort.h"
-#include "frmPersonas.h"
+#include "contacts/ContactFile.h"
+#include "ui/ListBox.h"
+#include "contacts/Sort.h"
+#include "ui/frmPersonas.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
-#include "ContactFile.h"
+#include "contacts/ContactFile.h"
 
-#include "Cp1252.h"
-#include "Sort.h"
+#include "contacts/Cp1252.h"
+#include "contacts/Sort.h"
 
 #include <algorithm>
 #include <cstring>

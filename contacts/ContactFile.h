@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FileSystem.h"
-#include "Persona.h"
+#include "contacts/FileSystem.h"
+#include "contacts/Persona.h"
 
 #include <cstdint>
 #include <filesystem>

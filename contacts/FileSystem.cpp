@@ -1,4 +1,4 @@
-#include "FileSystem.h"
+#include "contacts/FileSystem.h"
 
 namespace contacts {
 

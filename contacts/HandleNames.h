@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "contacts/FileSystem.h"
 
 #include <filesystem>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "Persona.h"
+#include "contacts/Persona.h"
 
-#include "Cp1252.h"
+#include "contacts/Cp1252.h"
 
 #include <cstring>
 #include <stdexcept>

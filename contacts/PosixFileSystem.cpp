@@ -1,6 +1,6 @@
 // The operating system's files, through POSIX calls.
-#include "FileSystem.h"
-#include "HandleNames.h"
+#include "contacts/FileSystem.h"
+#include "contacts/HandleNames.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,7 +1,7 @@
-#include "Sort.h"
+#include "contacts/Sort.h"
 
-#include "Cp1252.h"
-#include "Persona.h"
+#include "contacts/Cp1252.h"
+#include "contacts/Persona.h"
 
 #include <algorithm>
 #include <array>

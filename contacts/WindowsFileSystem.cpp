@@ -1,6 +1,6 @@
 // The operating system's files, through the Win32 API.
-#include "FileSystem.h"
-#include "HandleNames.h"
+#include "contacts/FileSystem.h"
+#include "contacts/HandleNames.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,7 +2,7 @@
 
 // The file layer held in memory, for the fuzzer: fast, and with the system's
 // meaning of a handle (it keeps the file it opened, even once renamed over).
-#include "FileSystem.h"
+#include "contacts/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,12 +5,12 @@
 // must be: the sort a permutation of the counted records in given-name order (and
 // the literal exchange sort's order on small files), an add one encoded record
 // more, a delete or modify of exactly the shown record, and the codec lossless.
-#include "ContactFile.h"
-#include "Cp1252.h"
-#include "ExchangeSortOracle.h"
-#include "MemoryFileSystem.h"
-#include "RecordFiles.h"
-#include "Sort.h"
+#include "contacts/ContactFile.h"
+#include "contacts/Cp1252.h"
+#include "tests/ExchangeSortOracle.h"
+#include "fuzz/MemoryFileSystem.h"
+#include "tests/RecordFiles.h"
+#include "contacts/Sort.h"
 
 #include <algorithm>
 #include <cstdlib>

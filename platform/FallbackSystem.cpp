@@ -1,7 +1,7 @@
 // For systems without a system layer of their own: no registry values, so the About
 // window's button reports that system information is unavailable.
-#include "System.h"
-#include "TableRegistry.h"
+#include "platform/System.h"
+#include "platform/TableRegistry.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,7 +1,7 @@
-#include "PosixSystem.h"
+#include "platform/PosixSystem.h"
 
-#include "SysInfo.h"
-#include "System.h"
+#include "platform/SysInfo.h"
+#include "platform/System.h"
 
 #include <cerrno>
 #include <cstdlib>

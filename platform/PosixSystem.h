@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Launcher.h"
-#include "TableRegistry.h"
+#include "platform/Launcher.h"
+#include "platform/TableRegistry.h"
 
 #include <string>
 #include <vector>

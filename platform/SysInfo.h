@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Launcher.h"
-#include "Registry.h"
+#include "platform/Launcher.h"
+#include "platform/Registry.h"
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "TableRegistry.h"
+#include "platform/TableRegistry.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "WindowsSystem.h"
+#include "platform/WindowsSystem.h"
 
-#include "System.h"
+#include "platform/System.h"
 
 #include <algorithm>
 #include <system_error>

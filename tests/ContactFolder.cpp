@@ -1,4 +1,4 @@
-#include "ContactFolder.h"
+#include "tests/ContactFolder.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Persona.h"
+#include "contacts/Persona.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>

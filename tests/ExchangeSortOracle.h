@@ -4,10 +4,10 @@
 // memory, with the file's reading rules (counts rounded, a partial last record read
 // as if completed with spaces). Slow, quadratic and obviously right: the reference
 // the fast sort is checked against.
-#include "ContactFile.h"
-#include "Cp1252.h"
-#include "RecordFiles.h"
-#include "Sort.h"
+#include "contacts/ContactFile.h"
+#include "contacts/Cp1252.h"
+#include "tests/RecordFiles.h"
+#include "contacts/Sort.h"
 
 #include <random>
 #include <string>

@@ -1,4 +1,4 @@
-#include "FaultyFileSystem.h"
+#include "tests/FaultyFileSystem.h"
 
 using contacts::FileError;
 using contacts::FileHandle;

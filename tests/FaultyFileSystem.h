@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileSystem.h"
+#include "contacts/FileSystem.h"
 
 #include <cstdint>
 #include <map>

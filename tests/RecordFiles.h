@@ -1,7 +1,7 @@
 #pragma once
 
 // Small helpers the contact-file tests share: whole files as byte strings.
-#include "Persona.h"
+#include "contacts/Persona.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,9 +2,9 @@
 
 // The fault sweep, shared by the one over the POSIX file layer and the one over the
 // Windows file layer: the commands, and the failing of their calls one by one.
-#include "ContactFile.h"
-#include "FaultyFileSystem.h"
-#include "RecordFiles.h"
+#include "contacts/ContactFile.h"
+#include "tests/FaultyFileSystem.h"
+#include "tests/RecordFiles.h"
 
 #include <algorithm>
 #include <functional>

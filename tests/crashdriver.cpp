@@ -21,8 +21,8 @@
 //
 // Output: "step N OP" on stderr for every call; on stdout "ok" and the command's
 // result, or "error: MESSAGE" and exit status 3 when a file operation fails.
-#include "ContactFile.h"
-#include "Persona.h"
+#include "contacts/ContactFile.h"
+#include "contacts/Persona.h"
 
 #include <cerrno>
 #include <csignal>

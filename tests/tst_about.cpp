@@ -1,10 +1,10 @@
 // The About window: its version line, one instance loaded afresh after each close,
 // its keys, and "System Info..." through an injected registry and launcher.
-#include "Fonts.h"
-#include "MessageBox.h"
-#include "SysInfo.h"
-#include "TableRegistry.h"
-#include "frmAbout.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "platform/SysInfo.h"
+#include "platform/TableRegistry.h"
+#include "ui/frmAbout.h"
 
 #include <QtTest>
 

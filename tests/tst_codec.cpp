@@ -1,7 +1,7 @@
 // Windows-1252 conversion and the 105-byte record layout.
-#include "Cp1252.h"
-#include "FileSystem.h"
-#include "Persona.h"
+#include "contacts/Cp1252.h"
+#include "contacts/FileSystem.h"
+#include "contacts/Persona.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The contact file on disk: counting, reading, appending, the sort and the rewrites.
-#include "ContactFile.h"
-#include "ExchangeSortOracle.h"
-#include "FaultyFileSystem.h"
-#include "RecordFiles.h"
+#include "contacts/ContactFile.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/FaultyFileSystem.h"
+#include "tests/RecordFiles.h"
 
 #include <QtTest>
 

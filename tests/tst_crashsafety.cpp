@@ -2,10 +2,10 @@
 // right before and right after the step: the data file must always hold the old or
 // the new contents, byte for byte, and the next run, in a fresh process, must work
 // whatever the killed one left behind.
-#include "ContactFile.h"
-#include "DriverProcess.h"
-#include "ExchangeSortOracle.h"
-#include "RecordFiles.h"
+#include "contacts/ContactFile.h"
+#include "tests/DriverProcess.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/RecordFiles.h"
 
 #include <QtTest>
 

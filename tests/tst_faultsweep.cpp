@@ -1,9 +1,9 @@
 // Makes each file call of a command fail in turn: the data file must always hold
 // either the old or the new complete contents, and nothing may stay open or locked.
-#include "ContactFile.h"
-#include "FaultyFileSystem.h"
-#include "RecordFiles.h"
-#include "SweepCommands.h"
+#include "contacts/ContactFile.h"
+#include "tests/FaultyFileSystem.h"
+#include "tests/RecordFiles.h"
+#include "tests/SweepCommands.h"
 
 #include <QtTest>
 

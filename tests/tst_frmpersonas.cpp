@@ -1,13 +1,13 @@
 // The contacts window driven through its own controls, checking both what it shows
 // and the bytes on disk.
-#include "ContactFolder.h"
-#include "FaultyFileSystem.h"
-#include "Fonts.h"
-#include "ListBox.h"
-#include "MessageBox.h"
-#include "PushButton.h"
-#include "Twips.h"
-#include "frmPersonas.h"
+#include "tests/ContactFolder.h"
+#include "tests/FaultyFileSystem.h"
+#include "ui/Fonts.h"
+#include "ui/ListBox.h"
+#include "ui/MessageBox.h"
+#include "ui/PushButton.h"
+#include "ui/Twips.h"
+#include "ui/frmPersonas.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,14 +1,14 @@
 // A data file of any bytes and any length: the core and the window must read it,
 // sort it and go on working, and a file too large to hold is refused with a message,
 // never a crash.
-#include "ContactFile.h"
-#include "Cp1252.h"
-#include "ExchangeSortOracle.h"
-#include "ListBox.h"
-#include "MessageBox.h"
-#include "RecordFiles.h"
-#include "Sort.h"
-#include "frmPersonas.h"
+#include "contacts/ContactFile.h"
+#include "contacts/Cp1252.h"
+#include "tests/ExchangeSortOracle.h"
+#include "ui/ListBox.h"
+#include "ui/MessageBox.h"
+#include "tests/RecordFiles.h"
+#include "contacts/Sort.h"
+#include "ui/frmPersonas.h"
 
 #include <QApplication>
 #include <QLineEdit>

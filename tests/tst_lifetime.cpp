@@ -1,9 +1,9 @@
 // When the program ends: not in the hand-over from the splash to the main window, not
 // while the About window alone is open, but once the last window has closed; and at
 // once on quitProgram().
-#include "Lifetime.h"
-#include "frmAbout.h"
-#include "frmSplash.h"
+#include "ui/Lifetime.h"
+#include "ui/frmAbout.h"
+#include "ui/frmSplash.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The POSIX system layer against real files: finding a system-information program,
 // the ordinary-file test, and the detached start.
-#include "PosixSystem.h"
+#include "platform/PosixSystem.h"
 
 #include <QtTest>
 

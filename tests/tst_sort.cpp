@@ -1,7 +1,7 @@
 // The fast sort against the literal exchange sort, and the orders users see.
-#include "ExchangeSortOracle.h"
-#include "RecordFiles.h"
-#include "Sort.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/RecordFiles.h"
+#include "contacts/Sort.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The splash window: its version line and layout, and the hand-over to the main
 // window by timer or by a character key, exactly once.
-#include "Fonts.h"
-#include "Twips.h"
-#include "frmSplash.h"
+#include "ui/Fonts.h"
+#include "ui/Twips.h"
+#include "ui/frmSplash.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The system-information launcher and the registry value reader, driven through a
 // table registry and a launcher that records instead of starting anything.
-#include "SysInfo.h"
-#include "TableRegistry.h"
+#include "platform/SysInfo.h"
+#include "platform/TableRegistry.h"
 
 #include <QtTest>
 

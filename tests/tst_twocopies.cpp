@@ -1,9 +1,9 @@
 // Two copies of the program on one folder, as real processes: no update is lost,
 // no command takes away another's contact, and a command waits for the other's
 // lock rather than failing or interleaving.
-#include "ContactFile.h"
-#include "DriverProcess.h"
-#include "RecordFiles.h"
+#include "contacts/ContactFile.h"
+#include "tests/DriverProcess.h"
+#include "tests/RecordFiles.h"
 
 #include <QtTest>
 

@@ -3,13 +3,13 @@
 // run as an unprivileged user (root's permissions stop nothing), a read-only data
 // file or folder. Each command shows a Spanish message naming what failed, on which
 // file and why, leaves the data file as it was, and works once the fault is gone.
-#include "ContactFolder.h"
-#include "ExchangeSortOracle.h"
-#include "FaultyFileSystem.h"
-#include "ListBox.h"
-#include "MessageBox.h"
-#include "RecordFiles.h"
-#include "frmPersonas.h"
+#include "tests/ContactFolder.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/FaultyFileSystem.h"
+#include "ui/ListBox.h"
+#include "ui/MessageBox.h"
+#include "tests/RecordFiles.h"
+#include "ui/frmPersonas.h"
 
 #include <QApplication>
 #include <QLineEdit>

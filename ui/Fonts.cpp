@@ -1,6 +1,6 @@
-#include "Fonts.h"
+#include "ui/Fonts.h"
 
-#include "Twips.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QFile>

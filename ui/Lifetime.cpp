@@ -1,4 +1,4 @@
-#include "Lifetime.h"
+#include "ui/Lifetime.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "PushButton.h"
+#include "ui/PushButton.h"
 
 #include <QKeyEvent>
 #include <QStyleOptionButton>

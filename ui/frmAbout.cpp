@@ -1,12 +1,12 @@
-#include "frmAbout.h"
+#include "ui/frmAbout.h"
 
-#include "Icons.h"
-#include "Line.h"
-#include "MessageBox.h"
-#include "SysInfo.h"
-#include "System.h"
-#include "Twips.h"
-#include "Version.h"
+#include "ui/Icons.h"
+#include "ui/Line.h"
+#include "ui/MessageBox.h"
+#include "platform/SysInfo.h"
+#include "platform/System.h"
+#include "ui/Twips.h"
+#include "app/Version.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

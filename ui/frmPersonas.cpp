@@ -1,13 +1,13 @@
-#include "frmPersonas.h"
+#include "ui/frmPersonas.h"
 
-#include "Icons.h"
-#include "Lifetime.h"
-#include "ListBox.h"
-#include "frmAbout.h"
-#include "PushButton.h"
-#include "Twips.h"
-#include "MessageBox.h"
-#include "Version.h"
+#include "ui/Icons.h"
+#include "ui/Lifetime.h"
+#include "ui/ListBox.h"
+#include "ui/frmAbout.h"
+#include "ui/PushButton.h"
+#include "ui/Twips.h"
+#include "ui/MessageBox.h"
+#include "app/Version.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ContactFile.h"
+#include "contacts/ContactFile.h"
 
 #include <QWidget>
 

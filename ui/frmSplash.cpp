@@ -1,9 +1,9 @@
-#include "frmSplash.h"
+#include "ui/frmSplash.h"
 
-#include "Icons.h"
-#include "Lifetime.h"
-#include "Twips.h"
-#include "Version.h"
+#include "ui/Icons.h"
+#include "ui/Lifetime.h"
+#include "ui/Twips.h"
+#include "app/Version.h"
 
 #include <QApplication>
 #include <QFrame>

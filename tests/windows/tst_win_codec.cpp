@@ -1,9 +1,9 @@
 // Windows-1252 conversion and the 105-byte record, checked on Windows against the
 // system's own converter for the code page.
-#include "Check.h"
-#include "Cp1252.h"
-#include "Persona.h"
-#include "WinTestSupport.h"
+#include "tests/windows/Check.h"
+#include "contacts/Cp1252.h"
+#include "contacts/Persona.h"
+#include "tests/windows/WinTestSupport.h"
 
 #include <set>
 

@@ -1,11 +1,11 @@
 // The contact file on a Windows disk: counting, reading, appending, the sort and the
 // rewrites, through the Windows file layer.
-#include "Check.h"
-#include "ContactFile.h"
-#include "ExchangeSortOracle.h"
-#include "FaultyFileSystem.h"
-#include "RecordFiles.h"
-#include "WinTestSupport.h"
+#include "tests/windows/Check.h"
+#include "contacts/ContactFile.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/FaultyFileSystem.h"
+#include "tests/RecordFiles.h"
+#include "tests/windows/WinTestSupport.h"
 
 #include <limits>
 #include <random>

@@ -1,12 +1,12 @@
 // Makes each file call of a command fail in turn, over the Windows file layer: the
 // data file must always hold either the old or the new complete contents, and
 // nothing may stay open or locked.
-#include "Check.h"
-#include "ContactFile.h"
-#include "FaultyFileSystem.h"
-#include "RecordFiles.h"
-#include "SweepCommands.h"
-#include "WinTestSupport.h"
+#include "tests/windows/Check.h"
+#include "contacts/ContactFile.h"
+#include "tests/FaultyFileSystem.h"
+#include "tests/RecordFiles.h"
+#include "tests/SweepCommands.h"
+#include "tests/windows/WinTestSupport.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 // The Windows file layer itself: how it opens, reads at the end, truncates, names
 // its errors, replaces a file that someone else holds open, and keeps its lock.
-#include "Check.h"
-#include "ContactFile.h"
-#include "RecordFiles.h"
-#include "WinTestSupport.h"
-#include "WindowsSystem.h"
+#include "tests/windows/Check.h"
+#include "contacts/ContactFile.h"
+#include "tests/RecordFiles.h"
+#include "tests/windows/WinTestSupport.h"
+#include "platform/WindowsSystem.h"
 
 #include <chrono>
 #include <thread>

@@ -1,9 +1,9 @@
 // The fast sort against the literal exchange sort, and the orders users see, as
 // built for Windows.
-#include "Check.h"
-#include "ExchangeSortOracle.h"
-#include "RecordFiles.h"
-#include "Sort.h"
+#include "tests/windows/Check.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/RecordFiles.h"
+#include "contacts/Sort.h"
 
 
 using namespace contacts;

@@ -4,11 +4,11 @@
 // HKEY_LOCAL_MACHINE that the program reads; they run only where the registry is a
 // throwaway one (VORTEDA_PRIVATE_REGISTRY=1, set for the Wine runs), and put back
 // what was there.
-#include "Check.h"
-#include "SysInfo.h"
-#include "System.h"
-#include "WinTestSupport.h"
-#include "WindowsSystem.h"
+#include "tests/windows/Check.h"
+#include "platform/SysInfo.h"
+#include "platform/System.h"
+#include "tests/windows/WinTestSupport.h"
+#include "platform/WindowsSystem.h"
 
 #include <cstdlib>
 #include <fstream>

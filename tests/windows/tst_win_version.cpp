@@ -1,9 +1,9 @@
 // The version information compiled into this program from app/vorteda.rc, read back
 // through the system's version calls and checked against the program's own numbers.
-#include "Check.h"
-#include "Version.h"
-#include "WinTestSupport.h"
-#include "WindowsSystem.h"
+#include "tests/windows/Check.h"
+#include "app/Version.h"
+#include "tests/windows/WinTestSupport.h"
+#include "platform/WindowsSystem.h"
 
 #include <cstdio>
 #include <vector>
