@@ -1,6 +1,6 @@
 #include "ui/Fonts.h"
 #include "ui/Lifetime.h"
-#include "app/Version.h"
+#include "version/Version.h"
 #include "ui/frmPersonas.h"
 #include "ui/frmSplash.h"
 
@@ -9,7 +9,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromLatin1(app::kProductName));
+    QApplication::setApplicationName(QString::fromLatin1(version::kProductName));
     ui::installFonts();
     ui::Lifetime lifetime;
 

@@ -6,7 +6,7 @@
 #include "platform/SysInfo.h"
 #include "platform/System.h"
 #include "ui/Twips.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -82,11 +82,11 @@ frmAbout::frmAbout() : QWidget(nullptr)
     lblDescription = makeLabel(this, "lblDescription",
                                QStringLiteral("Muchas gracias por usar este programa. Para más información, "
                                               "ayuda, trucos y más visite ")
-                                   + QString::fromLatin1(app::kWebAddress),
+                                   + QString::fromLatin1(version::kWebAddress),
                                kLblDescription, true);
     lblTitle = makeLabel(this, "lblTitle",
-                         QStringLiteral("%1 %2").arg(QString::fromLatin1(app::kCompanyName),
-                                                     QString::fromLatin1(app::kProductName)),
+                         QStringLiteral("%1 %2").arg(QString::fromLatin1(version::kCompanyName),
+                                                     QString::fromLatin1(version::kProductName)),
                          kLblTitle, true);
     Line1_0 = new ui::Line(this, kLine1_0From, kLine1_0To, QColor(255, 255, 255), 2);
     Line1_0->setObjectName(QStringLiteral("Line1_0"));
@@ -138,7 +138,7 @@ void frmAbout::setSysInfoBackend(platform::Registry *registry, platform::Launche
 
 void frmAbout::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("Versión %1.%2").arg(app::kMajor).arg(app::kMinor));
+    lblVersion->setText(QStringLiteral("Versión %1.%2").arg(version::kMajor).arg(version::kMinor));
     lblVersion->setAccessibleName(lblVersion->text());
 }
 

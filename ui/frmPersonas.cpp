@@ -7,7 +7,7 @@
 #include "ui/PushButton.h"
 #include "ui/Twips.h"
 #include "ui/MessageBox.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,7 +181,7 @@ void frmPersonas::createControls()
     m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
     connect(m_list1, &ListBox::selectionSet, this, &frmPersonas::List1_Click);
 
-    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(app::kWebAddress)
+    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(version::kWebAddress)
                                     + QLatin1String(kHelpPage),
                                 m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
@@ -241,7 +241,7 @@ bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
 
 void frmPersonas::Form_Load()
 {
-    setWindowTitle(QStringLiteral("%1 %2.%3").arg(QLatin1String(app::kProductName)).arg(app::kMajor).arg(app::kMinor));
+    setWindowTitle(QStringLiteral("%1 %2.%3").arg(QLatin1String(version::kProductName)).arg(version::kMajor).arg(version::kMinor));
     cmdVerlista_Click();
 }
 
