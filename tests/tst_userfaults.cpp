@@ -6,6 +6,7 @@
 #include "tests/ContactFolder.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
+#include "ui/FileMessages.h"
 #include "ui/ListBox.h"
 #include "ui/MessageBox.h"
 #include "tests/RecordFiles.h"
@@ -135,7 +136,7 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     const QString name = QString::fromStdString((folder / fault.file).string());
     const QString reason = QString::fromStdString(std::make_error_code(fault.error).message());
     QVERIFY2(message.startsWith(failureFor(command)), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("No se pudo %1 «%2».").arg(contacts::describe(fault.op), name)),
+    QVERIFY2(message.contains(QStringLiteral("No se pudo %1 «%2».").arg(ui::describe(fault.op), name)),
              qPrintable(message));
     QVERIFY2(message.contains(reason), qPrintable(message));
     QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");

@@ -1,5 +1,6 @@
 #include "ui/frmPersonas.h"
 
+#include "ui/FileMessages.h"
 #include "ui/Icons.h"
 #include "ui/Lifetime.h"
 #include "ui/ListBox.h"
@@ -71,11 +72,6 @@ std::function<void()> &exitAction()
 {
     static std::function<void()> action = &ui::quitProgram;
     return action;
-}
-
-QString toQString(const std::filesystem::path &path)
-{
-    return QString::fromStdU16String(path.u16string());
 }
 
 } // namespace
@@ -427,8 +423,6 @@ bool frmPersonas::runCommand(const QString &failure, const std::function<void()>
 
 void frmPersonas::reportFileError(const QString &failure, const contacts::FileError &error)
 {
-    const QString text = QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
-                             .arg(failure, QString::fromUtf8(contacts::describe(error.op())),
-                                  toQString(error.path()), QString::fromStdString(error.code().message()));
-    ui::MessageBox::show(isVisible() ? this : nullptr, text);
+    ui::MessageBox::show(isVisible() ? this : nullptr,
+                         QString::fromStdString(ui::fileErrorMessage(failure.toStdString(), error)));
 }
