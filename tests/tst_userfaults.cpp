@@ -8,8 +8,8 @@
 #include "tests/FaultyFileSystem.h"
 #include "ui/FileMessages.h"
 #include "ui/ListBox.h"
-#include "ui/MessageBox.h"
 #include "tests/RecordFiles.h"
+#include "tests/WindowFakes.h"
 #include "ui/frmPersonas.h"
 
 #include <QApplication>
@@ -31,6 +31,7 @@
 using contacts::FileError;
 using contacts::FileOp;
 using contacts::Persona;
+using ui::frmPersonas;
 namespace fs = std::filesystem;
 
 namespace {
@@ -104,10 +105,13 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
                 const QString &command)
 {
     QStringList messages;
-    ui::MessageBox::setHandler([&](QWidget *, const QString &text) { messages << text; });
+    RecordingMessages recorder(messages);
+    int aboutCalls = 0;
+    int quitCalls = 0;
+    CountingProgram program(aboutCalls, quitCalls);
     const fs::path dat = folder / "personas.dat";
     writeBytes(dat, unsortedFile());
-    auto window = std::make_unique<frmPersonas>(fileSystem, folder);
+    auto window = std::make_unique<frmPersonas>(fileSystem, folder, recorder, program);
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     auto prepare = [&] {
         if (command == "cmdVerlista") {
@@ -211,7 +215,6 @@ class TestAsUnprivilegedUser : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanup();
     void permissionFault_data();
     void permissionFault();
 };
@@ -219,11 +222,6 @@ private slots:
 void TestAsUnprivilegedUser::initTestCase()
 {
     QVERIFY2(::geteuid() != 0, "these cases mean nothing for root");
-}
-
-void TestAsUnprivilegedUser::cleanup()
-{
-    ui::MessageBox::setHandler({});
 }
 
 void TestAsUnprivilegedUser::permissionFault_data()
@@ -284,7 +282,6 @@ void TestAsUnprivilegedUser::permissionFault()
 class TestUserFaults : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
     void faultOnRealFiles_data();
     void faultOnRealFiles();
     void injectedPermissionFault_data();
@@ -293,11 +290,6 @@ private slots:
     void rewriteKeepsThePermissions();
     void permissionsAsUnprivilegedUser();
 };
-
-void TestUserFaults::cleanup()
-{
-    ui::MessageBox::setHandler({});
-}
 
 void TestUserFaults::faultOnRealFiles_data()
 {

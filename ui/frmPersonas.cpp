@@ -2,12 +2,10 @@
 
 #include "ui/FileMessages.h"
 #include "ui/Icons.h"
-#include "ui/Lifetime.h"
 #include "ui/ListBox.h"
-#include "ui/frmAbout.h"
 #include "ui/PushButton.h"
+#include "ui/Services.h"
 #include "ui/Twips.h"
-#include "ui/MessageBox.h"
 #include "version/Version.h"
 
 #include <QAction>
@@ -62,24 +60,15 @@ constexpr double kHelpLinePoints = 9.75;
 constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
 constexpr char kHelpPage[] = "/vorteda/ayuda";
 
-std::function<void()> &aboutAction()
-{
-    static std::function<void()> action = &frmAbout::showAbout;
-    return action;
-}
-
-std::function<void()> &exitAction()
-{
-    static std::function<void()> action = &ui::quitProgram;
-    return action;
-}
-
 } // namespace
 
-frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, QWidget *parent)
+namespace ui {
+
+frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages,
+                         Program &program, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_file(fs, folder)
+      m_file(fs, folder), m_messages(messages), m_program(program)
 {
     setObjectName(QStringLiteral("frmPersonas"));
     createMenus();
@@ -91,16 +80,6 @@ frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &
     setFixedSize(client.width(), menuHeight + client.height());
     setWindowIcon(ui::logoIcon());
     Form_Load();
-}
-
-void frmPersonas::setAboutAction(std::function<void()> action)
-{
-    aboutAction() = std::move(action);
-}
-
-void frmPersonas::setExitAction(std::function<void()> action)
-{
-    exitAction() = std::move(action);
 }
 
 void frmPersonas::createMenus()
@@ -352,14 +331,12 @@ void frmPersonas::cmdLimpiar_Click()
 
 void frmPersonas::mnuSalir_Click()
 {
-    if (exitAction())
-        exitAction()();
+    m_program.quit();
 }
 
 void frmPersonas::mnuAbout_Click()
 {
-    if (aboutAction())
-        aboutAction()();
+    m_program.showAbout();
 }
 
 void frmPersonas::txtBusqueda_Change()
@@ -394,10 +371,9 @@ void frmPersonas::clearFields()
 
 void frmPersonas::reportChangedRecord()
 {
-    ui::MessageBox::show(this, QStringLiteral(
-        "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
-        "ha cambiado, quizá desde otra copia del programa.\n\n"
-        "No se ha modificado nada. La lista se vuelve a cargar."));
+    m_messages.show(this, "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
+                          "ha cambiado, quizá desde otra copia del programa.\n\n"
+                          "No se ha modificado nada. La lista se vuelve a cargar.");
 }
 
 bool frmPersonas::tryQuietly(const std::function<void()> &command)
@@ -423,6 +399,7 @@ bool frmPersonas::runCommand(const QString &failure, const std::function<void()>
 
 void frmPersonas::reportFileError(const QString &failure, const contacts::FileError &error)
 {
-    ui::MessageBox::show(isVisible() ? this : nullptr,
-                         QString::fromStdString(ui::fileErrorMessage(failure.toStdString(), error)));
+    m_messages.show(isVisible() ? this : nullptr, fileErrorMessage(failure.toStdString(), error));
 }
+
+} // namespace ui

@@ -121,7 +121,10 @@ private:
 
 } // namespace
 
-frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handOver(std::move(handOver))
+namespace ui {
+
+frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
+    : QWidget(nullptr), m_lifetime(lifetime), m_handOver(std::move(handOver))
 {
     setObjectName(QStringLiteral("frmSplash"));
     // No title bar and no taskbar button; not resizable.
@@ -228,7 +231,7 @@ void frmSplash::handOver()
     m_handedOver = true;
     // Between closing this window and showing the next no window is open; the program
     // goes on all the same.
-    ui::Lifetime::Hold hold;
+    Lifetime::Hold hold(m_lifetime);
     Timer1->stop();
     // The splash is deleted as soon as events run again, and the main window's load
     // may run them (a message box about the data file does): from the close on,
@@ -238,3 +241,5 @@ void frmSplash::handOver()
     if (showMainWindow)
         showMainWindow();
 }
+
+} // namespace ui
