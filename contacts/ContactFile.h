@@ -37,9 +37,7 @@ class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
 
-    const std::filesystem::path &folder() const { return m_folder; }
     std::filesystem::path dataPath() const;
-    std::filesystem::path tempPath() const;
 
     // The list load: sorts the file by given name (written only when the order
     // changes; created empty when missing) and returns every record's trimmed
