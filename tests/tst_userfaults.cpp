@@ -139,10 +139,10 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     const QString message = messages.first();
     const QString name = QString::fromStdString((folder / fault.file).string());
     const QString reason = QString::fromStdString(std::make_error_code(fault.error).message());
-    QVERIFY2(message.startsWith(failureFor(command)), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("No se pudo %1 «%2».").arg(ui::describe(fault.op), name)),
-             qPrintable(message));
-    QVERIFY2(message.contains(reason), qPrintable(message));
+    // The whole message, as the user reads it: the command, then the step, the file
+    // and the system's reason.
+    QCOMPARE(message, QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
+                          .arg(failureFor(command), QString::fromUtf8(ui::describe(fault.op)), name, reason));
     QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");
 
     // The window goes on: once the fault is gone, a list load and the command work.
