@@ -225,6 +225,17 @@ void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
     QTest::keyClick(list, Qt::Key_Up);
     QCOMPARE(list->listIndex(), 1);
     QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Luis"));
+
+    // Once chosen, an entry stays chosen: Ctrl with a click or Space on it, or a
+    // click below the last entry, neither clears the selection nor the fields.
+    const QRect second = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, second.center());
+    QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(second.center().x(), third.bottom() + 20));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(second.center().x(), third.bottom() + 20));
+    QCOMPARE(list->listIndex(), 1);
+    QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Luis"));
 }
 
 void FrmPersonasTest::listLoadKeepsFieldsAndClearsSelection()
