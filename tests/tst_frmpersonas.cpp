@@ -6,6 +6,7 @@
 #include "ui/Fonts.h"
 #include "ui/ListBox.h"
 #include "ui/PushButton.h"
+#include "ui/Translation.h"
 #include "ui/Twips.h"
 #include "ui/frmPersonas.h"
 
@@ -15,6 +16,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -92,6 +95,7 @@ private slots:
     void everyCaptionFitsItsBox();
     void enterInAFieldPressesNoButton();
     void shortcutKeysRunTheirMenuItems();
+    void toolkitTextsAreSpanish();
     void failedFileStepLeavesTheFileAndGoesOn_data();
     void failedFileStepLeavesTheFileAndGoesOn();
     void unwritableFolderStillListsTheFile();
@@ -116,8 +120,10 @@ private:
 
 void FrmPersonasTest::initTestCase()
 {
-    // The fonts the program itself uses, so that captions are measured as shown.
+    // The fonts and Qt's texts the program itself uses, so that captions are
+    // measured as shown. The machine's locale is C, as on a machine set up in English.
     ui::installFonts();
+    ui::installSpanishTranslation();
 }
 
 void FrmPersonasTest::init()
@@ -540,6 +546,23 @@ void FrmPersonasTest::enterInAFieldPressesNoButton()
     child("cmdAltas")->setFocus();
     QTest::keyClick(child("cmdAltas"), Qt::Key_Return);
     QTRY_COMPARE(m_folder->data().size(), 105);
+}
+
+void FrmPersonasTest::toolkitTextsAreSpanish()
+{
+    m_window = open();
+    for (QLineEdit *field : {m_window->Text1(0), m_window->findChild<QLineEdit *>(QStringLiteral("txtBusqueda"))}) {
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        QStringList items;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                items << action->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
+        }
+        QCOMPARE(items, QStringList({"Deshacer", "Rehacer", "Cortar", "Copiar", "Pegar", "Eliminar",
+                                     "Seleccionar todo"}));
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vorteda"), QStringLiteral("texto"), QMessageBox::Ok);
+    QCOMPARE(box.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("Aceptar"));
 }
 
 void FrmPersonasTest::shortcutKeysRunTheirMenuItems()
