@@ -1,5 +1,7 @@
 #include "ui/FileMessages.h"
 
+#include "ui/SystemErrorText.h"
+
 namespace ui {
 
 const char *describe(contacts::FileOp op)
@@ -29,7 +31,7 @@ std::string fileErrorMessage(std::string_view failure, const contacts::FileError
     text += " «";
     text.append(path.begin(), path.end());
     text += "».\nError del sistema: ";
-    text += error.code().message();
+    text += systemErrorText(error.code());
     return text;
 }
 
