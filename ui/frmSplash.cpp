@@ -6,9 +6,11 @@
 #include "version/Version.h"
 
 #include <QApplication>
+#include <qdrawutil.h>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 
@@ -28,6 +30,9 @@ constexpr ui::TwipRect kLblCompany{4560, 3270, 2415, 255};
 constexpr ui::TwipRect kLblWarning{240, 3660, 6735, 195};
 
 constexpr int kSplashMilliseconds = 1500;
+
+// A dialog's fixed border: a raised edge two pixels wide around the client area.
+constexpr int kDialogEdge = 2;
 
 const QColor kOrange(255, 128, 0);
 const QColor kDarkRed(192, 0, 0);
@@ -132,7 +137,8 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     // The caption stays empty; a screen reader still names the window.
     setAccessibleName(QString::fromLatin1(version::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(ui::toPixels(kClient).size());
+    // The client area and the dialog border drawn around it (paintEvent).
+    setFixedSize(ui::toPixels(kClient).size() + QSize(2 * kDialogEdge, 2 * kDialogEdge));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kOrange);
     setPalette(palette);
@@ -142,7 +148,7 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(ui::toPixels(kFrame1));
+    Frame1->setGeometry(ui::toPixels(kFrame1).translated(kDialogEdge, kDialogEdge));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     palette = Frame1->palette();
     palette.setColor(QPalette::Window, kDarkRed);
@@ -151,6 +157,8 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
 
     Timer1 = new QTimer(Frame1);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    // Never early: a coarse timer may fire up to 5% before its time.
+    Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(kSplashMilliseconds);
     connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
 
@@ -205,6 +213,12 @@ void frmSplash::Form_Load()
 void frmSplash::Timer1_Timer()
 {
     handOver();
+}
+
+void frmSplash::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette(), false);
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *event)
