@@ -3,6 +3,7 @@
 #include "app/Version.h"
 #include "ui/frmPersonas.h"
 #include "ui/frmSplash.h"
+#include "platform/ContactsFolder.h"
 
 #include <QApplication>
 
@@ -13,11 +14,11 @@ int main(int argc, char *argv[])
     ui::installFonts();
     ui::Lifetime lifetime;
 
-    auto *splash = new frmSplash([] {
-        // The main window comes up here, and only here; its contacts live beside
-        // the program.
-        auto *window = new frmPersonas(contacts::systemFileSystem(),
-                                       QCoreApplication::applicationDirPath().toStdU16String());
+    // A folder that cannot be made is reported by the window like any file error.
+    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
+    auto *splash = new frmSplash([&files] {
+        // The main window comes up here, and only here.
+        auto *window = new frmPersonas(files, files.folder());
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });

@@ -33,6 +33,7 @@ const char *describe(FileOp op)
     case FileOp::Remove: return "eliminar el archivo";
     case FileOp::Lock: return "bloquear el archivo";
     case FileOp::SyncFolder: return "guardar en el disco la carpeta";
+    case FileOp::CreateFolder: return "crear la carpeta";
     }
     return "usar el archivo";
 }
