@@ -311,8 +311,9 @@ def fresh(app):
 # --- the session: X server, window manager, buses --------------------------
 
 class Session:
-    def __init__(self, program, out):
+    def __init__(self, program, out, installed_home=None):
         self.program = program
+        self.installed_home = installed_home
         self.shots = os.path.join(out, "screenshots")
         self.procs = []
         self.tmp = None

@@ -37,16 +37,23 @@ def surnames(data):
 # --- one run of the program -------------------------------------------------
 
 class Program:
-    """The built program, copied into a fresh folder of its own."""
+    """The built program, copied into a fresh folder of its own; or the installed
+    program (session.installed_home), which keeps the contacts in the user's home."""
 
     def __init__(self, session, name, data=None, user=None, bin_files=None):
         self.session = session
         self.name = name
         self.user = user
-        self.folder = session.mkdir(name, "app")
-        self.exe = os.path.join(self.folder, "vorteda")
-        shutil.copy2(session.program, self.exe)
-        self.data_path = os.path.join(self.folder, "personas.dat")
+        if session.installed_home:
+            self.folder = self.home = session.installed_home
+            self.exe = session.program
+            self.data_path = os.path.join(self.home, ".local", "share", "vorteda", "personas.dat")
+        else:
+            self.folder = session.mkdir(name, "app")
+            self.exe = os.path.join(self.folder, "vorteda")
+            shutil.copy2(session.program, self.exe)
+            self.data_path = os.path.join(self.folder, "personas.dat")
+            self.home = session.mkdir(name, "home")
         if data is not None:
             with open(self.data_path, "wb") as f:
                 f.write(data)
@@ -57,13 +64,13 @@ class Program:
             with open(path, "w") as f:
                 f.write(text)
             os.chmod(path, 0o755)
-        self.home = session.mkdir(name, "home")
         self.runtime = session.mkdir(name, "runtime", mode=0o700)
         if user:
             uid, gid = pwd.getpwnam(user).pw_uid, grp.getgrnam(TEST_GROUP).gr_gid
-            for root, dirs, files in os.walk(os.path.join(session.tmp, name)):
-                for entry in [root] + [os.path.join(root, n) for n in dirs + files]:
-                    os.chown(entry, uid, gid)
+            for folder in {os.path.join(session.tmp, name), self.home}:
+                for root, dirs, files in os.walk(folder):
+                    for entry in [root] + [os.path.join(root, n) for n in dirs + files]:
+                        os.chown(entry, uid, gid)
         self.proc = None
         self.started = None
 

@@ -13,7 +13,8 @@ Run with Debian's /usr/bin/python3 (pyatspi lives there):
 
 The harness (X server, buses, tools) is in harness.py, one run of the program
 in program.py, and the checks in one module per window: checks_splash.py,
-checks_contacts.py, checks_about.py.
+checks_contacts.py, checks_about.py. With --installed-home only
+checks_installed.py runs, on the program the Debian package installed.
 """
 
 import argparse
@@ -27,6 +28,7 @@ import traceback
 
 import checks_about
 import checks_contacts
+import checks_installed
 import checks_splash
 from harness import CHECKS, LIBC, PR_SET_CHILD_SUBREAPER, REGISTRYD, TOOLS, Failure, Session, screenshot
 
@@ -42,6 +44,8 @@ def main():
     parser.add_argument("--program", required=True, help="the built vorteda executable")
     parser.add_argument("--out", required=True, help="folder for the screenshots")
     parser.add_argument("-k", dest="only", action="append", help="run only checks whose name contains this")
+    parser.add_argument("--installed-home", metavar="HOME",
+                        help="--program is installed: run only its own checks, with HOME as the user's home")
     args = parser.parse_args()
 
     missing = [tool for tool in TOOLS if shutil.which(tool) is None]
@@ -55,9 +59,11 @@ def main():
 
     LIBC.prctl(PR_SET_CHILD_SUBREAPER, 1)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(2))
-    checks = [c for window in WINDOWS for c in CHECKS if c.__module__ == window.__name__]
+    modules = (checks_installed,) if args.installed_home else WINDOWS
+    checks = [c for module in modules for c in CHECKS if c.__module__ == module.__name__]
     checks = [c for c in checks if not args.only or any(k in c.__name__ for k in args.only)]
-    session = Session(os.path.abspath(args.program), os.path.abspath(args.out))
+    session = Session(os.path.abspath(args.program), os.path.abspath(args.out),
+                      args.installed_home and os.path.abspath(args.installed_home))
     passed = failed = 0
     began = time.monotonic()
     try:
