@@ -1,4 +1,5 @@
 #include "contacts/FileSystem.h"
+#include "platform/ContactsFolder.h"
 #include "platform/System.h"
 #include "ui/Fonts.h"
 #include "ui/Lifetime.h"
@@ -69,9 +70,9 @@ int main(int argc, char *argv[])
     ui::installFonts();
     ui::installSpanishTranslation();
 
-    contacts::FileSystem &files = contacts::systemFileSystem();
-    // The contacts live beside the program.
-    const std::filesystem::path contactsFolder = QCoreApplication::applicationDirPath().toStdU16String();
+    // Where this build keeps the contacts; a folder that cannot be made is reported
+    // by the window like any file error.
+    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
     ui::MessageBox messages;
@@ -81,7 +82,7 @@ int main(int argc, char *argv[])
 
     auto *splash = new ui::frmSplash(lifetime, [&] {
         // The main window comes up here, and only here.
-        auto *window = new ui::frmPersonas(files, contactsFolder, messages, program);
+        auto *window = new ui::frmPersonas(files, files.folder(), messages, program);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });

@@ -11,7 +11,7 @@ namespace contacts {
 
 // Every file operation of the contact core goes through this narrow layer, so that
 // tests can make any single call fail and the platform can be swapped.
-enum class FileOp { Open, Read, Write, Flush, Length, Close, Rename, Remove, Lock, SyncFolder };
+enum class FileOp { Open, Read, Write, Flush, Length, Close, Rename, Remove, Lock, SyncFolder, CreateFolder };
 
 // Raised by any FileSystem call that fails; carries what was attempted, on which
 // file, and the system's error. The windows word the message for the user; what()

@@ -23,6 +23,17 @@ TEST_PACKAGES=(
     dbus at-spi2-core python3-pyatspi imagemagick
 )
 
+# What scripts/package needs to build and check the Debian package; the build's
+# own packages (Build-Depends in debian/control) are the PACKAGES above.
+PACKAGE_PACKAGES=(
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
+)
+
+# The version, from the one place it is written: project() in CMakeLists.txt.
+project_version() {
+    sed -nE 's/^project\([A-Za-z]+ VERSION ([0-9.]+).*/\1/p' "$ROOT/CMakeLists.txt"
+}
+
 ensure_packages() {
     local missing=()
     local pkg

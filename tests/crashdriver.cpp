@@ -59,6 +59,7 @@ const char *opName(FileOp op)
     case FileOp::Remove: return "remove";
     case FileOp::Lock: return "lock";
     case FileOp::SyncFolder: return "syncfolder";
+    case FileOp::CreateFolder: return "createfolder";
     }
     return "?";
 }

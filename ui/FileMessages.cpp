@@ -18,6 +18,7 @@ const char *describe(contacts::FileOp op)
     case FileOp::Remove: return "eliminar el archivo";
     case FileOp::Lock: return "bloquear el archivo";
     case FileOp::SyncFolder: return "guardar en el disco la carpeta";
+    case FileOp::CreateFolder: return "crear la carpeta";
     }
     return "usar el archivo";
 }
