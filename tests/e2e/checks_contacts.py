@@ -81,6 +81,32 @@ def add_modify_delete_through_the_buttons(s):
 
 
 @check
+def chosen_entry_stays_chosen(s):
+    """Only another entry takes the selection: Ctrl+click on the chosen one and a click
+    below the last entry leave it and its fields as they were."""
+    program = Program(s, "keepselection", people_file())
+    program.main_window()
+    click_centre(extents(program.list_item("Zapata")))
+    wait_for(lambda: program.fields() == list(PEOPLE[0]), 3, "Zapata's fields after selecting him")
+    x, y, w, h = extents(program.list_item("Zapata"))
+    xdo("keydown", "ctrl")
+    click(x + w // 2, y + h // 2)
+    xdo("keyup", "ctrl")
+    lx, ly, lw, lh = extents(find(program.app(), "list", "Lista de contactos"))
+    last = extents(program.list_item(program.list_entries()[-1]))
+    below = last[1] + last[3] + 10
+    expect(below < ly + lh - 4, "the list has no empty part below its last entry to click")
+    click(lx + lw // 3, below)
+    time.sleep(0.3)
+    shown = settled(program.fields, list(PEOPLE[0]))
+    expect(shown == list(PEOPLE[0]), f"the fields show {shown} after Ctrl+click and a click below the list")
+    # Choosing another entry still works.
+    click_centre(extents(program.list_item("Gómez")))
+    wait_for(lambda: program.fields() == list(PEOPLE[1]), 3, "Gómez's fields after choosing her")
+    program.stop()
+
+
+@check
 def accented_surname_typed_is_stored_in_windows_1252(s):
     program = Program(s, "accents", b"")
     program.main_window()
