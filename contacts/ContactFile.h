@@ -32,6 +32,8 @@ std::int64_t appendPosition(std::uint64_t length);
 // "personas.dat" as it was before the call, except one after the change is in
 // place (the rename): making the rename durable or releasing the lock. That
 // failure is still raised, and the file holds the complete new contents.
+// A "personas.dat" that is a symbolic link is changed where it leads, and the
+// link stays.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);

@@ -202,6 +202,9 @@ void TestTwoCopies::linkToNoDataFileChangesNothing_data()
         QTest::addRow("%s, link to nothing", command)
             << QString::fromLatin1(command) << "copia/personas.dat"
             << QString::fromStdString(std::make_error_code(std::errc::no_such_file_or_directory).message());
+    QTest::newRow("sort, link to itself")
+            << QStringLiteral("sort") << "personas.dat"
+            << QString::fromStdString(std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
     // The rewrite would delete the file it copies.
     for (const char *command : {"sort", "add", "delete", "modify"})
         QTest::addRow("%s, link to personas.tmp", command)
