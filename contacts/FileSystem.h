@@ -62,6 +62,10 @@ public:
     virtual void unlock(FileHandle lock) = 0;
     // Makes a rename inside `folder` durable.
     virtual void syncFolder(const std::filesystem::path &folder) = 0;
+    // The file `path` names in the end: a symbolic link is followed, to wherever it
+    // leads; any other path comes back as it is, even a missing one. A link that
+    // leads nowhere fails as opening it would.
+    virtual std::filesystem::path resolve(const std::filesystem::path &path) = 0;
 };
 
 // The operating system's files.

@@ -211,4 +211,9 @@ void ContactsFileSystem::syncFolder(const std::filesystem::path &folder)
     ready().syncFolder(folder);
 }
 
+std::filesystem::path ContactsFileSystem::resolve(const std::filesystem::path &path)
+{
+    return ready().resolve(path);
+}
+
 } // namespace platform

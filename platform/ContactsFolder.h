@@ -46,6 +46,7 @@ public:
     contacts::FileHandle lock(const std::filesystem::path &path) override;
     void unlock(contacts::FileHandle lock) override;
     void syncFolder(const std::filesystem::path &folder) override;
+    std::filesystem::path resolve(const std::filesystem::path &path) override;
 
 private:
     contacts::FileSystem &ready();

@@ -177,6 +177,10 @@ public:
     {
         step(FileOp::SyncFolder, folder, [&] { return real().syncFolder(folder), 0; });
     }
+    fs::path resolve(const fs::path &path) override
+    {
+        return step(FileOp::Open, path, [&] { return real().resolve(path); });
+    }
 
 };
 
