@@ -4,6 +4,24 @@ using contacts::FileError;
 using contacts::FileHandle;
 using contacts::FileOp;
 
+const char *fileOpName(FileOp op)
+{
+    switch (op) {
+    case FileOp::Open: return "open";
+    case FileOp::Read: return "read";
+    case FileOp::Write: return "write";
+    case FileOp::Flush: return "flush";
+    case FileOp::Truncate: return "truncate";
+    case FileOp::Length: return "length";
+    case FileOp::Close: return "close";
+    case FileOp::Rename: return "rename";
+    case FileOp::Remove: return "remove";
+    case FileOp::Lock: return "lock";
+    case FileOp::SyncFolder: return "syncfolder";
+    }
+    return "?";
+}
+
 FaultyFileSystem::FaultyFileSystem(contacts::FileSystem &real)
     : m_real(real)
 {
@@ -13,6 +31,12 @@ void FaultyFileSystem::failAt(std::uint64_t n, std::errc error)
 {
     m_failAt = n == 0 ? 0 : m_calls + n;
     m_error = error;
+}
+
+void FaultyFileSystem::onCall(CallHook before, CallHook after)
+{
+    m_before = std::move(before);
+    m_after = std::move(after);
 }
 
 void FaultyFileSystem::reset()
@@ -26,6 +50,8 @@ bool FaultyFileSystem::due(FileOp op)
 {
     ++m_calls;
     m_log.push_back(op);
+    if (m_before)
+        m_before(m_calls, op);
     return m_calls == m_failAt;
 }
 
@@ -34,10 +60,13 @@ void FaultyFileSystem::raise(FileOp op, const std::filesystem::path &path)
     throw FileError(op, path, std::make_error_code(m_error));
 }
 
-void FaultyFileSystem::step(FileOp op, const std::filesystem::path &path)
+FaultyFileSystem::AfterCall FaultyFileSystem::step(FileOp op, const std::filesystem::path &path)
 {
-    if (due(op))
+    if (due(op)) {
+        const AfterCall after(*this);
         raise(op, path);
+    }
+    return AfterCall(*this);
 }
 
 std::filesystem::path FaultyFileSystem::nameOf(FileHandle file) const
@@ -48,7 +77,7 @@ std::filesystem::path FaultyFileSystem::nameOf(FileHandle file) const
 
 FileHandle FaultyFileSystem::open(const std::filesystem::path &path, OpenMode mode)
 {
-    step(FileOp::Open, path);
+    const AfterCall after = step(FileOp::Open, path);
     const FileHandle file = m_real.open(path, mode);
     m_names[file] = path;
     return file;
@@ -56,13 +85,15 @@ FileHandle FaultyFileSystem::open(const std::filesystem::path &path, OpenMode mo
 
 std::size_t FaultyFileSystem::read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size)
 {
-    step(FileOp::Read, nameOf(file));
+    const AfterCall after = step(FileOp::Read, nameOf(file));
     return m_real.read(file, offset, buffer, size);
 }
 
 void FaultyFileSystem::write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size)
 {
-    if (due(FileOp::Write)) {
+    const bool fails = due(FileOp::Write);
+    const AfterCall after(*this);
+    if (fails) {
         // As a disk that fills up part way: the first half lands, then the error.
         m_real.write(file, offset, data, size / 2);
         raise(FileOp::Write, nameOf(file));
@@ -72,25 +103,26 @@ void FaultyFileSystem::write(FileHandle file, std::uint64_t offset, const void *
 
 void FaultyFileSystem::flush(FileHandle file)
 {
-    step(FileOp::Flush, nameOf(file));
+    const AfterCall after = step(FileOp::Flush, nameOf(file));
     m_real.flush(file);
 }
 
 void FaultyFileSystem::truncate(FileHandle file, std::uint64_t length)
 {
-    step(FileOp::Truncate, nameOf(file));
+    const AfterCall after = step(FileOp::Truncate, nameOf(file));
     m_real.truncate(file, length);
 }
 
 std::uint64_t FaultyFileSystem::length(FileHandle file)
 {
-    step(FileOp::Length, nameOf(file));
+    const AfterCall after = step(FileOp::Length, nameOf(file));
     return m_real.length(file);
 }
 
 void FaultyFileSystem::close(FileHandle file)
 {
     const bool fails = due(FileOp::Close);
+    const AfterCall after(*this);
     const auto name = nameOf(file);
     m_names.erase(file);
     // A failed close still releases the handle, as the system's does.
@@ -101,19 +133,19 @@ void FaultyFileSystem::close(FileHandle file)
 
 void FaultyFileSystem::rename(const std::filesystem::path &from, const std::filesystem::path &to)
 {
-    step(FileOp::Rename, from);
+    const AfterCall after = step(FileOp::Rename, from);
     m_real.rename(from, to);
 }
 
 void FaultyFileSystem::remove(const std::filesystem::path &path)
 {
-    step(FileOp::Remove, path);
+    const AfterCall after = step(FileOp::Remove, path);
     m_real.remove(path);
 }
 
 FileHandle FaultyFileSystem::lock(const std::filesystem::path &path)
 {
-    step(FileOp::Lock, path);
+    const AfterCall after = step(FileOp::Lock, path);
     const FileHandle file = m_real.lock(path);
     m_names[file] = path;
     return file;
@@ -123,6 +155,7 @@ void FaultyFileSystem::unlock(FileHandle lock)
 {
     // Like close: the lock is released even when the call reports a failure.
     const bool fails = due(FileOp::Lock);
+    const AfterCall after(*this);
     const auto name = nameOf(lock);
     m_names.erase(lock);
     m_real.unlock(lock);
@@ -132,6 +165,6 @@ void FaultyFileSystem::unlock(FileHandle lock)
 
 void FaultyFileSystem::syncFolder(const std::filesystem::path &folder)
 {
-    step(FileOp::SyncFolder, folder);
+    const AfterCall after = step(FileOp::SyncFolder, folder);
     m_real.syncFolder(folder);
 }
