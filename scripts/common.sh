@@ -10,6 +10,8 @@ FUZZ_BUILD_DIR="${VORTEDA_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 PACKAGES=(
     cmake g++ make
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # The contact core's tests, on Linux and in the Windows build.
+    doctest-dev
     fonts-liberation fonts-wine fonts-dejavu-core
 )
 
@@ -54,7 +56,7 @@ WINDOWS_PACKAGES=(
 
 build_windows() {
     cmake -S "$ROOT" -B "$WINDOWS_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" "$@"
     cmake --build "$WINDOWS_BUILD_DIR" --parallel "$(nproc)"
 }
 
