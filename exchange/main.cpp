@@ -1,0 +1,22 @@
+// vorteda-contactos: the address book's contacts in and out as vCard and CSV.
+#include "exchange/Command.h"
+
+#include "contacts/FileSystem.h"
+
+#include <iostream>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char *argv[])
+{
+#ifdef _WIN32
+    // An export to "-" is bytes: CRLF must not become CRCRLF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return exchange::run(args, std::cout, std::cerr, contacts::systemFileSystem());
+}
