@@ -170,8 +170,11 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
         notes += ")";
     }
     if (!notes.empty()) {
-        const auto &p = contact.fields;
-        std::string name = p.Nombre.empty() ? p.Apellido : p.Apellido.empty() ? p.Nombre : p.Nombre + " " + p.Apellido;
+        const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
+        const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
+        std::string name(given.empty() ? surname : given);
+        if (!given.empty() && !surname.empty())
+            name += " " + std::string(surname);
         if (name.empty())
             name = "sin nombre";
         report.push_back("l\xC3\xADnea " + std::to_string(contact.line) + ", \xC2\xAB" + name + "\xC2\xBB" + notes);

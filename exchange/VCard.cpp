@@ -59,24 +59,27 @@ public:
         logical.assign(withoutEnd(m_pending));
         number = m_pendingNumber;
         m_have = false;
-        while (fill() && !m_pending.empty() && (m_pending[0] == ' ' || m_pending[0] == '\t')) {
-            logical.append(withoutEnd(m_pending).substr(1));
+        while (fill()) {
+            // A quoted-printable value that ends in '=' goes on in the next line as it is.
+            if (!logical.empty() && logical.back() == '=' && isQuotedPrintable(logical)) {
+                logical.pop_back();
+                logical.append(withoutEnd(m_pending));
+            } else if (!m_pending.empty() && (m_pending[0] == ' ' || m_pending[0] == '\t')) {
+                logical.append(withoutEnd(m_pending).substr(1));
+            } else {
+                break;
+            }
             m_have = false;
         }
         return true;
     }
 
-    // The next physical line as it is: what follows a quoted-printable soft break.
-    bool nextRaw(std::string &raw)
+private:
+    static bool isQuotedPrintable(std::string_view line)
     {
-        if (!fill())
-            return false;
-        raw.assign(withoutEnd(m_pending));
-        m_have = false;
-        return true;
+        return upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != std::string::npos;
     }
 
-private:
     bool fill()
     {
         if (m_have)
@@ -344,7 +347,6 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
 {
     Unfolder unfolder(lines);
     std::string line;
-    std::string raw;
     std::uint64_t number = 0;
     bool inCard = false;
     bool inBase64 = false;
@@ -369,16 +371,6 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
             throw ImportError(number, "l\xC3\xADnea de vCard sin \xC2\xAB:\xC2\xBB");
         }
         inBase64 = p.base64;
-        // A quoted-printable value that ends in '=' goes on in the next line.
-        std::string joined;
-        if (p.quotedPrintable && !p.value.empty() && p.value.back() == '=') {
-            joined.assign(p.value);
-            while (!joined.empty() && joined.back() == '=' && unfolder.nextRaw(raw)) {
-                joined.pop_back();
-                joined += raw;
-            }
-            p.value = joined;
-        }
         if (p.name == "BEGIN")
             throw ImportError(card.line, "BEGIN:VCARD sin END:VCARD");
         if (p.name == "END") {
