@@ -47,6 +47,7 @@ void TestFaultSweep::everyFailureLeavesOldOrNew_data()
     QTest::newRow("append") << "append" << 420 << int(FileOp::Rename);
     QTest::newRow("append after uncounted tail") << "append" << 367 << int(FileOp::Rename);
     QTest::newRow("append after partial record") << "append" << 368 << int(FileOp::Rename);
+    QTest::newRow("append many after partial record") << "append many" << 368 << int(FileOp::Rename);
     QTest::newRow("remove") << "remove" << 420 << int(FileOp::Rename);
     QTest::newRow("modify") << "modify" << 420 << int(FileOp::Rename);
     QTest::newRow("remove stale") << "remove stale" << 420 << -1;
