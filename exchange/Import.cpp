@@ -20,7 +20,7 @@ struct Scan {
 Scan scan(std::istream &in)
 {
     Scan result;
-    std::string chunk(std::size_t(1) << 20, '\0');
+    std::string chunk(std::size_t(1) << 16, '\0');
     Utf8Check check;
     bool first = true;
     while (in) {
@@ -49,7 +49,7 @@ void rewind(std::istream &in, const Scan &scanned)
         throw ImportError(0, "no se puede leer");
 }
 
-const char *const kFieldNames[] = {"Apellido", "Nombre", "Direcci\xC3\xB3n", "Tel\xC3\xA9" "fono", "E-mail"};
+const char *const kFieldNames[] = {"Apellido", "Nombre", "Direcci\u00f3n", "Tel\u00e9fono", "E-mail"};
 // Dirección is the one feminine field name.
 bool feminine(std::size_t f)
 {
