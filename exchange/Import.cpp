@@ -140,8 +140,8 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
         bool cut = false;
         std::size_t pos = 0;
         while (pos < text.size()) {
-            char32_t ch = 0;
-            const bool ok = nextUtf8(text, pos, ch);
+            char32_t ch = static_cast<unsigned char>(text[pos]);
+            const bool ok = ch < 0x80 ? (++pos, true) : nextUtf8(text, pos, ch);
             const unsigned char byte = ok ? contacts::unicodeToCp1252(ch) : '?';
             if (stored == width) {
                 // Only padding may go without a word.

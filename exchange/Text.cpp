@@ -1,6 +1,8 @@
 #include "exchange/Text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace exchange {
 
@@ -110,10 +112,9 @@ bool isValidUtf8(std::string_view text)
     while (pos < text.size()) {
         // Plain ASCII eight bytes at a time: most of a contacts file.
         while (pos + 8 <= text.size()) {
-            unsigned char any = 0;
-            for (std::size_t k = 0; k < 8; ++k)
-                any |= static_cast<unsigned char>(text[pos + k]);
-            if (any & 0x80)
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + pos, 8);
+            if (word & 0x8080808080808080u)
                 break;
             pos += 8;
         }

@@ -208,24 +208,30 @@ std::string unescape(std::string_view text, char comma = ',')
 {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\\' && i + 1 < text.size()) {
-            const char e = text[i + 1];
-            if (e == '\\' || e == ',' || e == ';') {
-                out += e;
-                ++i;
-                continue;
-            }
-            if (e == 'n' || e == 'N') {
-                out += '\n';
-                ++i;
-                continue;
-            }
+    while (true) {
+        // Plain runs are copied whole.
+        const std::size_t special = text.find_first_of("\\,");
+        out.append(text.substr(0, special));
+        if (special == std::string_view::npos)
+            return out;
+        text.remove_prefix(special);
+        if (text[0] == ',') {
+            out += comma;
+            text.remove_prefix(1);
+            continue;
         }
-        out += c == ',' ? comma : c;
+        const char e = text.size() > 1 ? text[1] : '\0';
+        if (e == '\\' || e == ',' || e == ';') {
+            out += e;
+            text.remove_prefix(2);
+        } else if (e == 'n' || e == 'N') {
+            out += '\n';
+            text.remove_prefix(2);
+        } else {
+            out += '\\';
+            text.remove_prefix(1);
+        }
     }
-    return out;
 }
 
 // The parts of a structured value, split at unescaped ';' (still escaped).
