@@ -258,7 +258,7 @@ std::string skippedSummary(const Skipped &skipped)
     for (const auto &[name, count] : skipped) {
         if (!text.empty())
             text += ", ";
-        text += name + " (" + std::to_string(count) + ")";
+        text += printable(name) + " (" + std::to_string(count) + ")";
     }
     return text;
 }

@@ -1,6 +1,7 @@
 #include "exchange/Import.h"
 #include "exchange/Text.h"
 
+#include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 
 namespace exchange {
@@ -117,7 +118,13 @@ ImportResult readContacts(std::istream &in)
 
     rewind(in, scanned);
     LineReader lines(in, !scanned.utf8);
-    const ContactSink sink = [&](Contact &&contact) { result.records.push_back(store(contact, result.report)); };
+    const ContactSink sink = [&](Contact &&contact) {
+        // Refused here rather than after filling the memory: the data file cannot take them.
+        if (result.records.size() == contacts::kMaxRecords)
+            throw ImportError(contact.line, "m\xC3\xA1s contactos de los que caben en personas.dat ("
+                                                + std::to_string(contacts::kMaxRecords) + ")");
+        result.records.push_back(store(contact, result.report));
+    };
     if (result.format == Format::VCard)
         readVCards(lines, sink, result.skipped);
     else
@@ -157,7 +164,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
         std::fill(out + stored, out + width, ' ');
         if (!cut && !replaced)
             continue;
-        std::string shown = contacts::decodeCp1252(contacts::trimSpaces(std::string_view(out, width)));
+        const std::string shown = printable(contacts::decodeCp1252(contacts::trimSpaces(std::string_view(out, width))));
         notes += notes.empty() ? ": " : "; ";
         notes += std::string(kFieldNames[f]) + (feminine(f) ? " guardada" : " guardado") + " como \xC2\xAB" + shown
             + "\xC2\xBB (";
@@ -177,7 +184,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
             name += " " + std::string(surname);
         if (name.empty())
             name = "sin nombre";
-        report.push_back("l\xC3\xADnea " + std::to_string(contact.line) + ", \xC2\xAB" + name + "\xC2\xBB" + notes);
+        report.push_back("l\xC3\xADnea " + std::to_string(contact.line) + ", \xC2\xAB" + printable(name) + "\xC2\xBB" + notes);
     }
     return record;
 }

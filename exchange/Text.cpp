@@ -124,6 +124,24 @@ bool isValidUtf8(std::string_view text)
     return true;
 }
 
+std::string printable(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0
+            && static_cast<unsigned char>(utf8[i + 1]) >= 0x80;
+        if (c < 0x20 || c == 0x7F || c1) {
+            out += "\xEF\xBF\xBD";
+            i += c1 ? 1 : 0;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void Utf8Check::add(std::string_view piece)
 {
     if (!m_valid)

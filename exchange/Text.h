@@ -16,6 +16,10 @@ std::string_view trimBlanks(std::string_view text);
 
 bool isValidUtf8(std::string_view text);
 
+// `utf8` fit to print on a terminal: control characters (C0, DEL, C1), which could
+// move the cursor or fake lines of the report, each become U+FFFD.
+std::string printable(std::string_view utf8);
+
 // Checks UTF-8 handed over in pieces of any size: a character may be split between
 // two pieces.
 class Utf8Check {

@@ -9,7 +9,7 @@ FUZZ_BUILD_DIR="${VORTEDA_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev doctest-dev
     fonts-liberation fonts-wine fonts-dejavu-core
 )
 

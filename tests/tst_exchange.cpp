@@ -257,7 +257,8 @@ TEST_CASE("every contact not stored whole is reported: line, name, field, what w
         "Ruiz,Ana     ,Avenida de la Constituci\xC3\xB3n 1,91,a@b.es\r\n"                          // a cut
         "\xC5\x81" "ukasz,J\xC3\xBCrgen \xE2\x98\x83,,,\r\n"                                       // two "?"
         "Sol,Ana,,+34 600 000 000 ext 1,\xE2\x84\x96 mail\r\n"                                    // cut and "?"
-        "Paz,Ana                        ,,,\r\n";                                              // only padding goes
+        "Paz,Ana                        ,,,\r\n"                                              // only padding goes
+        "\x1B[2JRojo,\r\xC2\x81" "Ana,,,\xE2\x98\x83\r\n";                                        // no control reaches the terminal
     const exchange::ImportResult result = readText(text);
     const std::vector<std::string> expected = {
         "l\xC3\xADnea 3, \xC2\xAB" "Ana Ruiz\xC2\xBB: Direcci\xC3\xB3n guardada como \xC2\xAB" "Avenida de la Consti\xC2\xBB "
@@ -268,9 +269,11 @@ TEST_CASE("every contact not stored whole is reported: line, name, field, what w
         "l\xC3\xADnea 5, \xC2\xAB" "Ana Sol\xC2\xBB: Tel\xC3\xA9" "fono guardado como \xC2\xAB+34 600 000 000\xC2\xBB "
         "(cortado a 15 caracteres); E-mail guardado como \xC2\xAB? mail\xC2\xBB "
         "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
+        "l\xC3\xADnea 7, \xC2\xAB\xEF\xBF\xBD\xEF\xBF\xBD" "Ana \xEF\xBF\xBD[2JRojo\xC2\xBB: E-mail guardado como \xC2\xAB?\xC2\xBB "
+        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
     };
     CHECK(result.report == expected);
-    REQUIRE(result.records.size() == 5);
+    REQUIRE(result.records.size() == 6);
     CHECK(std::string(result.records[3].data() + 65, 15) == "+34 600 000 000");
 
     // The command prints the same lines and a summary.
@@ -280,8 +283,8 @@ TEST_CASE("every contact not stored whole is reported: line, name, field, what w
     CHECK(run.status == 0);
     for (const std::string &line : expected)
         CHECK(run.out.find("Aviso: " + line + "\n") != std::string::npos);
-    CHECK(run.out.find("A\xC3\xB1" "adidos 5 contactos") != std::string::npos);
-    CHECK(readBytes(folder / kDataFileName).size() == 5 * kRecordSize);
+    CHECK(run.out.find("A\xC3\xB1" "adidos 6 contactos") != std::string::npos);
+    CHECK(readBytes(folder / kDataFileName).size() == 6 * kRecordSize);
 }
 
 TEST_CASE("bad input is refused naming the file and line, and personas.dat is left as it was")
