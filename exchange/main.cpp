@@ -8,6 +8,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #endif
 
 int main(int argc, char *argv[])
@@ -15,6 +16,8 @@ int main(int argc, char *argv[])
 #ifdef _WIN32
     // An export to "-" is bytes: CRLF must not become CRCRLF.
     _setmode(_fileno(stdout), _O_BINARY);
+    // Its messages are UTF-8, as the accents need.
+    SetConsoleOutputCP(CP_UTF8);
 #endif
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -348,12 +348,14 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{"importar", "x.vcf", "--formato", "csv"}, 2, "--formato es solo para exportar"},
         {{"importar", "x.vcf", "--rapido"}, 2, "opci\xC3\xB3n desconocida"},
         {{"importar", "x.vcf", "--carpeta"}, 2, "falta el valor de --carpeta"},
+        {{"exportar", "-", "--formato", "csv"}, 0, "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n"},
         {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
         {{"--help"}, 0, "Sin N, el FN da el nombre"},
         {{"--version"}, 0, "vorteda-contactos 1.03.0003"},
     };
     for (const Row &row : rows) {
         TempFolder folder;
+        CAPTURE(row.says);
         std::vector<std::string> args = {"--carpeta", folder.str()};
         args.insert(args.end(), row.args.begin(), row.args.end());
         const Run run = command(args);
