@@ -1,4 +1,4 @@
-# The contact core's Qt-free tests, written once with doctest (Debian's doctest-dev):
+# The contact core's Qt-free tests, vorteda-contactos's among them, written once with doctest (Debian's doctest-dev):
 # tests/ builds them natively, tests/windows in the cross build, where they run under
 # Wine. Also the support both folders' tests link: a file system that fails the Nth call,
 # and one that forgets at a power cut what was never synced.
@@ -21,11 +21,11 @@ target_include_directories(vorteda_doctest_main SYSTEM PUBLIC ${CMAKE_CURRENT_BI
 # vorteda_add_core_tests(ENVIRONMENT VAR=VALUE... LABELS...)
 function(vorteda_add_core_tests)
     cmake_parse_arguments(ARG "" "" "ENVIRONMENT;LABELS" ${ARGN})
-    foreach(name IN ITEMS codec sort contactfile faultsweep powercut)
+    foreach(name IN ITEMS codec sort contactfile faultsweep powercut exchange)
         set(target tst_core_${name})
         add_executable(${target} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${target}.cpp)
         set_target_properties(${target} PROPERTIES AUTOMOC OFF)
-        target_link_libraries(${target} PRIVATE vorteda_doctest_main vorteda_testsupport)
+        target_link_libraries(${target} PRIVATE vorteda_doctest_main vorteda_testsupport vorteda_exchange)
         add_test(NAME ${target} COMMAND ${target})
         set_tests_properties(${target} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 600)
         if(ARG_LABELS)

@@ -38,6 +38,7 @@ TEST_CASE("every failure leaves the old or the new file")
         {"append", "append", 420, int(FileOp::Rename)},
         {"append after uncounted tail", "append", 367, int(FileOp::Rename)},
         {"append after partial record", "append", 368, int(FileOp::Rename)},
+        {"append many after partial record", "append many", 368, int(FileOp::Rename)},
         {"remove", "remove", 420, int(FileOp::Rename)},
         {"modify", "modify", 420, int(FileOp::Rename)},
         {"remove stale", "remove stale", 420, -1},
