@@ -13,6 +13,8 @@ PACKAGES=(
     # The contact core's tests, on Linux and in the Windows build.
     doctest-dev
     fonts-liberation fonts-wine fonts-dejavu-core
+    # Qt's own texts (a field's context menu, a message box's button) in Spanish.
+    qt6-translations-l10n
 )
 
 # What scripts/test needs besides: clang and its runtimes for the fuzzer, setpriv
