@@ -1,0 +1,43 @@
+#include "forms/frmSplash.h"
+
+#include "forms/Layout.h"
+#include "app/Version.h"
+
+namespace forms {
+
+frmSplash::frmSplash(SplashView &view, std::function<void()> handOver)
+    : m_view(view), m_handOver(std::move(handOver))
+{
+}
+
+void frmSplash::Form_Load()
+{
+    m_view.setVersionText("Version " + std::to_string(app::kMajor) + "." + std::to_string(app::kMinor) + "."
+                          + std::to_string(app::kRevision));
+    m_view.startTimer(splash::kMilliseconds);
+}
+
+void frmSplash::Timer1_Timer()
+{
+    handOver();
+}
+
+void frmSplash::Form_KeyPress()
+{
+    handOver();
+}
+
+void frmSplash::handOver()
+{
+    if (m_handedOver)
+        return;
+    m_handedOver = true;
+    m_view.stopTimer();
+    // Closing destroys this object: from the close on only locals may be used.
+    const std::function<void()> showMainWindow = std::move(m_handOver);
+    m_view.close();
+    if (showMainWindow)
+        showMainWindow();
+}
+
+} // namespace forms

@@ -1,0 +1,45 @@
+// Vorteda for Windows: the native Win32 windows over the program's behaviour.
+#include "win32/AboutWindow.h"
+#include "win32/Common.h"
+#include "win32/PersonasWindow.h"
+#include "win32/SplashWindow.h"
+#include "contacts/FileSystem.h"
+#include "platform/System.h"
+#include "platform/WindowsSystem.h"
+
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    // Pixels at the screen's real dpi, so that the twip layouts scale to it.
+    SetProcessDPIAware();
+
+    // The portable program keeps its contacts beside itself.
+    const std::filesystem::path folder = platform::windows::programFolder();
+    platform::Registry &registry = platform::systemRegistry();
+    platform::Launcher &launcher = platform::systemLauncher();
+
+    win32::SplashWindow::open([&] {
+        win32::PersonasWindow::open(contacts::systemFileSystem(), folder,
+                                    {[&] { win32::AboutWindow::show(registry, launcher); },
+                                     [] { win32::lifetime::quit(); }});
+    });
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (win32::swallowed(msg))
+            continue;
+        HWND main = win32::PersonasWindow::handle();
+        if (main != nullptr && (msg.hwnd == main || IsChild(main, msg.hwnd))
+            && TranslateAcceleratorW(main, win32::PersonasWindow::accelerators(), &msg))
+            continue;
+        HWND about = win32::AboutWindow::handle();
+        if (about != nullptr && IsDialogMessageW(about, &msg))
+            continue;
+        if (main != nullptr && IsDialogMessageW(main, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
