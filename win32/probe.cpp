@@ -99,6 +99,14 @@ std::vector<HWND> ourWindows()
     return windows;
 }
 
+// The focus belongs to the window's thread, not to the caller's.
+HWND focusOf(HWND control)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 std::string controlJson(HWND control)
 {
     const std::string cls = classOf(control);
@@ -108,7 +116,7 @@ std::string controlJson(HWND control)
                       + ",\"screen\":" + rectJson(clientOnScreen(control))
                       + ",\"style\":" + std::to_string(GetWindowLongW(control, GWL_STYLE))
                       + ",\"visible\":" + (IsWindowVisible(control) ? "true" : "false")
-                      + ",\"focus\":" + (GetFocus() == control ? "true" : "false");
+                      + ",\"focus\":" + (focusOf(control) == control ? "true" : "false");
     if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"ListBox") == 0) {
         const auto count = SendMessageW(control, LB_GETCOUNT, 0, 0);
         out += ",\"selected\":" + std::to_string(SendMessageW(control, LB_GETCURSEL, 0, 0)) + ",\"items\":[";
