@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -149,7 +150,9 @@ int dump()
                + quoted(textOf(window)) + ",\"window\":" + rectJson(outer) + ",\"client\":"
                + rectJson(clientOnScreen(window)) + ",\"style\":" + std::to_string(GetWindowLongW(window, GWL_STYLE))
                + ",\"exstyle\":" + std::to_string(GetWindowLongW(window, GWL_EXSTYLE)) + ",\"foreground\":"
-               + (GetForegroundWindow() == window ? "true" : "false") + ",\"controls\":[";
+               + (GetForegroundWindow() == window ? "true" : "false") + ",\"x11\":"
+               + std::to_string(reinterpret_cast<std::uintptr_t>(GetPropW(window, L"__wine_x11_whole_window")))
+               + ",\"controls\":[";
         first = false;
         std::vector<HWND> controls;
         EnumChildWindows(
