@@ -10,12 +10,14 @@
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 
 using contacts::Persona;
@@ -89,166 +91,381 @@ struct Window {
 
 } // namespace
 
-TEST_CASE("loading the contacts window")
+const std::array<std::string, 5> kEmptyFields{};
+
+TEST_CASE("startsWithCaptionAndCreatesMissingFile")
 {
-    SUBCASE("no data file: the caption, an empty list, and an empty file afterwards")
-    {
-        Folder folder;
-        Window window(folder);
-        CHECK(window.view.caption == "Vorteda 1.3");
-        CHECK(window.view.entries.empty());
-        CHECK(window.view.selected == -1);
-        CHECK(folder.hasData());
-        CHECK(folder.read().empty());
-        CHECK(window.view.messages.empty());
-    }
-    SUBCASE("surnames in given-name order, and the file itself sorted")
-    {
-        Folder folder;
-        folder.write(records({kZapata, kGomez, kAbril}));
-        Window window(folder);
-        CHECK(window.view.entries == std::vector<std::string>{"G\xC3\xB3mez", "Abril", "Zapata"});
-        CHECK(folder.read() == records({kGomez, kAbril, kZapata}));
-    }
+    Folder folder;
+    CHECK(!folder.hasData());
+    Window window(folder);
+    CHECK(window.view.caption == "Vorteda 1.3");
+    CHECK(window.view.entries.empty());
+    CHECK(window.view.selected == -1);
+    CHECK(folder.hasData());
+    CHECK(folder.read().empty());
+    CHECK(window.view.messages.empty());
 }
 
-TEST_CASE("selecting an entry shows its trimmed fields")
+TEST_CASE("listsSurnamesInGivenNameOrder")
 {
-    struct Row {
+    Folder folder;
+    folder.write(records({kZapata, kGomez, kAbril}));
+    Window window(folder);
+    CHECK(window.view.entries == std::vector<std::string>{"G\xC3\xB3mez", "Abril", "Zapata"});
+    CHECK(window.view.selected == -1);
+    // The file itself was sorted, so list entry i is record i + 1.
+    CHECK(folder.read() == records({kGomez, kAbril, kZapata}));
+}
+
+TEST_CASE("selectingAnEntryShowsItsTrimmedFields")
+{
+    const struct {
         const char *name;
         std::string file;
         int index;
         std::array<std::string, 5> fields;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"Abril shows the Luis record", records({kZapata, kGomez, kAbril}), 1,
          {"Abril", "Luis", "Avda. Paz 7", "600555666", "la@correo.es"}},
         {"leading spaces are trimmed", records({{"   Ruiz", "  Eva", " Sur 2", " 1", "  e@x.es"}}), 0,
          {"Ruiz", "Eva", "Sur 2", "1", "e@x.es"}},
         {"an empty surname can be selected", records({{"", "Zoe", "", "", ""}, kAbril}), 1, {"", "Zoe", "", "", ""}},
+        {"full-width fields keep every character",
+         records({{"Abcdefghijklmnopqrstuvwxy", "Nombre Compuesto Larg", "", "", ""}}), 0,
+         {"Abcdefghijklmnopqrstuvwxy", "Nombre Compuesto Lar", "", "", ""}},
     };
-    for (const Row &row : rows) {
+    for (const auto &row : rows) {
         CAPTURE(row.name);
         Folder folder;
         folder.write(row.file);
         Window window(folder);
         window.view.click(window.form, row.index);
+        CHECK(window.view.selected == row.index);
         CHECK(window.view.fields == row.fields);
     }
 }
 
-TEST_CASE("the editing commands change the file exactly as designed")
+TEST_CASE("listLoadKeepsFieldsAndClearsSelection")
 {
-    // Each row starts from Zapata, Gómez, Abril (sorted on load to Gómez, Abril,
-    // Zapata), selects an entry (-1: none), fills the fields, runs one command.
-    struct Row {
-        const char *name;
-        int select;
-        std::array<std::string, 5> typed; // empty: leave the fields as they are
-        void (forms::frmPersonas::*command)();
-        std::string file;
-        std::vector<std::string> entries;
-        bool fieldsEmpty;
-    };
-    const std::array<std::string, 5> ruiz{"Ruiz", "Eva", "Sur 2", "611", "e@x.es"};
-    const Persona kRuiz{"Ruiz", "Eva", "Sur 2", "611", "e@x.es"};
-    const Row rows[] = {
-        {"add with all fields empty lists a blank line first", -1, {"", "", "", "", ""},
-         &forms::frmPersonas::cmdAltas_Click, records({{}, kGomez, kAbril, kZapata}),
-         {"", "G\xC3\xB3mez", "Abril", "Zapata"}, true},
-        {"add sorts the new contact into its given-name place", -1, ruiz, &forms::frmPersonas::cmdAltas_Click,
-         records({kGomez, kRuiz, kAbril, kZapata}), {"G\xC3\xB3mez", "Ruiz", "Abril", "Zapata"}, true},
-        {"delete removes the selected record and keeps the fields", 2, {}, &forms::frmPersonas::cmdBajas_Click,
-         records({kGomez, kAbril}), {"G\xC3\xB3mez", "Abril"}, false},
-        {"delete without selection changes nothing", -1, {}, &forms::frmPersonas::cmdBajas_Click,
-         records({kGomez, kAbril, kZapata}), {"G\xC3\xB3mez", "Abril", "Zapata"}, true},
-        {"modify moves the contact to its new place", 1, ruiz, &forms::frmPersonas::cmdModificar_Click,
-         records({kGomez, kRuiz, kZapata}), {"G\xC3\xB3mez", "Ruiz", "Zapata"}, true},
-        {"modify without selection adds", -1, ruiz, &forms::frmPersonas::cmdModificar_Click,
-         records({kGomez, kRuiz, kAbril, kZapata}), {"G\xC3\xB3mez", "Ruiz", "Abril", "Zapata"}, true},
-        {"clear empties the fields and keeps the selection for a delete", 0, {},
-         &forms::frmPersonas::cmdLimpiar_Click, records({kGomez, kAbril, kZapata}),
-         {"G\xC3\xB3mez", "Abril", "Zapata"}, true},
-    };
-    for (const Row &row : rows) {
-        CAPTURE(row.name);
-        Folder folder;
-        folder.write(records({kZapata, kGomez, kAbril}));
-        Window window(folder);
-        if (row.select >= 0)
-            window.view.click(window.form, row.select);
-        if (!row.typed[0].empty() || row.command == &forms::frmPersonas::cmdAltas_Click)
-            window.view.fill(row.typed);
-        (window.form.*row.command)();
-        CHECK(folder.read() == row.file);
-        CHECK(window.view.entries == row.entries);
-        CHECK((window.view.fields == std::array<std::string, 5>{}) == row.fieldsEmpty);
-        CHECK(window.view.messages.empty());
-        if (row.command == &forms::frmPersonas::cmdLimpiar_Click) {
-            CHECK(window.view.selected == row.select);
-            window.form.cmdBajas_Click();
-            CHECK(folder.read() == records({kAbril, kZapata}));
-        }
-    }
-}
-
-TEST_CASE("the search selects the first entry in list order that begins with the text")
-{
-    const struct {
-        const char *typed;
-        int selected;
-    } rows[] = {
-        {"", 0},          {"G\xC3\xB3", 0}, {"g\xC3\xB3", -1}, {"Gomez", -1},
-        {"Zap", 2},       {"A", 1},         {"Zapata y m\xC3\xA1s", -1},
-    };
     Folder folder;
     folder.write(records({kZapata, kGomez, kAbril}));
     Window window(folder);
-    for (const auto &row : rows) {
-        CAPTURE(row.typed);
-        window.view.type(window.form, row.typed);
-        CHECK(window.view.selected == row.selected);
-        // The selection handler ran: the fields show the match, or nothing.
-        CHECK(window.view.fields[0] == (row.selected >= 0 ? window.view.entries[static_cast<std::size_t>(row.selected)] : ""));
-    }
-    Folder empty;
-    Window none(empty);
-    none.view.type(none.form, "");
-    CHECK(none.view.selected == -1);
+    window.view.click(window.form, 2);
+    window.form.cmdVerlista_Click();
+    CHECK(window.view.selected == -1);
+    CHECK(window.view.fields[0] == "Zapata");
+    CHECK(window.view.fields[1] == "Pedro");
+    CHECK(window.view.entries.size() == 3);
 }
 
-TEST_CASE("a failed file step leaves the file as it was and the program goes on")
+TEST_CASE("addWithEmptyFieldsListsABlankLineFirst")
+{
+    Folder folder;
+    folder.write(records({kGomez, kAbril}));
+    Window window(folder);
+    window.form.cmdAltas_Click();
+    CHECK(window.view.entries == std::vector<std::string>{"", "G\xC3\xB3mez", "Abril"});
+    CHECK(folder.read() == std::string(105, ' ') + records({kGomez, kAbril}));
+    CHECK(window.view.messages.empty());
+}
+
+TEST_CASE("deleteRemovesTheSelectedRecord")
+{
+    const struct {
+        const char *name;
+        std::string file;
+        int index;
+        std::string expected;
+    } rows[] = {
+        {"the only record", records({kAbril}), 0, ""},
+        {"the first of three", records({kGomez, kAbril, kZapata}), 0, records({kAbril, kZapata})},
+        {"the last of three", records({kGomez, kAbril, kZapata}), 2, records({kGomez, kAbril})},
+        {"one of two equal contacts", records({kGomez, kGomez, kAbril}), 1, records({kGomez, kAbril})},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(row.file);
+        Window window(folder);
+        window.view.click(window.form, row.index);
+        window.form.cmdBajas_Click();
+        CHECK(folder.read() == row.expected);
+        CHECK(window.view.entries.size() == row.expected.size() / 105);
+        CHECK(window.view.selected == -1);
+        CHECK(!fs::exists(folder.path() / contacts::kTempFileName));
+        CHECK(window.view.messages.empty());
+    }
+}
+
+TEST_CASE("deleteKeepsTheFieldsShown")
+{
+    Folder folder;
+    folder.write(records({kGomez, kAbril}));
+    Window window(folder);
+    window.view.click(window.form, 1);
+    window.form.cmdBajas_Click();
+    CHECK(window.view.entries == std::vector<std::string>{"G\xC3\xB3mez"});
+    CHECK(window.view.fields[0] == "Abril");
+    CHECK(window.view.fields[3] == "600555666");
+}
+
+TEST_CASE("deleteWithoutSelectionDoesNotOpenTheFile")
+{
+    Folder folder;
+    folder.write(records({kGomez, kAbril}));
+    FaultyFileSystem files;
+    Window window(folder, files);
+    files.reset();
+    window.form.cmdBajas_Click();
+    CHECK(files.calls() == 0u);
+    CHECK(window.view.entries.size() == 2);
+}
+
+TEST_CASE("modifyMovesTheContactToItsNewPlace")
 {
     Folder folder;
     folder.write(records({kGomez, kAbril, kZapata}));
-    FaultyFileSystem files;
-    Window window(folder, files);
-    window.view.fill({"Ruiz", "Eva", "Sur 2", "611", "e@x.es"});
-    files.reset();
-    files.failAt(1);
-    window.form.cmdAltas_Click();
-    REQUIRE(window.view.messages.size() == 1);
-    CHECK(window.view.messages[0].starts_with("No se pudo agregar el contacto.\n\nNo se pudo "));
-    CHECK(window.view.messages[0].find("Error del sistema: ") != std::string::npos);
-    CHECK(folder.read() == records({kGomez, kAbril, kZapata}));
-    // What the user typed is still there, and the list still matches the file.
-    CHECK(window.view.fields[0] == "Ruiz");
-    CHECK(window.view.entries.size() == 3);
-    window.form.cmdAltas_Click();
-    CHECK(folder.read() == records({kGomez, {"Ruiz", "Eva", "Sur 2", "611", "e@x.es"}, kAbril, kZapata}));
+    Window window(folder);
+    window.view.click(window.form, 0); // Gómez, Ana
+    window.view.fields[1] = "Rosa";
+    window.form.cmdModificar_Click();
+    CHECK(window.view.entries == std::vector<std::string>{"Abril", "Zapata", "G\xC3\xB3mez"});
+    CHECK(window.view.selected == -1);
+    CHECK(window.view.fields == kEmptyFields);
+    Persona moved = kGomez;
+    moved.Nombre = "Rosa";
+    CHECK(folder.read() == records({kAbril, kZapata, moved}));
 }
 
-TEST_CASE("a record changed by another copy of the program is not deleted")
+TEST_CASE("modifyWithoutSelectionAdds")
+{
+    Folder folder;
+    folder.write(records({kGomez}));
+    Window window(folder);
+    window.view.fill({"Abril", "Luis", "Avda. Paz 7", "600555666", "la@correo.es"});
+    window.form.cmdModificar_Click();
+    CHECK(folder.read() == records({kGomez, kAbril}));
+    CHECK(window.view.fields[0].empty());
+}
+
+TEST_CASE("clearThenDeleteStillDeletesTheSelection")
 {
     Folder folder;
     folder.write(records({kGomez, kAbril, kZapata}));
     Window window(folder);
     window.view.click(window.form, 1);
-    folder.write(records({kGomez, kZapata, kAbril}));
+    window.form.cmdLimpiar_Click();
+    CHECK(window.view.fields == kEmptyFields);
+    CHECK(window.view.selected == 1);
     window.form.cmdBajas_Click();
+    CHECK(folder.read() == records({kGomez, kZapata}));
+}
+
+TEST_CASE("searchSelectsFirstEntryWithPrefix")
+{
+    // List order (by given name): Gómez (Ana), Gomes (Bea), Abril (Luis), Zapata (Pedro).
+    const struct {
+        const char *name;
+        const char *search;
+        int index;
+        const char *surname;
+    } rows[] = {
+        {"accented capital finds it", "G\xC3\xB3", 0, "G\xC3\xB3mez"},
+        {"case matters", "g\xC3\xB3", -1, ""},
+        {"accents are distinct letters", "Gomez", -1, ""},
+        {"first of two in list order", "G", 0, "G\xC3\xB3mez"},
+        {"second prefix", "Gom", 1, "Gomes"},
+        {"empty text selects the first entry", "", 0, "G\xC3\xB3mez"},
+        {"longer than every surname", "Zapatazo", -1, ""},
+        {"the last entry", "Z", 3, "Zapata"},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(records({kZapata, kGomez, kAbril, {"Gomes", "Bea", "", "", ""}}));
+        FaultyFileSystem files;
+        Window window(folder, files);
+        files.reset();
+        window.view.type(window.form, row.search);
+        if (*row.search == '\0')
+            CHECK(files.calls() > 0); // emptying the box searched too
+        CHECK(window.view.selected == row.index);
+        CHECK(window.view.fields[0] == row.surname);
+        if (row.index < 0)
+            CHECK(window.view.fields == kEmptyFields);
+    }
+}
+
+TEST_CASE("searchOnEmptyListSelectsNothing")
+{
+    Folder folder;
+    Window window(folder);
+    window.view.type(window.form, "a");
+    window.view.type(window.form, "");
+    CHECK(window.view.selected == -1);
+}
+
+namespace {
+
+std::vector<contacts::Record> sortedRecords(const std::string &file)
+{
+    std::vector<contacts::Record> out;
+    for (std::size_t at = 0; at + 105 <= file.size(); at += 105) {
+        contacts::Record record;
+        std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(at), 105, record.begin());
+        out.push_back(record);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+} // namespace
+
+TEST_CASE("failedFileStepLeavesTheFileAndGoesOn")
+{
+    const std::string before = records({kGomez, kAbril, kZapata});
+    const auto commands = {&forms::frmPersonas::cmdAltas_Click, &forms::frmPersonas::cmdBajas_Click,
+                           &forms::frmPersonas::cmdModificar_Click};
+    for (const auto command : commands) {
+        Folder folder;
+        // Opens a window, selects Abril, types a given name, and runs the command with
+        // file call `failAt` failing (0: none).
+        auto run = [&](FaultyFileSystem &files, std::uint64_t failAt) {
+            folder.write(before);
+            auto window = std::make_unique<Window>(folder, files);
+            window->view.click(window->form, 1);
+            window->view.fields[1] = "Bea";
+            files.reset();
+            files.failAt(failAt, std::errc::no_space_on_device);
+            (window->form.*command)();
+            return window;
+        };
+        FaultyFileSystem clean;
+        REQUIRE(run(clean, 0)->view.messages.empty());
+        const std::string after = folder.read();
+        REQUIRE(after != before);
+
+        // Fail each file step of the command in turn, until the command gets through.
+        for (std::uint64_t n = 1;; ++n) {
+            CAPTURE(n);
+            FaultyFileSystem files;
+            const auto window = run(files, n);
+            if (window->view.messages.empty())
+                break; // the command needed fewer than n steps
+            const std::string &message = window->view.messages.front();
+            CAPTURE(message);
+            CHECK(message.starts_with("No se pudo"));
+            const std::u8string folderText = folder.path().u8string();
+            CHECK(message.find(std::string(folderText.begin(), folderText.end())) != std::string::npos);
+            // Either the command did not happen, or it did and only the list load after
+            // it failed: the same records as after, perhaps not yet in order.
+            const std::string now = folder.read();
+            CHECK((now == before || sortedRecords(now) == sortedRecords(after)));
+            CHECK(window->view.entries.size() == now.size() / 105);
+            if (now == before) // the fields still hold what the user typed, to try again
+                CHECK(window->view.fields[1] == "Bea");
+            REQUIRE(n < 100);
+        }
+        CHECK(folder.read() == after);
+    }
+}
+
+namespace {
+
+// Every attempt to write the sorted copy fails.
+class NoTempFileSystem : public FaultyFileSystem {
+public:
+    contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override
+    {
+        if (path.filename() == contacts::kTempFileName)
+            throw contacts::FileError(contacts::FileOp::Open, path,
+                                      std::make_error_code(std::errc::read_only_file_system));
+        return FaultyFileSystem::open(path, mode);
+    }
+};
+
+// Refuses to open the data file for writing, as a read-only file does for a user.
+class ReadOnlyDataFileSystem : public FaultyFileSystem {
+public:
+    contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override
+    {
+        if (path.filename() == contacts::kDataFileName && mode != OpenMode::ReadOnly)
+            throw contacts::FileError(contacts::FileOp::Open, path,
+                                      std::make_error_code(std::errc::permission_denied));
+        return FaultyFileSystem::open(path, mode);
+    }
+};
+
+} // namespace
+
+TEST_CASE("unwritableFolderStillListsTheFile")
+{
+    Folder folder;
+    folder.write(records({kZapata, kGomez}));
+    NoTempFileSystem files;
+    Window window(folder, files);
     REQUIRE(window.view.messages.size() == 1);
-    CHECK(window.view.messages[0].starts_with("El contacto seleccionado ya no es el que se muestra"));
-    CHECK(folder.read() == records({kGomez, kAbril, kZapata}));
+    CHECK(window.view.messages.front().find("cargar la lista") != std::string::npos);
+    CHECK(window.view.messages.front().find("personas.tmp") != std::string::npos);
+    CHECK(window.view.entries == std::vector<std::string>{"Zapata", "G\xC3\xB3mez"});
+    window.view.click(window.form, 1);
+    CHECK(window.view.fields[1] == "Ana");
+    CHECK(folder.read() == records({kZapata, kGomez}));
+}
+
+TEST_CASE("readOnlyDataFileIsListedAndNeverReplaced")
+{
+    const struct {
+        const char *name;
+        std::string file;
+        std::size_t loadMessages;
+    } rows[] = {
+        {"already in order: nothing to say", records({kGomez, kAbril}), 0},
+        {"out of order: cannot be sorted", records({kAbril, kGomez}), 1},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(row.file);
+        ReadOnlyDataFileSystem files;
+        Window window(folder, files);
+        CHECK(window.view.messages.size() == row.loadMessages);
+        CHECK(window.view.entries.size() == 2);
+        window.view.click(window.form, 1);
+        window.form.cmdBajas_Click();
+        REQUIRE(window.view.messages.size() == row.loadMessages + 1);
+        CHECK(window.view.messages.back().starts_with("No se pudo eliminar el contacto."));
+        CHECK(folder.read() == row.file);
+    }
+}
+
+TEST_CASE("deleteRefusesARecordChangedByAnotherCopy")
+{
+    Folder folder;
+    folder.write(records({kGomez, kAbril, kZapata}));
+    Window window(folder);
+    Window other(folder);
+    window.view.click(window.form, 1); // Abril, shown here
+    other.view.click(other.form, 0);
+    other.form.cmdBajas_Click();
+    CHECK(folder.read() == records({kAbril, kZapata}));
+
+    // Entry 1 of this window is now Zapata in the file: nothing may be removed.
+    window.form.cmdBajas_Click();
+    CHECK(window.view.messages.size() == 1);
+    CHECK(folder.read() == records({kAbril, kZapata}));
+    CHECK(window.view.entries == std::vector<std::string>{"Abril", "Zapata"});
+
+    window.view.click(window.form, 0);
+    window.view.fields[2] = "Nueva 1";
+    other.view.click(other.form, 0);
+    other.view.fields[1] = "Zeta";
+    other.form.cmdModificar_Click();
+    window.form.cmdModificar_Click();
+    CHECK(window.view.messages.size() == 2);
+    Persona renamed = kAbril;
+    renamed.Nombre = "Zeta";
+    CHECK(folder.read() == records({kZapata, renamed}));
 }
 
 TEST_CASE("the menus ask the program for the About window and the end")
