@@ -1,6 +1,7 @@
 // Reads Vorteda's windows back from outside, as a second Win32 program, for the
 // end-to-end tests under Wine:
-//   vorteda_probe dump     the open windows and their controls, as JSON
+//   vorteda_probe dump     the open windows and their controls, as JSON (message
+//                          boxes and open menus included)
 //   vorteda_probe layout   every control's rectangle against its designed twips;
 //                          exit status 1 when one is more than 1 pixel off
 #include "forms/Layout.h"
@@ -92,7 +93,7 @@ std::vector<HWND> ourWindows()
     EnumWindows(
         [](HWND window, LPARAM found) -> BOOL {
             const std::string cls = classOf(window);
-            if (IsWindowVisible(window) && (cls.rfind("Vorteda.", 0) == 0 || cls == "#32770"))
+            if (IsWindowVisible(window) && (cls.rfind("Vorteda.", 0) == 0 || cls == "#32770" || cls == "#32768"))
                 reinterpret_cast<std::vector<HWND> *>(found)->push_back(window);
             return TRUE;
         },

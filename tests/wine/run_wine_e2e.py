@@ -288,6 +288,20 @@ def everyday_use(s):
     check(focus_order == [101, 102, 103, 104, 120, 121, 122, 123, 124, LIST1, TXT_BUSQUEDA, 100],
           f"Tab visits the controls in the designed order: {focus_order}")
 
+    # Enter in a field presses no button; Escape does not close the window.
+    s.click(control(main, TEXT1))
+    s.type("Nadie")
+    s.key("Return", "Escape")
+    check(program.data() == GOMEZ + ABRIL + ZAPATA and program.main() is not None
+          and fields(program.main())[0] == "Nadie", "Enter in a field adds nothing and Escape closes nothing")
+    s.key("End", "shift+Home", "Delete")
+    # Alt+A opens the "&Archivo" menu.
+    s.key("alt+a")
+    check(wait_for(lambda: s.window("#32768"), 3) is not None, "Alt+A opens the Archivo menu")
+    time.sleep(0.3)
+    s.shot("menu")
+    s.key("Escape", "Escape")
+
     # Choosing an entry fills the five fields.
     s.click_item(listbox, 1)
     main = program.main()
