@@ -7,6 +7,7 @@
 // (VmHWM) is its own; the input file is restored before the clock starts.
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
+#include "ui/MessageBox.h"
 #include "contacts/Sort.h"
 #include "ui/frmPersonas.h"
 
@@ -30,9 +31,22 @@
 #include <vector>
 
 using namespace contacts;
+using ui::frmPersonas;
 namespace fs = std::filesystem;
 
 namespace {
+
+// What the program gives the contacts window: its real message box, and a menu that
+// the benchmark never uses.
+struct WindowServices {
+    class NoProgram : public ui::Program {
+    public:
+        void showAbout() override {}
+        void quit() override {}
+    };
+    ui::MessageBox messages;
+    NoProgram program;
+};
 
 // Spanish given names and surnames in UTF-8; compound names are built from them.
 const char *const kGiven[] = {
@@ -351,11 +365,13 @@ int main(int argc, char **argv)
                     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
                     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
                     new QApplication(argc, argv); // lives until the child exits
-                    auto window = std::make_shared<frmPersonas>(systemFileSystem(), folder);
+                    auto services = std::make_shared<WindowServices>();
+                    auto window = std::make_shared<frmPersonas>(systemFileSystem(), folder, services->messages,
+                                                                services->program);
                     // As a person meets it: shown, laid out and idle.
                     window->show();
                     QApplication::processEvents();
-                    return [window, &c, n] {
+                    return [services, window, &c, n] {
                         const bool ok = c.run(*window, n);
                         QApplication::processEvents(); // the relayout a reload leaves pending
                         return ok;

@@ -266,11 +266,6 @@ std::filesystem::path ContactFile::dataPath() const
     return m_folder / kDataFileName;
 }
 
-std::filesystem::path ContactFile::tempPath() const
-{
-    return m_folder / kTempFileName;
-}
-
 std::vector<std::string> ContactFile::sortAndList()
 {
     FolderLock lock(m_fs, m_folder);

@@ -29,16 +29,15 @@ std::int64_t appendPosition(std::uint64_t length);
 // lock file for their whole read-modify-write, and replace the file through
 // "personas.tmp" and one atomic rename so that the data file is always either
 // the old or the new complete contents. Any failure raises FileError and leaves
-// "personas.dat" as it was before the call, except one after the change is in
-// place (the rename): making the rename durable or releasing the lock. That
-// failure is still raised, and the file holds the complete new contents.
+// "personas.dat" as it was before the call. Once the change is in place (the
+// rename), nothing more is raised: a failure to make the rename durable or to
+// release the lock is not the command's failure, and the file holds the complete
+// new contents.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
 
-    const std::filesystem::path &folder() const { return m_folder; }
     std::filesystem::path dataPath() const;
-    std::filesystem::path tempPath() const;
 
     // The list load: sorts the file by given name (written only when the order
     // changes; created empty when missing) and returns every record's trimmed

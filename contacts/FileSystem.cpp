@@ -2,39 +2,29 @@
 
 namespace contacts {
 
-namespace {
-
-std::string message(FileOp op, const std::filesystem::path &path, const std::error_code &code)
-{
-    return std::string("No se pudo ") + describe(op) + " \xC2\xAB" + path.string() + "\xC2\xBB: " + code.message();
-}
-
-} // namespace
-
 FileError::FileError(FileOp op, std::filesystem::path path, std::error_code code)
-    : std::runtime_error(message(op, path, code))
+    : std::runtime_error(std::string(name(op)) + " failed on " + path.string() + ": " + code.message())
     , m_op(op)
     , m_path(std::move(path))
     , m_code(code)
 {
 }
 
-const char *describe(FileOp op)
+const char *name(FileOp op)
 {
     switch (op) {
-    case FileOp::Open: return "abrir el archivo";
-    case FileOp::Read: return "leer el archivo";
-    case FileOp::Write: return "escribir en el archivo";
-    case FileOp::Flush: return "guardar en el disco el archivo";
-    case FileOp::Truncate: return "recortar el archivo";
-    case FileOp::Length: return "obtener el tama\xC3\xB1o del archivo";
-    case FileOp::Close: return "cerrar el archivo";
-    case FileOp::Rename: return "renombrar el archivo";
-    case FileOp::Remove: return "eliminar el archivo";
-    case FileOp::Lock: return "bloquear el archivo";
-    case FileOp::SyncFolder: return "guardar en el disco la carpeta";
+    case FileOp::Open: return "open";
+    case FileOp::Read: return "read";
+    case FileOp::Write: return "write";
+    case FileOp::Flush: return "flush";
+    case FileOp::Length: return "length";
+    case FileOp::Close: return "close";
+    case FileOp::Rename: return "rename";
+    case FileOp::Remove: return "remove";
+    case FileOp::Lock: return "lock";
+    case FileOp::SyncFolder: return "syncfolder";
     }
-    return "usar el archivo";
+    return "?";
 }
 
 } // namespace contacts

@@ -11,10 +11,11 @@ namespace contacts {
 
 // Every file operation of the contact core goes through this narrow layer, so that
 // tests can make any single call fail and the platform can be swapped.
-enum class FileOp { Open, Read, Write, Flush, Truncate, Length, Close, Rename, Remove, Lock, SyncFolder };
+enum class FileOp { Open, Read, Write, Flush, Length, Close, Rename, Remove, Lock, SyncFolder };
 
 // Raised by any FileSystem call that fails; carries what was attempted, on which
-// file, and the system's error.
+// file, and the system's error. The windows word the message for the user; what()
+// is a plain technical line for logs and tests.
 class FileError : public std::runtime_error {
 public:
     FileError(FileOp op, std::filesystem::path path, std::error_code code);
@@ -49,7 +50,6 @@ public:
     virtual void write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size) = 0;
     // Pushes the file's data to the disk.
     virtual void flush(FileHandle file) = 0;
-    virtual void truncate(FileHandle file, std::uint64_t length) = 0;
     virtual std::uint64_t length(FileHandle file) = 0;
     virtual void close(FileHandle file) = 0;
     // Replaces `to` by `from` in one atomic step. `from` takes the permissions of
@@ -67,7 +67,7 @@ public:
 // The operating system's files.
 FileSystem &systemFileSystem();
 
-// What the operation does, in Spanish, for messages to the user ("escribir en el archivo").
-const char *describe(FileOp op);
+// The operation's short name ("write").
+const char *name(FileOp op);
 
 } // namespace contacts

@@ -99,16 +99,6 @@ public:
             fail(FileOp::Flush, m_names.nameOf(file));
     }
 
-    void truncate(FileHandle file, std::uint64_t length) override
-    {
-        int rc;
-        do {
-            rc = ::ftruncate(fd(file), static_cast<off_t>(length));
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0)
-            fail(FileOp::Truncate, m_names.nameOf(file));
-    }
-
     std::uint64_t length(FileHandle file) override
     {
         struct stat st;

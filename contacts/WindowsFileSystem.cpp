@@ -196,14 +196,6 @@ public:
             fail(FileOp::Flush, m_names.nameOf(file));
     }
 
-    void truncate(FileHandle file, std::uint64_t length) override
-    {
-        LARGE_INTEGER to;
-        to.QuadPart = static_cast<LONGLONG>(length);
-        if (!::SetFilePointerEx(win(file), to, nullptr, FILE_BEGIN) || !::SetEndOfFile(win(file)))
-            fail(FileOp::Truncate, m_names.nameOf(file));
-    }
-
     std::uint64_t length(FileHandle file) override
     {
         LARGE_INTEGER size;

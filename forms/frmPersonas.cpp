@@ -1,6 +1,8 @@
 #include "forms/frmPersonas.h"
 
-#include "app/Version.h"
+#include "forms/FileMessages.h"
+
+#include "version/Version.h"
 
 namespace forms {
 
@@ -18,13 +20,6 @@ constexpr char kRecordChanged[] =
 
 } // namespace
 
-std::string fileErrorMessage(const char *failure, const contacts::FileError &error)
-{
-    const std::u8string path = error.path().u8string();
-    return std::string(failure) + "\n\nNo se pudo " + contacts::describe(error.op()) + " \xC2\xAB"
-           + std::string(path.begin(), path.end()) + "\xC2\xBB.\nError del sistema: " + error.code().message();
-}
-
 frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                          PersonasActions actions)
     : m_view(view), m_file(fs, folder), m_actions(std::move(actions))
@@ -33,8 +28,8 @@ frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std
 
 void frmPersonas::Form_Load()
 {
-    m_view.setCaption(std::string(app::kProductName) + " " + std::to_string(app::kMajor) + "."
-                      + std::to_string(app::kMinor));
+    m_view.setCaption(std::string(version::kProductName) + " " + std::to_string(version::kMajor) + "."
+                      + std::to_string(version::kMinor));
     cmdVerlista_Click();
 }
 

@@ -86,7 +86,4 @@ private:
     std::optional<contacts::Record> m_shownRecord;
 };
 
-// The message for a failed file step: what failed, the file, the system's words.
-std::string fileErrorMessage(const char *failure, const contacts::FileError &error);
-
 } // namespace forms

@@ -1,7 +1,7 @@
 #include "forms/frmSplash.h"
 
 #include "forms/Layout.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 namespace forms {
 
@@ -12,8 +12,8 @@ frmSplash::frmSplash(SplashView &view, std::function<void()> handOver)
 
 void frmSplash::Form_Load()
 {
-    m_view.setVersionText("Version " + std::to_string(app::kMajor) + "." + std::to_string(app::kMinor) + "."
-                          + std::to_string(app::kRevision));
+    m_view.setVersionText("Version " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor) + "."
+                          + std::to_string(version::kRevision));
     m_view.startTimer(splash::kMilliseconds);
 }
 

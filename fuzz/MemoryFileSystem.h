@@ -47,7 +47,6 @@ public:
         std::memcpy(content.data() + offset, data, size);
     }
     void flush(contacts::FileHandle file) override { handle(file); }
-    void truncate(contacts::FileHandle file, std::uint64_t length) override { handle(file)->resize(length, '\0'); }
     std::uint64_t length(contacts::FileHandle file) override { return handle(file)->size(); }
     void close(contacts::FileHandle file) override
     {

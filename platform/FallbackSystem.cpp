@@ -26,16 +26,14 @@ public:
 
 } // namespace
 
-Registry &systemRegistry()
+std::unique_ptr<Registry> makeSystemRegistry()
 {
-    static TableRegistry registry;
-    return registry;
+    return std::make_unique<TableRegistry>();
 }
 
-Launcher &systemLauncher()
+std::unique_ptr<Launcher> makeSystemLauncher()
 {
-    static FallbackLauncher launcher;
-    return launcher;
+    return std::make_unique<FallbackLauncher>();
 }
 
 } // namespace platform

@@ -137,21 +137,44 @@ void PosixLauncher::start(const std::string &commandLine, int)
 
 namespace platform {
 
-Registry &systemRegistry()
+namespace {
+
+// The table stands for the registry; what is installed is looked up when the
+// registry is first read, not when the program starts.
+class PathRegistry : public Registry {
+public:
+    RegResult openKey(RegKey root, const std::string &subKey, std::uint32_t options, std::uint32_t desiredAccess,
+                      RegKey *result) override
+    {
+        if (!m_filled) {
+            m_filled = true;
+            const char *searchPath = std::getenv("PATH");
+            posix::fillRegistry(m_table, searchPath != nullptr ? searchPath : "");
+        }
+        return m_table.openKey(root, subKey, options, desiredAccess, result);
+    }
+    RegResult queryValue(RegKey key, const std::string &valueName, std::uint32_t *type, unsigned char *data,
+                         std::uint32_t *dataSize) override
+    {
+        return m_table.queryValue(key, valueName, type, data, dataSize);
+    }
+    RegResult closeKey(RegKey key) override { return m_table.closeKey(key); }
+
+private:
+    TableRegistry m_table;
+    bool m_filled = false;
+};
+
+} // namespace
+
+std::unique_ptr<Registry> makeSystemRegistry()
 {
-    static TableRegistry registry = [] {
-        TableRegistry table;
-        const char *searchPath = std::getenv("PATH");
-        posix::fillRegistry(table, searchPath != nullptr ? searchPath : "");
-        return table;
-    }();
-    return registry;
+    return std::make_unique<PathRegistry>();
 }
 
-Launcher &systemLauncher()
+std::unique_ptr<Launcher> makeSystemLauncher()
 {
-    static posix::PosixLauncher launcher;
-    return launcher;
+    return std::make_unique<posix::PosixLauncher>();
 }
 
 } // namespace platform

@@ -114,16 +114,14 @@ std::filesystem::path programFolder()
 
 namespace platform {
 
-Registry &systemRegistry()
+std::unique_ptr<Registry> makeSystemRegistry()
 {
-    static windows::WindowsRegistry registry;
-    return registry;
+    return std::make_unique<windows::WindowsRegistry>();
 }
 
-Launcher &systemLauncher()
+std::unique_ptr<Launcher> makeSystemLauncher()
 {
-    static windows::WindowsLauncher launcher;
-    return launcher;
+    return std::make_unique<windows::WindowsLauncher>();
 }
 
 } // namespace platform

@@ -76,12 +76,6 @@ void FaultyFileSystem::flush(FileHandle file)
     m_real.flush(file);
 }
 
-void FaultyFileSystem::truncate(FileHandle file, std::uint64_t length)
-{
-    step(FileOp::Truncate, nameOf(file));
-    m_real.truncate(file, length);
-}
-
 std::uint64_t FaultyFileSystem::length(FileHandle file)
 {
     step(FileOp::Length, nameOf(file));

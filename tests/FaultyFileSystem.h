@@ -26,7 +26,6 @@ public:
     std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override;
     void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
     void flush(contacts::FileHandle file) override;
-    void truncate(contacts::FileHandle file, std::uint64_t length) override;
     std::uint64_t length(contacts::FileHandle file) override;
     void close(contacts::FileHandle file) override;
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;

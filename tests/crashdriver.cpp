@@ -53,7 +53,6 @@ const char *opName(FileOp op)
     case FileOp::Read: return "read";
     case FileOp::Write: return "write";
     case FileOp::Flush: return "flush";
-    case FileOp::Truncate: return "truncate";
     case FileOp::Length: return "length";
     case FileOp::Close: return "close";
     case FileOp::Rename: return "rename";
@@ -147,10 +146,6 @@ public:
     void flush(FileHandle file) override
     {
         step(FileOp::Flush, {}, [&] { return real().flush(file), 0; });
-    }
-    void truncate(FileHandle file, std::uint64_t length) override
-    {
-        step(FileOp::Truncate, {}, [&] { return real().truncate(file, length), 0; });
     }
     std::uint64_t length(FileHandle file) override
     {

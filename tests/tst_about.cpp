@@ -1,9 +1,9 @@
 // The About window: its version line, one instance loaded afresh after each close,
 // its keys, and "System Info..." through an injected registry and launcher.
 #include "ui/Fonts.h"
-#include "ui/MessageBox.h"
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
+#include "tests/WindowFakes.h"
 #include "ui/frmAbout.h"
 
 #include <QtTest>
@@ -16,6 +16,8 @@
 
 #include <memory>
 #include <system_error>
+
+using ui::frmAbout;
 
 namespace {
 
@@ -92,6 +94,8 @@ private:
     std::unique_ptr<platform::TableRegistry> m_registry;
     std::unique_ptr<RecordingLauncher> m_launcher;
     QStringList m_messages;
+    RecordingMessages m_recorder{m_messages};
+    std::unique_ptr<ui::AboutWindow> m_about;
 };
 
 void tst_About::initTestCase()
@@ -104,9 +108,8 @@ void tst_About::init()
     m_registry = std::make_unique<platform::TableRegistry>();
     m_registry->setString(platform::kHKeyLocalMachine, platform::kMsinfoKey, platform::kMsinfoPathValue, kProgram);
     m_launcher = std::make_unique<RecordingLauncher>();
-    frmAbout::setSysInfoBackend(m_registry.get(), m_launcher.get());
+    m_about = std::make_unique<ui::AboutWindow>(*m_registry, *m_launcher, m_recorder);
     m_messages.clear();
-    ui::MessageBox::setHandler([this](QWidget *, const QString &text) { m_messages.append(text); });
 }
 
 void tst_About::cleanup()
@@ -115,25 +118,24 @@ void tst_About::cleanup()
         if (window->isVisible())
             window->close();
     flushDeletes();
-    frmAbout::setSysInfoBackend(nullptr, nullptr);
-    ui::MessageBox::setHandler({});
+    m_about.reset();
 }
 
 void tst_About::versionBeforeFirstShown()
 {
     FirstShow firstShow;
     qApp->installEventFilter(&firstShow);
-    frmAbout::showAbout();
+    m_about->show();
     qApp->removeEventFilter(&firstShow);
 
     QCOMPARE(firstShow.version, QStringLiteral("Versión 1.3"));
-    QCOMPARE(label(frmAbout::instance(), "lblVersion")->accessibleName(), QStringLiteral("Versión 1.3"));
+    QCOMPARE(label(m_about->window(), "lblVersion")->accessibleName(), QStringLiteral("Versión 1.3"));
 }
 
 void tst_About::fixedPlace()
 {
-    frmAbout::showAbout();
-    frmAbout *about = frmAbout::instance();
+    m_about->show();
+    frmAbout *about = m_about->window();
 
     // The client area, not the frame, is at the fixed place.
     QCOMPARE(about->geometry(), QRect(156, 126, 382, 237));
@@ -142,8 +144,8 @@ void tst_About::fixedPlace()
 
 void tst_About::focusAndTabOrder()
 {
-    frmAbout::showAbout();
-    frmAbout *about = frmAbout::instance();
+    m_about->show();
+    frmAbout *about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *ok = button(about, "cmdOK");
     QPushButton *sysInfo = button(about, "cmdSysInfo");
@@ -158,31 +160,31 @@ void tst_About::focusAndTabOrder()
 
 void tst_About::oneInstance()
 {
-    frmAbout::showAbout();
-    QPointer<frmAbout> first = frmAbout::instance();
+    m_about->show();
+    QPointer<frmAbout> first = m_about->window();
     label(first, "lblVersion")->setText(QStringLiteral("not loaded again"));
 
-    frmAbout::showAbout();
+    m_about->show();
 
-    QCOMPARE(frmAbout::instance(), first.data());
+    QCOMPARE(m_about->window(), first.data());
     QCOMPARE(aboutWindows(), 1);
     QCOMPARE(label(first, "lblVersion")->text(), QStringLiteral("not loaded again"));
 }
 
 void tst_About::reloadsAfterClose()
 {
-    frmAbout::showAbout();
-    QPointer<frmAbout> first = frmAbout::instance();
+    m_about->show();
+    QPointer<frmAbout> first = m_about->window();
     label(first, "lblVersion")->setText(QStringLiteral("changed"));
     button(first, "cmdOK")->click();
 
     // Asked for again before the closed window is deleted.
-    frmAbout::showAbout();
+    m_about->show();
     flushDeletes();
 
     QVERIFY(first.isNull());
-    QVERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
-    QCOMPARE(label(frmAbout::instance(), "lblVersion")->text(), QStringLiteral("Versión 1.3"));
+    QVERIFY(m_about->window() && m_about->window()->isVisible());
+    QCOMPARE(label(m_about->window(), "lblVersion")->text(), QStringLiteral("Versión 1.3"));
     QCOMPARE(aboutWindows(), 1);
 }
 
@@ -196,8 +198,8 @@ void tst_About::closes_data()
 void tst_About::closes()
 {
     QFETCH(QString, how);
-    frmAbout::showAbout();
-    QPointer<frmAbout> about = frmAbout::instance();
+    m_about->show();
+    QPointer<frmAbout> about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *ok = button(about, "cmdOK");
     QPushButton *sysInfo = button(about, "cmdSysInfo");
@@ -217,7 +219,7 @@ void tst_About::closes()
     flushDeletes();
 
     QVERIFY(about.isNull());
-    QVERIFY(frmAbout::instance() == nullptr);
+    QVERIFY(m_about->window() == nullptr);
     QVERIFY(m_launcher->started.empty());
     QVERIFY(m_messages.isEmpty());
 }
@@ -240,9 +242,9 @@ void tst_About::launches()
     QFETCH(bool, registered);
     platform::TableRegistry empty;
     if (!registered)
-        frmAbout::setSysInfoBackend(&empty, m_launcher.get());
-    frmAbout::showAbout();
-    frmAbout *about = frmAbout::instance();
+        m_about = std::make_unique<ui::AboutWindow>(empty, *m_launcher, m_recorder);
+    m_about->show();
+    frmAbout *about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *sysInfo = button(about, "cmdSysInfo");
 
@@ -261,7 +263,7 @@ void tst_About::launches()
         QCOMPARE(m_launcher->started.front(), std::string(kProgram));
     else
         QCOMPARE(m_messages, QStringList{platform::kSysInfoUnavailable});
-    QCOMPARE(frmAbout::instance(), about);
+    QCOMPARE(m_about->window(), about);
     QVERIFY(about->isVisible());
     QCOMPARE(label(about, "lblVersion")->text(), QStringLiteral("Versión 1.3"));
 }

@@ -2,9 +2,9 @@
 // and the bytes on disk.
 #include "tests/ContactFolder.h"
 #include "tests/FaultyFileSystem.h"
+#include "tests/WindowFakes.h"
 #include "ui/Fonts.h"
 #include "ui/ListBox.h"
-#include "ui/MessageBox.h"
 #include "ui/PushButton.h"
 #include "ui/Twips.h"
 #include "ui/frmPersonas.h"
@@ -21,6 +21,9 @@
 #include <memory>
 
 using contacts::Persona;
+using ui::frmPersonas;
+using ui::ListBox;
+using ui::PushButton;
 
 namespace {
 
@@ -107,6 +110,8 @@ private:
     QStringList m_messages;
     int m_aboutCalls = 0;
     int m_exitCalls = 0;
+    RecordingMessages m_recorder{m_messages};
+    CountingProgram m_program{m_aboutCalls, m_exitCalls};
 };
 
 void FrmPersonasTest::initTestCase()
@@ -120,21 +125,17 @@ void FrmPersonasTest::init()
     m_folder = std::make_unique<ContactFolder>();
     m_messages.clear();
     m_aboutCalls = m_exitCalls = 0;
-    ui::MessageBox::setHandler([this](QWidget *, const QString &text) { m_messages << text; });
-    frmPersonas::setAboutAction([this] { ++m_aboutCalls; });
-    frmPersonas::setExitAction([this] { ++m_exitCalls; });
 }
 
 void FrmPersonasTest::cleanup()
 {
     m_window.reset();
     m_folder.reset();
-    ui::MessageBox::setHandler({});
 }
 
 std::unique_ptr<frmPersonas> FrmPersonasTest::open(contacts::FileSystem &fs)
 {
-    return std::make_unique<frmPersonas>(fs, m_folder->path());
+    return std::make_unique<frmPersonas>(fs, m_folder->path(), m_recorder, m_program);
 }
 
 QWidget *FrmPersonasTest::child(const char *name) const
@@ -661,7 +662,7 @@ void FrmPersonasTest::deleteRefusesARecordChangedByAnotherCopy()
 {
     m_folder->setData(ContactFolder::records({kGomez, kAbril, kZapata}));
     m_window = open();
-    frmPersonas other(contacts::systemFileSystem(), m_folder->path());
+    frmPersonas other(contacts::systemFileSystem(), m_folder->path(), m_recorder, m_program);
     select(1); // Abril, shown here
     other.List1()->setListIndex(0);
     QTest::mouseClick(other.findChild<QWidget *>(QStringLiteral("cmdBajas")), Qt::LeftButton);

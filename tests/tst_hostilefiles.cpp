@@ -5,8 +5,8 @@
 #include "contacts/Cp1252.h"
 #include "tests/ExchangeSortOracle.h"
 #include "ui/ListBox.h"
-#include "ui/MessageBox.h"
 #include "tests/RecordFiles.h"
+#include "tests/WindowFakes.h"
 #include "contacts/Sort.h"
 #include "ui/frmPersonas.h"
 
@@ -38,6 +38,10 @@ private:
     fs::path m_folder;
     fs::path m_dat;
     QStringList m_messages;
+    RecordingMessages m_recorder{m_messages};
+    int m_aboutCalls = 0;
+    int m_quitCalls = 0;
+    CountingProgram m_program{m_aboutCalls, m_quitCalls};
 };
 
 namespace {
@@ -64,12 +68,10 @@ void TestHostileFiles::init()
     m_folder = m_dir->path().toStdString();
     m_dat = m_folder / kDataFileName;
     m_messages.clear();
-    ui::MessageBox::setHandler([this](QWidget *, const QString &text) { m_messages << text; });
 }
 
 void TestHostileFiles::cleanup()
 {
-    ui::MessageBox::setHandler({});
     m_dir.reset();
 }
 
@@ -139,7 +141,7 @@ void TestHostileFiles::anyBytesAnyLength()
     // The window, on the same bytes: no message, every record listed, and it works.
     writeBytes(m_dat, old);
     {
-        frmPersonas window(systemFileSystem(), m_folder);
+        ui::frmPersonas window(systemFileSystem(), m_folder, m_recorder, m_program);
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
         QCOMPARE(std::size_t(window.List1()->count()), before.size());
         if (!before.empty()) {
@@ -183,7 +185,7 @@ void TestHostileFiles::tooLargeIsRefused()
     // One record at a time still reads.
     QCOMPARE(std::string(file.read(0)->data(), kRecordSize), recordBytes("Primero", "Ana"));
 
-    frmPersonas window(systemFileSystem(), m_folder);
+    ui::frmPersonas window(systemFileSystem(), m_folder, m_recorder, m_program);
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo leer el archivo «%1»")
                                              .arg(QString::fromStdString(m_dat.string()))),

@@ -1,6 +1,9 @@
 // When the program ends: not in the hand-over from the splash to the main window, not
 // while the About window alone is open, but once the last window has closed; and at
 // once on quitProgram().
+#include "platform/System.h"
+#include "platform/TableRegistry.h"
+#include "tests/WindowFakes.h"
 #include "ui/Lifetime.h"
 #include "ui/frmAbout.h"
 #include "ui/frmSplash.h"
@@ -12,6 +15,8 @@
 #include <QTimer>
 
 #include <memory>
+
+using ui::frmSplash;
 
 namespace {
 
@@ -51,12 +56,19 @@ private slots:
 private:
     std::unique_ptr<ui::Lifetime> m_lifetime;
     int m_quits = 0;
+    // An About window that finds no system-information program.
+    platform::TableRegistry m_registry;
+    std::unique_ptr<platform::Launcher> m_launcher = platform::makeSystemLauncher();
+    QStringList m_messages;
+    RecordingMessages m_recorder{m_messages};
+    std::unique_ptr<ui::AboutWindow> m_about;
 };
 
 void tst_Lifetime::init()
 {
     m_quits = 0;
     m_lifetime = std::make_unique<ui::Lifetime>([this] { ++m_quits; });
+    m_about = std::make_unique<ui::AboutWindow>(m_registry, *m_launcher, m_recorder);
 }
 
 void tst_Lifetime::cleanup()
@@ -65,6 +77,7 @@ void tst_Lifetime::cleanup()
     for (QWidget *window : QApplication::topLevelWidgets())
         window->close();
     flushDeletes();
+    m_about.reset();
 }
 
 void tst_Lifetime::handOverKeepsProgramRunning_data()
@@ -79,7 +92,7 @@ void tst_Lifetime::handOverKeepsProgramRunning()
 {
     QFETCH(bool, slowLoad);
     QPointer<QWidget> main;
-    auto *splash = new frmSplash([&] {
+    auto *splash = new frmSplash(*m_lifetime, [&] {
         main = newMainWindow();
         if (slowLoad)
             QTest::qWait(20);
@@ -117,12 +130,12 @@ void tst_Lifetime::lastWindowClosedEndsProgram()
             main = newMainWindow();
             main->show();
         } else {
-            frmAbout::showAbout();
+            m_about->show();
         }
     }
 
     for (const QString &name : close) {
-        QWidget *window = name == "main" ? main.data() : frmAbout::instance();
+        QWidget *window = name == "main" ? main.data() : m_about->window();
         QVERIFY(window);
         window->close();
         QTest::qWait(20);
@@ -135,14 +148,14 @@ void tst_Lifetime::quitProgramClosesEverything()
 {
     QWidget *main = newMainWindow();
     main->show();
-    frmAbout::showAbout();
+    m_about->show();
 
-    ui::quitProgram();
+    m_lifetime->quitProgram();
     QTest::qWait(20);
 
     QCOMPARE(m_quits, 1);
     QVERIFY(!ui::Lifetime::anyWindowOpen());
-    QVERIFY(frmAbout::instance() == nullptr);
+    QVERIFY(m_about->window() == nullptr);
 }
 
 // The real event loop, from the splash to the last window: it returns only when the
@@ -153,7 +166,7 @@ void tst_Lifetime::eventLoopEndsWithLastWindow()
     ui::Lifetime lifetime;
     QPointer<QWidget> main;
     QStringList steps;
-    auto *splash = new frmSplash([&] {
+    auto *splash = new frmSplash(lifetime, [&] {
         main = newMainWindow();
         main->show();
     });
@@ -162,12 +175,12 @@ void tst_Lifetime::eventLoopEndsWithLastWindow()
     QTimer::singleShot(0, [&] { fireSplashTimer(splash); });
     QTimer::singleShot(30, [&] {
         steps << "main" + QString(main && main->isVisible() ? " shown" : " missing");
-        frmAbout::showAbout();
+        m_about->show();
         main->close();
     });
     QTimer::singleShot(80, [&] {
-        steps << "About " + QString(frmAbout::instance() && frmAbout::instance()->isVisible() ? "open" : "gone");
-        frmAbout::instance()->close();
+        steps << "About " + QString(m_about->window() && m_about->window()->isVisible() ? "open" : "gone");
+        m_about->window()->close();
     });
     QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // the loop did not end
 

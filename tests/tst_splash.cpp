@@ -1,6 +1,7 @@
 // The splash window: its version line and layout, and the hand-over to the main
 // window by timer or by a character key, exactly once.
 #include "ui/Fonts.h"
+#include "ui/Lifetime.h"
 #include "ui/Twips.h"
 #include "ui/frmSplash.h"
 
@@ -18,12 +19,13 @@ namespace {
 // The splash with a stand-in main window: a text field that takes the focus.
 struct Start {
     int handOvers = 0;
+    ui::Lifetime lifetime{[] {}};  // the program does not end here
     QPointer<QLineEdit> main;
-    QPointer<frmSplash> splash;
+    QPointer<ui::frmSplash> splash;
 
     Start()
     {
-        splash = new frmSplash([this] {
+        splash = new ui::frmSplash(lifetime, [this] {
             ++handOvers;
             main = new QLineEdit;
             main->setAttribute(Qt::WA_DeleteOnClose);
@@ -206,7 +208,7 @@ void tst_Splash::handOverHappensOnce()
 {
     QFETCH(QString, events);
     Start start;
-    QPointer<frmSplash> splash = start.splash;
+    QPointer<ui::frmSplash> splash = start.splash;
     QTimer *timer = start.timer();
 
     // Both events arrive before the closed splash is deleted.

@@ -6,9 +6,10 @@
 #include "tests/ContactFolder.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
+#include "forms/FileMessages.h"
 #include "ui/ListBox.h"
-#include "ui/MessageBox.h"
 #include "tests/RecordFiles.h"
+#include "tests/WindowFakes.h"
 #include "ui/frmPersonas.h"
 
 #include <QApplication>
@@ -30,6 +31,7 @@
 using contacts::FileError;
 using contacts::FileOp;
 using contacts::Persona;
+using ui::frmPersonas;
 namespace fs = std::filesystem;
 
 namespace {
@@ -103,10 +105,13 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
                 const QString &command)
 {
     QStringList messages;
-    ui::MessageBox::setHandler([&](QWidget *, const QString &text) { messages << text; });
+    RecordingMessages recorder(messages);
+    int aboutCalls = 0;
+    int quitCalls = 0;
+    CountingProgram program(aboutCalls, quitCalls);
     const fs::path dat = folder / "personas.dat";
     writeBytes(dat, unsortedFile());
-    auto window = std::make_unique<frmPersonas>(fileSystem, folder);
+    auto window = std::make_unique<frmPersonas>(fileSystem, folder, recorder, program);
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     auto prepare = [&] {
         if (command == "cmdVerlista") {
@@ -134,10 +139,10 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     const QString message = messages.first();
     const QString name = QString::fromStdString((folder / fault.file).string());
     const QString reason = QString::fromStdString(std::make_error_code(fault.error).message());
-    QVERIFY2(message.startsWith(failureFor(command)), qPrintable(message));
-    QVERIFY2(message.contains(QStringLiteral("No se pudo %1 «%2».").arg(contacts::describe(fault.op), name)),
-             qPrintable(message));
-    QVERIFY2(message.contains(reason), qPrintable(message));
+    // The whole message, as the user reads it: the command, then the step, the file
+    // and the system's reason.
+    QCOMPARE(message, QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
+                          .arg(failureFor(command), QString::fromUtf8(forms::describe(fault.op)), name, reason));
     QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");
 
     // The window goes on: once the fault is gone, a list load and the command work.
@@ -210,7 +215,6 @@ class TestAsUnprivilegedUser : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanup();
     void permissionFault_data();
     void permissionFault();
 };
@@ -218,11 +222,6 @@ private slots:
 void TestAsUnprivilegedUser::initTestCase()
 {
     QVERIFY2(::geteuid() != 0, "these cases mean nothing for root");
-}
-
-void TestAsUnprivilegedUser::cleanup()
-{
-    ui::MessageBox::setHandler({});
 }
 
 void TestAsUnprivilegedUser::permissionFault_data()
@@ -283,7 +282,6 @@ void TestAsUnprivilegedUser::permissionFault()
 class TestUserFaults : public QObject {
     Q_OBJECT
 private slots:
-    void cleanup();
     void faultOnRealFiles_data();
     void faultOnRealFiles();
     void injectedPermissionFault_data();
@@ -292,11 +290,6 @@ private slots:
     void rewriteKeepsThePermissions();
     void permissionsAsUnprivilegedUser();
 };
-
-void TestUserFaults::cleanup()
-{
-    ui::MessageBox::setHandler({});
-}
 
 void TestUserFaults::faultOnRealFiles_data()
 {

@@ -12,9 +12,6 @@ namespace ui {
 
 namespace {
 
-Lifetime *g_lifetime = nullptr;
-int g_holds = 0;
-
 bool counts(const QWidget *window)
 {
     const Qt::WindowType type = window->windowType();
@@ -25,28 +22,19 @@ bool counts(const QWidget *window)
 
 Lifetime::Lifetime(QuitFunction quit) : m_quit(std::move(quit))
 {
-    Q_ASSERT(g_lifetime == nullptr);
-    g_lifetime = this;
     QApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(this);
 }
 
-Lifetime::~Lifetime()
+Lifetime::Hold::Hold(Lifetime &lifetime) : m_lifetime(lifetime)
 {
-    if (g_lifetime == this)
-        g_lifetime = nullptr;
-}
-
-Lifetime::Hold::Hold()
-{
-    ++g_holds;
+    ++m_lifetime.m_holds;
 }
 
 Lifetime::Hold::~Hold()
 {
-    --g_holds;
-    if (g_holds == 0 && g_lifetime != nullptr)
-        g_lifetime->scheduleCheck();
+    if (--m_lifetime.m_holds == 0)
+        m_lifetime.scheduleCheck();
 }
 
 bool Lifetime::anyWindowOpen()
@@ -76,7 +64,7 @@ void Lifetime::scheduleCheck()
 void Lifetime::check()
 {
     m_checkPending = false;
-    if (g_holds == 0 && !anyWindowOpen())
+    if (m_holds == 0 && !anyWindowOpen())
         quit();
 }
 
@@ -91,10 +79,9 @@ void Lifetime::quit()
         QCoreApplication::quit();
 }
 
-void quitProgram()
+void Lifetime::quitProgram()
 {
-    if (g_lifetime != nullptr)
-        g_lifetime->m_quitting = true;
+    m_quitting = true;
 
     QList<QPointer<QWidget>> windows;
     for (QWidget *window : QApplication::topLevelWidgets())
@@ -107,12 +94,8 @@ void quitProgram()
         if (window && counts(window))
             window->hide();
 
-    if (g_lifetime != nullptr) {
-        g_lifetime->m_quitting = false;
-        g_lifetime->quit();
-    } else {
-        QCoreApplication::quit();
-    }
+    m_quitting = false;
+    quit();
 }
 
 } // namespace ui

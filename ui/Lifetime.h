@@ -21,38 +21,39 @@ public:
     // Takes over from Qt's rule for as long as it lives; one at a time. `quit` ends
     // the event loop (QCoreApplication::quit when empty).
     explicit Lifetime(QuitFunction quit = {});
-    ~Lifetime() override;
 
     // Keeps the program running while it lives, even with no window open, so that a
     // handler can close one window and open another.
     class Hold {
     public:
-        Hold();
+        explicit Hold(Lifetime &lifetime);
         ~Hold();
         Hold(const Hold &) = delete;
         Hold &operator=(const Hold &) = delete;
+
+    private:
+        Lifetime &m_lifetime;
     };
 
     // Whether a window of the program is showing (menus and tooltips do not count).
     static bool anyWindowOpen();
 
+    // Ends the program at once: closes every window, the About window included, and
+    // stops the event loop, whatever handler is running.
+    void quitProgram();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend void quitProgram();
-
     void scheduleCheck();
     void check();
     void quit();
 
     QuitFunction m_quit;
+    int m_holds = 0;
     bool m_checkPending = false;
     bool m_quitting = false;
 };
-
-// Ends the program at once: closes every window, the About window included, and
-// stops the event loop, whatever handler is running.
-void quitProgram();
 
 } // namespace ui

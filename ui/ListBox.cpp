@@ -3,6 +3,8 @@
 #include <QAbstractListModel>
 #include <QItemSelectionModel>
 
+namespace ui {
+
 class ListBox::Model : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
@@ -115,3 +117,5 @@ void ListBox::userSelectionChanged()
     if (!m_settingFromCode)
         emit selectionSet();
 }
+
+} // namespace ui

@@ -7,6 +7,8 @@
 
 class QItemSelection;
 
+namespace ui {
+
 // A single-selection list box that keeps its entries in the order they are added,
 // with a selection index of -1 for none. It raises selectionSet() both when the
 // user selects an entry and whenever code sets the index, as a classic list box
@@ -40,3 +42,5 @@ private:
     Model *m_model;
     bool m_settingFromCode = false;
 };
+
+} // namespace ui

@@ -5,27 +5,12 @@
 
 namespace ui {
 
-MessageBox::Handler &MessageBox::handler()
+void MessageBox::show(QWidget *owner, const std::string &text)
 {
-    static Handler current;
-    return current;
-}
-
-void MessageBox::setHandler(Handler replacement)
-{
-    handler() = std::move(replacement);
-}
-
-void MessageBox::show(QWidget *parent, const QString &text)
-{
-    if (handler()) {
-        handler()(parent, text);
-        return;
-    }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    parent);
+    const QString shown = QString::fromStdString(text);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), shown, QMessageBox::Ok, owner);
     box.setObjectName(QStringLiteral("messageBox"));
-    box.setAccessibleName(text);
+    box.setAccessibleName(shown);
     box.exec();
 }
 

@@ -4,6 +4,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+namespace ui {
+
 PushButton::PushButton(const QString &text, QWidget *parent) : QPushButton(text, parent)
 {
     setAccessibleName(QString(text).remove(QLatin1Char('&')));
@@ -43,3 +45,5 @@ void PushButton::keyPressEvent(QKeyEvent *event)
     }
     QPushButton::keyPressEvent(event);
 }
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+namespace ui {
+
 // A push button as on a classic dialog: a caption wider than the button wraps onto
 // more lines at word boundaries instead of being clipped, and Enter presses the
 // button that has the focus.
@@ -17,3 +19,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 };
+
+} // namespace ui

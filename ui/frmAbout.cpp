@@ -2,11 +2,10 @@
 
 #include "ui/Icons.h"
 #include "ui/Line.h"
-#include "ui/MessageBox.h"
+#include "ui/Services.h"
 #include "platform/SysInfo.h"
-#include "platform/System.h"
 #include "ui/Twips.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -28,10 +27,6 @@ constexpr QPoint kLine1_0From{105, 2460};
 constexpr QPoint kLine1_0To{5654, 2460};
 constexpr ui::TwipRect kLblVersion{1050, 780, 3885, 225};
 constexpr ui::TwipRect kLblDisclaimer{255, 2625, 3870, 825};
-
-frmAbout *g_open = nullptr;
-platform::Registry *g_registry = nullptr;
-platform::Launcher *g_launcher = nullptr;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place)
 {
@@ -63,7 +58,10 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 
 } // namespace
 
-frmAbout::frmAbout() : QWidget(nullptr)
+namespace ui {
+
+frmAbout::frmAbout(platform::Registry &registry, platform::Launcher &launcher, Messages &messages)
+    : QWidget(nullptr), m_registry(registry), m_launcher(launcher), m_messages(messages)
 {
     setObjectName(QStringLiteral("frmAbout"));
     // A tool window: narrow title bar with the close button only, no taskbar button.
@@ -82,11 +80,11 @@ frmAbout::frmAbout() : QWidget(nullptr)
     lblDescription = makeLabel(this, "lblDescription",
                                QStringLiteral("Muchas gracias por usar este programa. Para más información, "
                                               "ayuda, trucos y más visite ")
-                                   + QString::fromLatin1(app::kWebAddress),
+                                   + QString::fromLatin1(version::kWebAddress),
                                kLblDescription, true);
     lblTitle = makeLabel(this, "lblTitle",
-                         QStringLiteral("%1 %2").arg(QString::fromLatin1(app::kCompanyName),
-                                                     QString::fromLatin1(app::kProductName)),
+                         QStringLiteral("%1 %2").arg(QString::fromLatin1(version::kCompanyName),
+                                                     QString::fromLatin1(version::kProductName)),
                          kLblTitle, true);
     Line1_0 = new ui::Line(this, kLine1_0From, kLine1_0To, QColor(255, 255, 255), 2);
     Line1_0->setObjectName(QStringLiteral("Line1_0"));
@@ -104,41 +102,9 @@ frmAbout::frmAbout() : QWidget(nullptr)
     Form_Load();
 }
 
-frmAbout::~frmAbout()
-{
-    if (g_open == this)
-        g_open = nullptr;
-}
-
-void frmAbout::showAbout()
-{
-    if (g_open == nullptr) {
-        g_open = new frmAbout;
-        g_open->show();
-        // No owner: Qt may make a parentless tool window transient for the active
-        // window, which would tie it to the main window's fate.
-        if (QWindow *window = g_open->windowHandle())
-            window->setTransientParent(nullptr);
-    } else {
-        g_open->raise();
-    }
-    g_open->activateWindow();
-}
-
-frmAbout *frmAbout::instance()
-{
-    return g_open;
-}
-
-void frmAbout::setSysInfoBackend(platform::Registry *registry, platform::Launcher *launcher)
-{
-    g_registry = registry;
-    g_launcher = launcher;
-}
-
 void frmAbout::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("Versión %1.%2").arg(app::kMajor).arg(app::kMinor));
+    lblVersion->setText(QStringLiteral("Versión %1.%2").arg(version::kMajor).arg(version::kMinor));
     lblVersion->setAccessibleName(lblVersion->text());
 }
 
@@ -149,17 +115,14 @@ void frmAbout::cmdOK_Click()
 
 void frmAbout::cmdSysInfo_Click()
 {
-    platform::StartSysInfo(g_registry != nullptr ? *g_registry : platform::systemRegistry(),
-                           g_launcher != nullptr ? *g_launcher : platform::systemLauncher(),
-                           [this](const std::string &text) { ui::MessageBox::show(this, QString::fromStdString(text)); });
+    platform::StartSysInfo(m_registry, m_launcher, [this](const std::string &text) { m_messages.show(this, text); });
 }
 
 void frmAbout::closeEvent(QCloseEvent *event)
 {
-    // Unloaded from here on: the next showAbout() loads a new window, even before this
+    // Unloaded from here on: the next "Acerca..." loads a new window, even before this
     // one is deleted.
-    if (g_open == this)
-        g_open = nullptr;
+    m_unloaded = true;
     event->accept();
 }
 
@@ -171,3 +134,38 @@ void frmAbout::keyPressEvent(QKeyEvent *event)
     }
     QWidget::keyPressEvent(event);
 }
+
+AboutWindow::AboutWindow(platform::Registry &registry, platform::Launcher &launcher, Messages &messages)
+    : m_registry(registry), m_launcher(launcher), m_messages(messages)
+{
+}
+
+AboutWindow::~AboutWindow()
+{
+    // The window uses what this was given, which goes with it.
+    delete m_window.data();
+}
+
+void AboutWindow::show()
+{
+    frmAbout *open = window();
+    if (open == nullptr) {
+        open = new frmAbout(m_registry, m_launcher, m_messages);
+        m_window = open;
+        open->show();
+        // No owner: Qt may make a parentless tool window transient for the active
+        // window, which would tie it to the main window's fate.
+        if (QWindow *handle = open->windowHandle())
+            handle->setTransientParent(nullptr);
+    } else {
+        open->raise();
+    }
+    open->activateWindow();
+}
+
+frmAbout *AboutWindow::window() const
+{
+    return m_window && !m_window->unloaded() ? m_window.data() : nullptr;
+}
+
+} // namespace ui

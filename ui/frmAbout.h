@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -9,45 +10,69 @@ namespace platform {
 class Launcher;
 class Registry;
 } // namespace platform
+
 namespace ui {
+
 class Line;
-}
+class Messages;
 
 // The About window: maker, product and version, a thank-you with the maker's web
-// address, a legal notice, "OK" and "System Info...". One at a time, modeless and
-// without an owner: it outlives the main window and keeps the program running.
+// address, a legal notice, "OK" and "System Info...". Modeless and without an owner:
+// it outlives the main window and keeps the program running.
 class frmAbout : public QWidget {
     Q_OBJECT
 public:
-    // Loads the window on first use, or after it was closed; brings the open one
-    // forward otherwise. What the main window's "Acerca..." calls.
-    static void showAbout();
+    // "System Info..." looks in `registry` and starts the program through `launcher`,
+    // or tells the user through `messages` that it cannot.
+    frmAbout(platform::Registry &registry, platform::Launcher &launcher, Messages &messages);
 
-    // The open window, or null.
-    static frmAbout *instance();
-
-    // The registry and launcher that "System Info..." uses; null for the system's.
-    static void setSysInfoBackend(platform::Registry *registry, platform::Launcher *launcher);
-
-    ~frmAbout() override;
+    // Closed, so no longer the open About window, even before it is deleted.
+    bool unloaded() const { return m_unloaded; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    frmAbout();
-
     void Form_Load();
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
+    platform::Registry &m_registry;
+    platform::Launcher &m_launcher;
+    Messages &m_messages;
+    bool m_unloaded = false;
+
     QPushButton *cmdOK;
     QPushButton *cmdSysInfo;
-    ui::Line *Line1_1;
+    Line *Line1_1;
     QLabel *lblDescription;
     QLabel *lblTitle;
-    ui::Line *Line1_0;
+    Line *Line1_0;
     QLabel *lblVersion;
     QLabel *lblDisclaimer;
 };
+
+// The program's one About window: loaded on first use, or after it was closed, and
+// brought forward otherwise.
+class AboutWindow {
+public:
+    AboutWindow(platform::Registry &registry, platform::Launcher &launcher, Messages &messages);
+    ~AboutWindow();
+    AboutWindow(const AboutWindow &) = delete;
+    AboutWindow &operator=(const AboutWindow &) = delete;
+
+    // What the main window's "Acerca..." does.
+    void show();
+
+    // The open window, or null.
+    frmAbout *window() const;
+
+private:
+    platform::Registry &m_registry;
+    platform::Launcher &m_launcher;
+    Messages &m_messages;
+    QPointer<frmAbout> m_window;
+};
+
+} // namespace ui

@@ -1,13 +1,12 @@
 #include "ui/frmPersonas.h"
 
+#include "forms/FileMessages.h"
 #include "ui/Icons.h"
-#include "ui/Lifetime.h"
 #include "ui/ListBox.h"
-#include "ui/frmAbout.h"
 #include "ui/PushButton.h"
+#include "ui/Services.h"
 #include "ui/Twips.h"
-#include "ui/MessageBox.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 #include <QAction>
 #include <QApplication>
@@ -61,29 +60,15 @@ constexpr double kHelpLinePoints = 9.75;
 constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
 constexpr char kHelpPage[] = "/vorteda/ayuda";
 
-std::function<void()> &aboutAction()
-{
-    static std::function<void()> action = &frmAbout::showAbout;
-    return action;
-}
-
-std::function<void()> &exitAction()
-{
-    static std::function<void()> action = &ui::quitProgram;
-    return action;
-}
-
-QString toQString(const std::filesystem::path &path)
-{
-    return QString::fromStdU16String(path.u16string());
-}
-
 } // namespace
 
-frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, QWidget *parent)
+namespace ui {
+
+frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages,
+                         Program &program, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_file(fs, folder)
+      m_file(fs, folder), m_messages(messages), m_program(program)
 {
     setObjectName(QStringLiteral("frmPersonas"));
     createMenus();
@@ -95,16 +80,6 @@ frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &
     setFixedSize(client.width(), menuHeight + client.height());
     setWindowIcon(ui::logoIcon());
     Form_Load();
-}
-
-void frmPersonas::setAboutAction(std::function<void()> action)
-{
-    aboutAction() = std::move(action);
-}
-
-void frmPersonas::setExitAction(std::function<void()> action)
-{
-    exitAction() = std::move(action);
 }
 
 void frmPersonas::createMenus()
@@ -181,7 +156,7 @@ void frmPersonas::createControls()
     m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
     connect(m_list1, &ListBox::selectionSet, this, &frmPersonas::List1_Click);
 
-    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(app::kWebAddress)
+    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(version::kWebAddress)
                                     + QLatin1String(kHelpPage),
                                 m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
@@ -241,7 +216,7 @@ bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
 
 void frmPersonas::Form_Load()
 {
-    setWindowTitle(QStringLiteral("%1 %2.%3").arg(QLatin1String(app::kProductName)).arg(app::kMajor).arg(app::kMinor));
+    setWindowTitle(QStringLiteral("%1 %2.%3").arg(QLatin1String(version::kProductName)).arg(version::kMajor).arg(version::kMinor));
     cmdVerlista_Click();
 }
 
@@ -356,14 +331,12 @@ void frmPersonas::cmdLimpiar_Click()
 
 void frmPersonas::mnuSalir_Click()
 {
-    if (exitAction())
-        exitAction()();
+    m_program.quit();
 }
 
 void frmPersonas::mnuAbout_Click()
 {
-    if (aboutAction())
-        aboutAction()();
+    m_program.showAbout();
 }
 
 void frmPersonas::txtBusqueda_Change()
@@ -398,10 +371,9 @@ void frmPersonas::clearFields()
 
 void frmPersonas::reportChangedRecord()
 {
-    ui::MessageBox::show(this, QStringLiteral(
-        "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
-        "ha cambiado, quizá desde otra copia del programa.\n\n"
-        "No se ha modificado nada. La lista se vuelve a cargar."));
+    m_messages.show(this, "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
+                          "ha cambiado, quizá desde otra copia del programa.\n\n"
+                          "No se ha modificado nada. La lista se vuelve a cargar.");
 }
 
 bool frmPersonas::tryQuietly(const std::function<void()> &command)
@@ -427,8 +399,7 @@ bool frmPersonas::runCommand(const QString &failure, const std::function<void()>
 
 void frmPersonas::reportFileError(const QString &failure, const contacts::FileError &error)
 {
-    const QString text = QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
-                             .arg(failure, QString::fromUtf8(contacts::describe(error.op())),
-                                  toQString(error.path()), QString::fromStdString(error.code().message()));
-    ui::MessageBox::show(isVisible() ? this : nullptr, text);
+    m_messages.show(isVisible() ? this : nullptr, forms::fileErrorMessage(failure.toStdString(), error));
 }
+
+} // namespace ui

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-class ListBox;
-class PushButton;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -22,6 +20,12 @@ namespace contacts {
 class FileError;
 }
 
+namespace ui {
+
+class ListBox;
+class Messages;
+class Program;
+
 // The contacts window: the five fields of one contact, the editing commands, the
 // search box and the list of surnames. The list shows the data file in file order,
 // so list entry i is record i + 1; every command that changes the file ends by
@@ -29,16 +33,14 @@ class FileError;
 class frmPersonas : public QWidget {
     Q_OBJECT
 public:
-    // `folder` holds "personas.dat". Loading the window (the caption and the list
-    // load) happens here, before it is first shown.
-    frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, QWidget *parent = nullptr);
+    // `folder` holds "personas.dat"; failures are told through `messages`, and the
+    // menu's "Acerca..." and "Salir" go to `program`. Loading the window (the caption
+    // and the list load) happens here, before it is first shown.
+    frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages, Program &program,
+                QWidget *parent = nullptr);
 
     QLineEdit *Text1(int index) const { return m_text1[static_cast<std::size_t>(index)]; }
     ListBox *List1() const { return m_list1; }
-
-    // What "Acerca..." and "Salir" do; replaceable so the window can be tested alone.
-    static void setAboutAction(std::function<void()> action);
-    static void setExitAction(std::function<void()> action);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -75,6 +77,8 @@ private:
     void reportFileError(const QString &failure, const contacts::FileError &error);
 
     contacts::ContactFile m_file;
+    Messages &m_messages;
+    Program &m_program;
     QMenuBar *m_menuBar = nullptr;
     QWidget *m_client = nullptr;
     std::array<QLineEdit *, 5> m_text1{};
@@ -88,3 +92,5 @@ private:
     bool m_centred = false;
     QPoint m_placedAt;
 };
+
+} // namespace ui

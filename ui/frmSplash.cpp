@@ -3,7 +3,7 @@
 #include "ui/Icons.h"
 #include "ui/Lifetime.h"
 #include "ui/Twips.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -121,13 +121,16 @@ private:
 
 } // namespace
 
-frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handOver(std::move(handOver))
+namespace ui {
+
+frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
+    : QWidget(nullptr), m_lifetime(lifetime), m_handOver(std::move(handOver))
 {
     setObjectName(QStringLiteral("frmSplash"));
     // No title bar and no taskbar button; not resizable.
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     // The caption stays empty; a screen reader still names the window.
-    setAccessibleName(QString::fromLatin1(app::kProductName));
+    setAccessibleName(QString::fromLatin1(version::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(ui::toPixels(kClient).size());
     QPalette palette = this->palette();
@@ -153,7 +156,7 @@ frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handO
 
     imgLogo = new QLabel(Frame1);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
-    imgLogo->setAccessibleName(QString::fromLatin1(app::kProductName));
+    imgLogo->setAccessibleName(QString::fromLatin1(version::kProductName));
     imgLogo->setGeometry(ui::toPixels(kImgLogo));
     // Stretched pixel by pixel, as an icon picture is.
     imgLogo->setPixmap(ui::logoImage().scaled(imgLogo->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
@@ -165,7 +168,7 @@ frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handO
     lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", QStringLiteral("Brimacor™"), kLblCompanyProduct,
                                   left, "Arial", 18, true);
     sizeToText(lblCompanyProduct, kLblCompanyProduct, Keep::Left);
-    lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(app::kProductName), kLblProductName,
+    lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(version::kProductName), kLblProductName,
                                left, "Verdana", 27.75, true);
     sizeToText(lblProductName, kLblProductName, Keep::Left);
     lblPlatform = makeLabel(Frame1, "lblPlatform", QStringLiteral("Para Windows 95/98/NT/2000/XP"), kLblPlatform,
@@ -192,7 +195,7 @@ frmSplash::frmSplash(std::function<void()> handOver) : QWidget(nullptr), m_handO
 
 void frmSplash::Form_Load()
 {
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(app::kMajor).arg(app::kMinor).arg(app::kRevision));
+    lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
     lblVersion->setAccessibleName(lblVersion->text());
     // The label grows to the left, so that it ends where lblPlatform ends.
     sizeToText(lblVersion, kLblVersion, Keep::Right);
@@ -228,7 +231,7 @@ void frmSplash::handOver()
     m_handedOver = true;
     // Between closing this window and showing the next no window is open; the program
     // goes on all the same.
-    ui::Lifetime::Hold hold;
+    Lifetime::Hold hold(m_lifetime);
     Timer1->stop();
     // The splash is deleted as soon as events run again, and the main window's load
     // may run them (a message box about the data file does): from the close on,
@@ -238,3 +241,5 @@ void frmSplash::handOver()
     if (showMainWindow)
         showMainWindow();
 }
+
+} // namespace ui

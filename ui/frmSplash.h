@@ -8,14 +8,19 @@ class QFrame;
 class QLabel;
 class QTimer;
 
+namespace ui {
+
+class Lifetime;
+
 // The start-up window: product, maker and version on an orange-framed dark-red
 // panel. After 1,500 ms, or at once on a character key, it closes and hands over to
 // the main window, exactly once.
 class frmSplash : public QWidget {
     Q_OBJECT
 public:
-    // `handOver` brings up the main window; it runs once, after the splash has closed.
-    explicit frmSplash(std::function<void()> handOver);
+    // `handOver` brings up the main window; it runs once, after the splash has closed,
+    // and `lifetime` keeps the program running in between.
+    frmSplash(Lifetime &lifetime, std::function<void()> handOver);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -26,6 +31,7 @@ private:
     void Form_KeyPress();
     void handOver();
 
+    Lifetime &m_lifetime;
     std::function<void()> m_handOver;
     bool m_handedOver = false;
 
@@ -41,3 +47,5 @@ private:
     QLabel *lblCompany;
     QLabel *lblWarning;
 };
+
+} // namespace ui

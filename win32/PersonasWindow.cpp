@@ -2,7 +2,7 @@
 
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 namespace win32 {
 
@@ -134,7 +134,7 @@ void PersonasWindow::createControls()
                     toPixels(layout::kFields[i].label), font);
     m_helpFont = makeFont(L"Tahoma", layout::kHelpLinePoints);
     m_label6 = makeControl(m_window, L"STATIC",
-                           std::string(layout::kHelpLinePrefix) + app::kWebAddress + layout::kHelpPage,
+                           std::string(layout::kHelpLinePrefix) + version::kWebAddress + layout::kHelpPage,
                            SS_CENTER | SS_NOPREFIX, kLabel6, toPixels(layout::kHelpLine), m_helpFont);
 }
 

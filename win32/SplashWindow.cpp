@@ -2,7 +2,7 @@
 
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
-#include "app/Version.h"
+#include "version/Version.h"
 
 namespace win32 {
 
@@ -96,7 +96,7 @@ void SplashWindow::createControls()
     label(kLblLicenseTo, layout::kLicenseTo, layout::kLblLicenseTo, SS_RIGHT, m_small);
     sizeToText(label(kLblCompanyProduct, layout::kCompanyProduct, layout::kLblCompanyProduct, SS_LEFT, m_company),
                layout::kLblCompanyProduct, Keep::Left);
-    sizeToText(label(kLblProductName, app::kProductName, layout::kLblProductName, SS_LEFT, m_product),
+    sizeToText(label(kLblProductName, version::kProductName, layout::kLblProductName, SS_LEFT, m_product),
                layout::kLblProductName, Keep::Left);
     sizeToText(label(kLblPlatform, layout::kPlatform, layout::kLblPlatform, SS_RIGHT, m_platform),
                layout::kLblPlatform, Keep::Right);

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <memory>
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // Pixels at the screen's real dpi, so that the twip layouts scale to it.
@@ -16,12 +18,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     // The portable program keeps its contacts beside itself.
     const std::filesystem::path folder = platform::windows::programFolder();
-    platform::Registry &registry = platform::systemRegistry();
-    platform::Launcher &launcher = platform::systemLauncher();
+    const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
+    const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 
     win32::SplashWindow::open([&] {
         win32::PersonasWindow::open(contacts::systemFileSystem(), folder,
-                                    {[&] { win32::AboutWindow::show(registry, launcher); },
+                                    {[&] { win32::AboutWindow::show(*registry, *launcher); },
                                      [] { win32::lifetime::quit(); }});
     });
 

@@ -41,7 +41,7 @@ struct DiskRow {
 
 const std::vector<DiskRow> kDisk = {
     {"write lands half", FileOp::Write, "0123abcd89"},
-    {"truncate does nothing", FileOp::Truncate, "0123456789"},
+    {"flush does nothing", FileOp::Flush, "0123456789"},
     {"close still closes", FileOp::Close, "0123456789"},
 };
 
@@ -72,7 +72,7 @@ int main(int argc, char **argv)
         try {
             switch (row.op) {
             case FileOp::Write: faulty.write(file, 4, "abcdefgh", 8); break;
-            case FileOp::Truncate: faulty.truncate(file, 2); break;
+            case FileOp::Flush: faulty.flush(file); break;
             default: faulty.close(file); break;
             }
         } catch (const FileError &error) {

@@ -335,8 +335,10 @@ HKEY hkey(RegKey root)
 int main(int argc, char **argv)
 {
     check::Suite suite(argc, argv);
-    Registry &realRegistry = systemRegistry();
-    Launcher &realLauncher = systemLauncher();
+    const std::unique_ptr<Registry> systemRegistry = makeSystemRegistry();
+    const std::unique_ptr<Launcher> systemLauncher = makeSystemLauncher();
+    Registry &realRegistry = *systemRegistry;
+    Launcher &realLauncher = *systemLauncher;
 
     suite.table("reads a value", kReads, [&](const ReadRow &row) {
         SavedKey saved(hkey(row.root), kTestKey);

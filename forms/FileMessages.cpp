@@ -1,0 +1,36 @@
+#include "forms/FileMessages.h"
+
+namespace forms {
+
+const char *describe(contacts::FileOp op)
+{
+    using contacts::FileOp;
+    switch (op) {
+    case FileOp::Open: return "abrir el archivo";
+    case FileOp::Read: return "leer el archivo";
+    case FileOp::Write: return "escribir en el archivo";
+    case FileOp::Flush: return "guardar en el disco el archivo";
+    case FileOp::Length: return "obtener el tamaño del archivo";
+    case FileOp::Close: return "cerrar el archivo";
+    case FileOp::Rename: return "renombrar el archivo";
+    case FileOp::Remove: return "eliminar el archivo";
+    case FileOp::Lock: return "bloquear el archivo";
+    case FileOp::SyncFolder: return "guardar en el disco la carpeta";
+    }
+    return "usar el archivo";
+}
+
+std::string fileErrorMessage(std::string_view failure, const contacts::FileError &error)
+{
+    const std::u8string path = error.path().u8string();
+    std::string text(failure);
+    text += "\n\nNo se pudo ";
+    text += describe(error.op());
+    text += " «";
+    text.append(path.begin(), path.end());
+    text += "».\nError del sistema: ";
+    text += error.code().message();
+    return text;
+}
+
+} // namespace forms
