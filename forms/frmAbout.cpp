@@ -17,7 +17,7 @@ void frmAbout::Form_Load()
 
 void frmAbout::cmdOK_Click()
 {
-    m_view.close();
+    m_view.unload();
 }
 
 void frmAbout::cmdSysInfo_Click()

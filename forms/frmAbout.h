@@ -15,7 +15,7 @@ public:
 
     virtual void setVersionText(const std::string &text) = 0;
     // Unloads the window, and with it this behaviour object.
-    virtual void close() = 0;
+    virtual void unload() = 0;
     virtual void showMessage(const std::string &text) = 0;
 };
 

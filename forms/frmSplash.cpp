@@ -35,7 +35,7 @@ void frmSplash::handOver()
     m_view.stopTimer();
     // Closing destroys this object: from the close on only locals may be used.
     const std::function<void()> showMainWindow = std::move(m_handOver);
-    m_view.close();
+    m_view.unload();
     if (showMainWindow)
         showMainWindow();
 }

@@ -13,7 +13,7 @@ public:
     virtual void startTimer(int milliseconds) = 0;
     virtual void stopTimer() = 0;
     // Closes and destroys the window, and with it this behaviour object.
-    virtual void close() = 0;
+    virtual void unload() = 0;
 };
 
 // The start-up window: after 1,500 ms, or at once on a character key, it closes and

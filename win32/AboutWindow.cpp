@@ -171,7 +171,7 @@ void AboutWindow::setVersionText(const std::string &text)
     SetWindowTextW(m_lblVersion, widen(text).c_str());
 }
 
-void AboutWindow::close()
+void AboutWindow::unload()
 {
     DestroyWindow(m_window);
 }

@@ -16,7 +16,7 @@ public:
     static HWND handle();
 
     void setVersionText(const std::string &text) override;
-    void close() override;
+    void unload() override;
     void showMessage(const std::string &text) override;
 
 private:

@@ -220,7 +220,7 @@ void SplashWindow::stopTimer()
     KillTimer(m_window, kTimer1);
 }
 
-void SplashWindow::close()
+void SplashWindow::unload()
 {
     DestroyWindow(m_window);
 }

@@ -18,7 +18,7 @@ public:
     void setVersionText(const std::string &text) override;
     void startTimer(int milliseconds) override;
     void stopTimer() override;
-    void close() override;
+    void unload() override;
 
 private:
     enum class Keep { Left, Right };

@@ -53,7 +53,7 @@ public:
     void setVersionText(const std::string &text) override { version = text; }
     void startTimer(int milliseconds) override { timer = milliseconds; }
     void stopTimer() override { timer = 0; }
-    void close() override { ++closes; }
+    void unload() override { ++closes; }
 
     std::string version;
     int timer = 0;
@@ -63,7 +63,7 @@ public:
 class FakeAboutView : public forms::AboutView {
 public:
     void setVersionText(const std::string &text) override { version = text; }
-    void close() override { ++closes; }
+    void unload() override { ++closes; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
 
     std::string version;
