@@ -1,8 +1,10 @@
 #include "contacts/FileSystem.h"
+#include "platform/ContactsFolder.h"
 #include "platform/System.h"
 #include "ui/Fonts.h"
 #include "ui/Lifetime.h"
 #include "ui/MessageBox.h"
+#include "ui/Translation.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
 #include "ui/frmPersonas.h"
@@ -11,8 +13,11 @@
 
 #include <QApplication>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -29,19 +34,45 @@ private:
     ui::Lifetime &m_lifetime;
 };
 
+// Under Wayland a program may not place its own windows, and the splash and the About
+// window have their designed places: run on X11 through XWayland when it is there,
+// unless the user chose a platform (QT_QPA_PLATFORM or -platform).
+std::vector<char *> withPlatformChoice(int argc, char *argv[])
+{
+    static char option[] = "-platform";
+    static char x11[] = "xcb";
+    std::vector<char *> arguments(argv, argv + argc);
+    const auto set = [](const char *name) {
+        const char *value = std::getenv(name);
+        return value != nullptr && *value != '\0';
+    };
+    const char *session = std::getenv("XDG_SESSION_TYPE");
+    const bool wayland = set("WAYLAND_DISPLAY") || (session != nullptr && std::strcmp(session, "wayland") == 0);
+    bool chosen = set("QT_QPA_PLATFORM");
+    for (int i = 1; i < argc; ++i)
+        chosen = chosen || std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0;
+    if (wayland && set("DISPLAY") && !chosen)
+        arguments.insert(arguments.begin() + 1, {option, x11});
+    arguments.push_back(nullptr);
+    return arguments;
+}
+
 } // namespace
 
 // The one place where the program is put together: every window gets what it works
 // with from here.
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    std::vector<char *> arguments = withPlatformChoice(argc, argv);
+    int count = static_cast<int>(arguments.size()) - 1;
+    QApplication app(count, arguments.data());
     QApplication::setApplicationName(QString::fromLatin1(version::kProductName));
     ui::installFonts();
+    ui::installSpanishTranslation();
 
-    contacts::FileSystem &files = contacts::systemFileSystem();
-    // The contacts live beside the program.
-    const std::filesystem::path contactsFolder = QCoreApplication::applicationDirPath().toStdU16String();
+    // Where this build keeps the contacts; a folder that cannot be made is reported
+    // by the window like any file error.
+    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
     ui::MessageBox messages;
@@ -51,7 +82,7 @@ int main(int argc, char *argv[])
 
     auto *splash = new ui::frmSplash(lifetime, [&] {
         // The main window comes up here, and only here.
-        auto *window = new ui::frmPersonas(files, contactsFolder, messages, program);
+        auto *window = new ui::frmPersonas(files, files.folder(), messages, program);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     });

@@ -117,13 +117,34 @@ Contents loadAll(FileSystem &fs, OpenFile &file)
     return contents;
 }
 
+// Where a command that rewrites the data file does its work. A data file that is a
+// link is replaced where it leads: renaming over the link itself would turn it into
+// a plain file and leave the linked file behind, unchanged, for good. The temporary
+// file, the lock and the folder synced are all beside that file, so that two links
+// to one file share one lock.
+struct Place {
+    std::filesystem::path data;
+    std::filesystem::path folder;
+};
+
+Place placeOf(FileSystem &fs, const std::filesystem::path &dataPath)
+{
+    std::filesystem::path data = fs.resolve(dataPath);
+    // A link to the program's own temporary or lock file would have the rewrite
+    // delete the very file it copies.
+    if (data != dataPath && (data.filename() == kTempFileName || data.filename() == kLockFileName))
+        throw FileError(FileOp::Open, dataPath, std::make_error_code(std::errc::invalid_argument));
+    std::filesystem::path folder = data.parent_path();
+    return {std::move(data), std::move(folder)};
+}
+
 // Writes the records `order` names (and `tail` after them) to a fresh temporary
 // file and swaps it in for the data file with one rename. Until the rename the data
 // file is untouched; a failure before it leaves no temporary file behind.
-void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents &contents,
-             const std::vector<std::uint32_t> &order, const Record *tail)
+void rewrite(FileSystem &fs, const Place &place, const Contents &contents, const std::vector<std::uint32_t> &order,
+             const Record *tail)
 {
-    const auto tempPath = folder / kTempFileName;
+    const auto tempPath = place.folder / kTempFileName;
     try {
         // A temporary file left by an interrupted rewrite is ours to replace, even when
         // it has been made read-only or is a link to another file: remove it, then
@@ -155,7 +176,7 @@ void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents
             fs.write(out.handle(), offset, chunk.data(), chunk.size());
         fs.flush(out.handle());
         out.close();
-        fs.rename(tempPath, folder / kDataFileName);
+        fs.rename(tempPath, place.data);
     } catch (...) {
         try {
             fs.remove(tempPath);
@@ -168,7 +189,7 @@ void rewrite(FileSystem &fs, const std::filesystem::path &folder, const Contents
     // that could not be synced only leaves the old contents possible after a power
     // cut, never a mix.
     try {
-        fs.syncFolder(folder);
+        fs.syncFolder(place.folder);
     } catch (const FileError &) {
     }
 }
@@ -268,18 +289,19 @@ std::filesystem::path ContactFile::dataPath() const
 
 std::vector<std::string> ContactFile::sortAndList()
 {
-    FolderLock lock(m_fs, m_folder);
+    const Place place = placeOf(m_fs, dataPath());
+    FolderLock lock(m_fs, place.folder);
     // A data file the user may only read is still listed while it needs no sorting;
     // only replacing it is refused.
     std::optional<FileError> notWritable;
     std::optional<OpenFile> data;
     try {
-        data.emplace(m_fs, dataPath(), OpenMode::ReadWrite);
+        data.emplace(m_fs, place.data, OpenMode::ReadWrite);
     } catch (const FileError &error) {
         if (!isPermissionError(error))
             throw;
         notWritable = error;
-        data.emplace(m_fs, dataPath(), OpenMode::ReadOnly);
+        data.emplace(m_fs, place.data, OpenMode::ReadOnly);
     }
     const Contents contents = loadAll(m_fs, *data);
     data->close();
@@ -292,7 +314,7 @@ std::vector<std::string> ContactFile::sortAndList()
     if (!inPlace) {
         if (notWritable)
             throw *notWritable;
-        rewrite(m_fs, m_folder, contents, order, nullptr);
+        rewrite(m_fs, place, contents, order, nullptr);
     }
     lock.release();
 
@@ -333,34 +355,37 @@ std::optional<Record> ContactFile::read(std::int64_t index)
 
 void ContactFile::append(const Persona &persona)
 {
-    FolderLock lock(m_fs, m_folder);
+    const Place place = placeOf(m_fs, dataPath());
+    FolderLock lock(m_fs, place.folder);
     // Written through the same rewrite as every other change, never in place: a
     // write cut short (disk full, a crash) must not leave part of a record behind.
-    OpenFile data(m_fs, dataPath(), OpenMode::ReadWrite);
+    OpenFile data(m_fs, place.data, OpenMode::ReadWrite);
     const Contents contents = loadAll(m_fs, data);
     data.close();
     const Record record = encode(persona);
-    rewrite(m_fs, m_folder, contents, allBut(contents.count, contents.count), &record);
+    rewrite(m_fs, place, contents, allBut(contents.count, contents.count), &record);
     lock.release();
 }
 
 bool ContactFile::remove(std::int64_t index, const Record &expected)
 {
-    FolderLock lock(m_fs, m_folder);
-    const auto contents = loadMatching(m_fs, dataPath(), index, expected);
+    const Place place = placeOf(m_fs, dataPath());
+    FolderLock lock(m_fs, place.folder);
+    const auto contents = loadMatching(m_fs, place.data, index, expected);
     if (contents)
-        rewrite(m_fs, m_folder, *contents, allBut(contents->count, index), nullptr);
+        rewrite(m_fs, place, *contents, allBut(contents->count, index), nullptr);
     lock.release();
     return contents.has_value();
 }
 
 bool ContactFile::modify(std::int64_t index, const Record &expected, const Persona &replacement)
 {
-    FolderLock lock(m_fs, m_folder);
-    const auto contents = loadMatching(m_fs, dataPath(), index, expected);
+    const Place place = placeOf(m_fs, dataPath());
+    FolderLock lock(m_fs, place.folder);
+    const auto contents = loadMatching(m_fs, place.data, index, expected);
     if (contents) {
         const Record record = encode(replacement);
-        rewrite(m_fs, m_folder, *contents, allBut(contents->count, index), &record);
+        rewrite(m_fs, place, *contents, allBut(contents->count, index), &record);
     }
     lock.release();
     return contents.has_value();

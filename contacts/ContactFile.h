@@ -33,6 +33,8 @@ std::int64_t appendPosition(std::uint64_t length);
 // rename), nothing more is raised: a failure to make the rename durable or to
 // release the lock is not the command's failure, and the file holds the complete
 // new contents.
+// A "personas.dat" that is a symbolic link is changed where it leads, and the
+// link stays.
 class ContactFile {
 public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);

@@ -23,6 +23,7 @@ const char *name(FileOp op)
     case FileOp::Remove: return "remove";
     case FileOp::Lock: return "lock";
     case FileOp::SyncFolder: return "syncfolder";
+    case FileOp::CreateFolder: return "createfolder";
     }
     return "?";
 }

@@ -11,7 +11,7 @@ namespace contacts {
 
 // Every file operation of the contact core goes through this narrow layer, so that
 // tests can make any single call fail and the platform can be swapped.
-enum class FileOp { Open, Read, Write, Flush, Length, Close, Rename, Remove, Lock, SyncFolder };
+enum class FileOp { Open, Read, Write, Flush, Length, Close, Rename, Remove, Lock, SyncFolder, CreateFolder };
 
 // Raised by any FileSystem call that fails; carries what was attempted, on which
 // file, and the system's error. The windows word the message for the user; what()
@@ -62,6 +62,10 @@ public:
     virtual void unlock(FileHandle lock) = 0;
     // Makes a rename inside `folder` durable.
     virtual void syncFolder(const std::filesystem::path &folder) = 0;
+    // The file `path` names in the end: a symbolic link is followed, to wherever it
+    // leads; any other path comes back as it is, even a missing one. A link that
+    // leads nowhere fails as opening it would.
+    virtual std::filesystem::path resolve(const std::filesystem::path &path) = 0;
 };
 
 // The operating system's files.

@@ -187,7 +187,38 @@ public:
             fail(FileOp::SyncFolder, folder, error);
     }
 
+    std::filesystem::path resolve(const std::filesystem::path &path) override
+    {
+        std::filesystem::path at = path;
+        for (int hops = 0;; ++hops) {
+            struct stat st;
+            if (::lstat(at.c_str(), &st) != 0) {
+                // Nothing there is no error for the path itself, only for a link to it.
+                if (errno == ENOENT && hops == 0)
+                    return path;
+                fail(FileOp::Open, path);
+            }
+            if (!S_ISLNK(st.st_mode))
+                return at;
+            if (hops == kMaxLinks)
+                fail(FileOp::Open, path, ELOOP);
+            std::string target(std::size_t(st.st_size) + 1, '\0');
+            ssize_t got;
+            // The link may change between the two calls; grow until it fits.
+            while ((got = ::readlink(at.c_str(), target.data(), target.size())) >= ssize_t(target.size()))
+                target.resize(target.size() * 2);
+            if (got < 0)
+                fail(FileOp::Open, path);
+            target.resize(std::size_t(got));
+            // A relative link is read from the link's own folder.
+            at = std::filesystem::path(target).is_absolute() ? std::filesystem::path(target) : at.parent_path() / target;
+        }
+    }
+
 private:
+    // As many links in a row as Linux itself follows.
+    static constexpr int kMaxLinks = 40;
+
     HandleNames m_names{"fd "};
 };
 

@@ -271,6 +271,36 @@ public:
         // the disk, and Windows has no call that flushes a folder's entries.
     }
 
+    std::filesystem::path resolve(const std::filesystem::path &path) override
+    {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        // A plain file, or none at all: the open that follows has its say.
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+            return path;
+        // Opening follows the link; a link that leads nowhere fails here.
+        const HANDLE handle = openShared(path, 0, OPEN_EXISTING);
+        if (handle == INVALID_HANDLE_VALUE)
+            fail(FileOp::Open, path);
+        std::wstring target(MAX_PATH, L'\0');
+        DWORD length;
+        while ((length = ::GetFinalPathNameByHandleW(handle, target.data(), static_cast<DWORD>(target.size()),
+                                                     FILE_NAME_NORMALIZED | VOLUME_NAME_DOS))
+               >= target.size())
+            target.resize(length + 1);
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(handle);
+        if (length == 0)
+            fail(FileOp::Open, path, error);
+        target.resize(length);
+        // The system answers "\\?\C:\..." or "\\?\UNC\server\..."; a message names
+        // the file as the user would.
+        if (target.rfind(L"\\\\?\\UNC\\", 0) == 0)
+            target = L"\\\\" + target.substr(8);
+        else if (target.rfind(L"\\\\?\\", 0) == 0)
+            target = target.substr(4);
+        return std::filesystem::path(target);
+    }
+
 private:
     HandleNames m_names{"handle "};
 };

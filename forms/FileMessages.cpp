@@ -1,5 +1,7 @@
 #include "forms/FileMessages.h"
 
+#include "forms/SystemErrorText.h"
+
 namespace forms {
 
 const char *describe(contacts::FileOp op)
@@ -16,6 +18,7 @@ const char *describe(contacts::FileOp op)
     case FileOp::Remove: return "eliminar el archivo";
     case FileOp::Lock: return "bloquear el archivo";
     case FileOp::SyncFolder: return "guardar en el disco la carpeta";
+    case FileOp::CreateFolder: return "crear la carpeta";
     }
     return "usar el archivo";
 }
@@ -29,7 +32,7 @@ std::string fileErrorMessage(std::string_view failure, const contacts::FileError
     text += " «";
     text.append(path.begin(), path.end());
     text += "».\nError del sistema: ";
-    text += error.code().message();
+    text += systemErrorText(error.code());
     return text;
 }
 

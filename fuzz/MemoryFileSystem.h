@@ -80,6 +80,8 @@ public:
         m_locked = false;
     }
     void syncFolder(const std::filesystem::path &) override {}
+    // No links here.
+    std::filesystem::path resolve(const std::filesystem::path &path) override { return path; }
 
     // Every handle opened has been closed, the lock included.
     bool allClosed() const { return m_handles.empty() && !m_locked; }

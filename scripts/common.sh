@@ -9,7 +9,7 @@ FUZZ_BUILD_DIR="${VORTEDA_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev doctest-dev
     fonts-liberation fonts-wine fonts-dejavu-core
 )
 
@@ -22,6 +22,17 @@ TEST_PACKAGES=(
     xvfb openbox xdotool x11-utils x11-xserver-utils xclip
     dbus at-spi2-core python3-pyatspi imagemagick
 )
+
+# What scripts/package needs to build and check the Debian package; the build's
+# own packages (Build-Depends in debian/control) are the PACKAGES above.
+PACKAGE_PACKAGES=(
+    debhelper dpkg-dev fakeroot lintian desktop-file-utils appstream
+)
+
+# The version, from the one place it is written: project() in CMakeLists.txt.
+project_version() {
+    sed -nE 's/^project\([A-Za-z]+ VERSION ([0-9.]+).*/\1/p' "$ROOT/CMakeLists.txt"
+}
 
 ensure_packages() {
     local missing=()

@@ -129,3 +129,9 @@ void FaultyFileSystem::syncFolder(const std::filesystem::path &folder)
     step(FileOp::SyncFolder, folder);
     m_real.syncFolder(folder);
 }
+
+std::filesystem::path FaultyFileSystem::resolve(const std::filesystem::path &path)
+{
+    step(FileOp::Open, path);
+    return m_real.resolve(path);
+}

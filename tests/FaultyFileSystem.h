@@ -33,6 +33,8 @@ public:
     contacts::FileHandle lock(const std::filesystem::path &path) override;
     void unlock(contacts::FileHandle lock) override;
     void syncFolder(const std::filesystem::path &folder) override;
+    // Counted and failed as an open: following a link is the first step of opening.
+    std::filesystem::path resolve(const std::filesystem::path &path) override;
 
 private:
     void step(contacts::FileOp op, const std::filesystem::path &path);

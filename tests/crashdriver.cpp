@@ -59,6 +59,7 @@ const char *opName(FileOp op)
     case FileOp::Remove: return "remove";
     case FileOp::Lock: return "lock";
     case FileOp::SyncFolder: return "syncfolder";
+    case FileOp::CreateFolder: return "createfolder";
     }
     return "?";
 }
@@ -175,6 +176,10 @@ public:
     void syncFolder(const fs::path &folder) override
     {
         step(FileOp::SyncFolder, folder, [&] { return real().syncFolder(folder), 0; });
+    }
+    fs::path resolve(const fs::path &path) override
+    {
+        return step(FileOp::Open, path, [&] { return real().resolve(path); });
     }
 
 };

@@ -5,6 +5,7 @@
 #include "ui/Fonts.h"
 #include "ui/ListBox.h"
 #include "ui/PushButton.h"
+#include "ui/Translation.h"
 #include "ui/Twips.h"
 #include "ui/frmPersonas.h"
 
@@ -14,6 +15,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -58,6 +61,7 @@ private slots:
     void everyCaptionFitsItsBox();
     void enterInAFieldPressesNoButton();
     void shortcutKeysRunTheirMenuItems();
+    void toolkitTextsAreSpanish();
 
 private:
     std::unique_ptr<frmPersonas> open(contacts::FileSystem &fs = contacts::systemFileSystem());
@@ -76,8 +80,10 @@ private:
 
 void FrmPersonasTest::initTestCase()
 {
-    // The fonts the program itself uses, so that captions are measured as shown.
+    // The fonts and Qt's texts the program itself uses, so that captions are
+    // measured as shown. The machine's locale is C, as on a machine set up in English.
     ui::installFonts();
+    ui::installSpanishTranslation();
 }
 
 void FrmPersonasTest::init()
@@ -128,6 +134,17 @@ void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
     QCOMPARE(list->listIndex(), 2);
     QCOMPARE(m_window->Text1(0)->text(), QStringLiteral("Zapata"));
     QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(list->listIndex(), 1);
+    QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Luis"));
+
+    // Once chosen, an entry stays chosen: Ctrl with a click or Space on it, or a
+    // click below the last entry, neither clears the selection nor the fields.
+    const QRect second = list->visualRect(list->model()->index(1, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, second.center());
+    QTest::keyClick(list, Qt::Key_Space, Qt::ControlModifier);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(second.center().x(), third.bottom() + 20));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      QPoint(second.center().x(), third.bottom() + 20));
     QCOMPARE(list->listIndex(), 1);
     QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Luis"));
 }
@@ -267,6 +284,23 @@ void FrmPersonasTest::enterInAFieldPressesNoButton()
     child("cmdAltas")->setFocus();
     QTest::keyClick(child("cmdAltas"), Qt::Key_Return);
     QTRY_COMPARE(m_folder->data().size(), 105);
+}
+
+void FrmPersonasTest::toolkitTextsAreSpanish()
+{
+    m_window = open();
+    for (QLineEdit *field : {m_window->Text1(0), m_window->findChild<QLineEdit *>(QStringLiteral("txtBusqueda"))}) {
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        QStringList items;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                items << action->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
+        }
+        QCOMPARE(items, QStringList({"Deshacer", "Rehacer", "Cortar", "Copiar", "Pegar", "Eliminar",
+                                     "Seleccionar todo"}));
+    }
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Vorteda"), QStringLiteral("texto"), QMessageBox::Ok);
+    QCOMPARE(box.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("Aceptar"));
 }
 
 void FrmPersonasTest::shortcutKeysRunTheirMenuItems()

@@ -1,6 +1,9 @@
 // The POSIX system layer against real files: finding a system-information program,
-// the ordinary-file test, and the detached start.
+// the ordinary-file test, the detached start, and the user's contacts folder.
+#include "platform/ContactsFolder.h"
 #include "platform/PosixSystem.h"
+
+#include "contacts/ContactFile.h"
 
 #include <QtTest>
 
@@ -34,6 +37,21 @@ void makeEntries(const QString &root, const QStringList &entries)
     }
 }
 
+// Every entry below `root` with its kind, mode and size.
+QStringList tree(const QString &root)
+{
+    QStringList found;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st;
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        found << QStringLiteral("%1 %2 %3").arg(path.mid(root.size())).arg(st.st_mode, 0, 8).arg(st.st_size);
+    }
+    found.sort();
+    return found;
+}
+
 pid_t parentOf(pid_t pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -60,6 +78,8 @@ private slots:
     void startFails_data();
     void startFails();
     void startDoesNotWait();
+    void contactsInUserData_data();
+    void contactsInUserData();
 };
 
 void tst_PosixSystem::findProgram_data()
@@ -173,6 +193,95 @@ void tst_PosixSystem::startDoesNotWait()
     QVERIFY(took < std::chrono::seconds(10));  // the program itself runs for 30 s
     QVERIFY(running);
     QVERIFY(parent != ::getpid());
+}
+
+void tst_PosixSystem::contactsInUserData_data()
+{
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QString>("xdgDataHome"); // "-": unset; {T} is the temporary root
+    QTest::addColumn<QString>("home");
+    QTest::addColumn<QString>("readOnly");    // a folder the (unprivileged) user may not write
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("error");           // errno, 0 when the folder is ready
+
+    const QString made = "{T}/home/.local/share/vorteda";
+    QTest::newRow("first start: made, private") << QStringList{"home:d"} << "-" << "{T}/home" << "" << made << 0;
+    QTest::newRow("existing folder and file kept")
+        << QStringList{"home/.local/share/vorteda/personas.dat:r"} << "-" << "{T}/home" << "" << made << 0;
+    QTest::newRow("XDG_DATA_HOME, missing parts made")
+        << QStringList{"home:d"} << "{T}/datos/mios" << "{T}/home" << "" << "{T}/datos/mios/vorteda" << 0;
+    QTest::newRow("relative XDG_DATA_HOME ignored")
+        << QStringList{"home:d"} << "datos" << "{T}/home" << "" << made << 0;
+    QTest::newRow("vorteda is a file") << QStringList{"home/.local/share/vorteda:r"} << "-" << "{T}/home" << ""
+                                       << made << int(ENOTDIR);
+    QTest::newRow("data folder not writable") << QStringList{"home/.local/share:d"} << "-" << "{T}/home"
+                                              << "home/.local/share" << made << int(EACCES);
+    QTest::newRow("home folder missing") << QStringList{} << "-" << "{T}/home" << "" << made << int(ENOENT);
+    QTest::newRow("HOME unset") << QStringList{} << "" << "-" << "" << "~/.local/share/vorteda" << int(ENOENT);
+}
+
+// The installed build's folder; a folder that cannot be made fails every file call
+// of the contacts naming it, and nothing that was there is touched.
+void tst_PosixSystem::contactsInUserData()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QString, xdgDataHome);
+    QFETCH(QString, home);
+    QFETCH(QString, readOnly);
+    QFETCH(QString, folder);
+    QFETCH(int, error);
+    QTemporaryDir root;
+    ::chmod(QFile::encodeName(root.path()).constData(), 0755); // for the unprivileged user
+    makeEntries(root.path(), entries);
+    if (!readOnly.isEmpty())
+        ::chmod(QFile::encodeName(root.path() + '/' + readOnly).constData(), 0555);
+    const QString before = QDir::currentPath();
+    const QByteArray savedHome = qgetenv("HOME"), savedData = qgetenv("XDG_DATA_HOME");
+    const auto setOrUnset = [&](const char *name, const QString &value) {
+        if (value == "-")
+            qunsetenv(name);
+        else
+            qputenv(name, QString(value).replace("{T}", root.path()).toLocal8Bit());
+    };
+    setOrUnset("HOME", home);
+    setOrUnset("XDG_DATA_HOME", xdgDataHome);
+    QDir::setCurrent(root.path()); // where a relative XDG_DATA_HOME would land
+    const QStringList treeBefore = tree(root.path());
+    // Root writes through permissions: ask as nobody.
+    const bool dropped = !readOnly.isEmpty() && ::geteuid() == 0 && ::seteuid(65534) == 0;
+    const platform::ContactsFolder result = platform::inUserData();
+    if (dropped)
+        QVERIFY(::seteuid(0) == 0);
+    QDir::setCurrent(before);
+    qputenv("HOME", savedHome);
+    savedData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedData);
+
+    QCOMPARE(QString::fromStdString(result.path.string()), QString(folder).replace("{T}", root.path()));
+    QCOMPARE(result.error.value(), error);
+    const QStringList treeAfter = tree(root.path());
+    platform::ContactsFileSystem files(contacts::systemFileSystem(), result);
+    contacts::ContactFile file(files, result.path);
+    if (error != 0) {
+        QCOMPARE(treeAfter, treeBefore);
+        try {
+            file.sortAndList();
+            QFAIL("the contacts were reached in a folder that could not be made");
+        } catch (const contacts::FileError &failure) {
+            QCOMPARE(int(failure.op()), int(contacts::FileOp::CreateFolder));
+            QCOMPARE(failure.path(), result.path);
+            QCOMPARE(failure.code(), result.error);
+        }
+        QCOMPARE(tree(root.path()), treeBefore);
+        return;
+    }
+    // What was there stays as it was; each folder made is private to the user.
+    for (const QString &entry : treeBefore)
+        QVERIFY2(treeAfter.contains(entry), qPrintable(entry));
+    for (const QString &entry : treeAfter)
+        if (!treeBefore.contains(entry))
+            QVERIFY2(entry.contains(QStringLiteral(" 40700 ")), qPrintable(entry));
+    QVERIFY(file.sortAndList().empty());
+    QVERIFY(QFileInfo(QString::fromStdString((result.path / "personas.dat").string())).isFile());
 }
 
 QTEST_APPLESS_MAIN(tst_PosixSystem)

@@ -1,6 +1,7 @@
 // Two copies of the program on one folder, as real processes: no update is lost,
 // no command takes away another's contact, and a command waits for the other's
-// lock rather than failing or interleaving.
+// lock rather than failing or interleaving, also when each reaches the data file
+// through a link of its own.
 #include "contacts/ContactFile.h"
 #include "tests/DriverProcess.h"
 #include "tests/RecordFiles.h"
@@ -21,6 +22,8 @@ private slots:
     void lockIsHeldThroughEveryStep();
     void commandWaitsForTheOtherCopy_data();
     void commandWaitsForTheOtherCopy();
+    void linkToNoDataFileChangesNothing_data();
+    void linkToNoDataFileChangesNothing();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -106,9 +109,10 @@ void TestTwoCopies::lockIsHeldThroughEveryStep_data()
         QTest::newRow(command) << QString::fromLatin1(command);
 }
 
-// After each file call of a command, another process tries the folder's lock: it
-// must find it taken from the first call (the lock) to the last (the unlock), closes
-// and the rename included.
+// After each file call of a command, another process tries the folder's lock. The
+// order: the data file's link is followed first, then the lock is taken, and it is
+// held from there through the first read, the rename and the folder sync that
+// makes the rename durable, up to the unlock, which is the last call.
 void TestTwoCopies::lockIsHeldThroughEveryStep()
 {
     QFETCH(QString, command);
@@ -121,30 +125,52 @@ void TestTwoCopies::lockIsHeldThroughEveryStep()
             probes << line;
     }
     QCOMPARE(probes.size(), run.steps.size());
-    QVERIFY(run.steps.contains("close") && run.steps.contains("rename"));
-    QCOMPARE(run.steps.first(), QStringLiteral("lock"));
+    const int locked = int(run.steps.indexOf("lock"));
+    const int firstRead = int(run.steps.indexOf("read"));
+    const int renamed = int(run.steps.indexOf("rename"));
+    const int synced = int(run.steps.indexOf("syncfolder"));
+    const int unlocked = int(run.steps.size()) - 1;
+    QVERIFY2(locked >= 0 && locked < firstRead && firstRead < renamed && renamed < synced && synced < unlocked,
+             qPrintable(run.steps.join(' ')));
     QCOMPARE(run.steps.last(), QStringLiteral("lock"));
-    for (int i = 0; i + 1 < probes.size(); ++i)
-        QVERIFY2(probes[i].endsWith(": lock held"), qPrintable(probes[i]));
-    QVERIFY2(probes.last().endsWith(": lock free"), qPrintable(probes.last()));
+    for (int i = 0; i < probes.size(); ++i) {
+        const bool held = i >= locked && i < unlocked;
+        QVERIFY2(probes[i].endsWith(held ? ": lock held" : ": lock free"), qPrintable(probes[i]));
+    }
 }
 
 void TestTwoCopies::commandWaitsForTheOtherCopy_data()
 {
-    lockIsHeldThroughEveryStep_data();
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("linked");
+    for (const char *command : {"sort", "add", "delete", "modify"}) {
+        QTest::addRow("%s", command) << QString::fromLatin1(command) << false;
+        QTest::addRow("%s, each copy through its own link to the file", command) << QString::fromLatin1(command)
+                                                                                 << true;
+    }
 }
 
 // While this process holds the lock, the other copy's command waits, touching
-// nothing, and then does its whole work once.
+// nothing, and then does its whole work once. Linked: the data file is elsewhere,
+// and this process holds the lock beside it, as a copy working through another link
+// to it does; the command changes that file and leaves its own link a link.
 void TestTwoCopies::commandWaitsForTheOtherCopy()
 {
     QFETCH(QString, command);
-    const fs::path dat = m_folder / kDataFileName;
+    QFETCH(bool, linked);
+    const fs::path programFolder = linked ? m_folder / "programa" : m_folder;
+    const fs::path dataFolder = linked ? m_folder / "copia" : m_folder;
+    const fs::path dat = dataFolder / kDataFileName;
+    if (linked) {
+        fs::create_directory(programFolder);
+        fs::create_directory(dataFolder);
+        fs::create_symlink("../copia/personas.dat", programFolder / kDataFileName);
+    }
     const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea");
     writeBytes(dat, old);
-    const FileHandle held = systemFileSystem().lock(m_folder / kLockFileName);
+    const FileHandle held = systemFileSystem().lock(dataFolder / kLockFileName);
     QProcess other;
-    other.start(driverPath(), QStringList{m_dir->path()} + commandRow(command));
+    other.start(driverPath(), QStringList{QString::fromStdString(programFolder.string())} + commandRow(command));
     QVERIFY(other.waitForStarted());
     const bool stillWaiting = !other.waitForFinished(500);
     const bool untouched = readBytes(dat) == old && !fs::exists(m_folder / kTempFileName);
@@ -159,6 +185,56 @@ void TestTwoCopies::commandWaitsForTheOtherCopy()
     // The command ran once, on the file as it was.
     const std::size_t records = now.size() / kRecordSize;
     QCOMPARE(records, std::size_t(command == "add" ? 4 : command == "delete" ? 2 : 3));
+    if (linked) {
+        QVERIFY(fs::is_symlink(programFolder / kDataFileName));
+        QCOMPARE(fs::read_symlink(programFolder / kDataFileName), fs::path("../copia/personas.dat"));
+        QCOMPARE(std::distance(fs::directory_iterator(programFolder), fs::directory_iterator()), 1);
+    }
+}
+
+void TestTwoCopies::linkToNoDataFileChangesNothing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("target");     // where personas.dat leads
+    QTest::addColumn<QString>("reason");     // in the message
+    // With the link leading nowhere the list is empty: there is nothing to delete.
+    for (const char *command : {"sort", "add"})
+        QTest::addRow("%s, link to nothing", command)
+            << QString::fromLatin1(command) << "copia/personas.dat"
+            << QString::fromStdString(std::make_error_code(std::errc::no_such_file_or_directory).message());
+    QTest::newRow("sort, link to itself")
+            << QStringLiteral("sort") << "personas.dat"
+            << QString::fromStdString(std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
+    // The rewrite would delete the file it copies.
+    for (const char *command : {"sort", "add", "delete", "modify"})
+        QTest::addRow("%s, link to personas.tmp", command)
+            << QString::fromLatin1(command) << "personas.tmp"
+            << QString::fromStdString(std::make_error_code(std::errc::invalid_argument).message());
+}
+
+// A data file that is a link the command cannot use is reported as the data file
+// that cannot be opened, and nothing is created, replaced or locked.
+void TestTwoCopies::linkToNoDataFileChangesNothing()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    const fs::path link = m_folder / kDataFileName;
+    const std::string contents = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+    if (target == "personas.tmp")
+        writeBytes(m_folder / kTempFileName, contents);
+    // The folder a dangling link names exists: opening the link to create the file
+    // would make one there.
+    fs::create_directory(m_folder / "copia");
+    fs::create_symlink(target.toStdString(), link);
+    const DriverRun run = runDriver(QStringList{m_dir->path()} + commandRow(command));
+    QVERIFY2(run.finished && run.exitCode == 3, qPrintable(run.out));
+    QVERIFY2(run.out.contains(QString::fromStdString(link.string())) && run.out.contains(reason), qPrintable(run.out));
+    QCOMPARE(fs::read_symlink(link), fs::path(target.toStdString()));
+    QVERIFY(fs::is_empty(m_folder / "copia"));
+    QVERIFY(!fs::exists(m_folder / kLockFileName));
+    if (target == "personas.tmp")
+        QVERIFY(readBytes(m_folder / kTempFileName) == contents);
 }
 
 QTEST_APPLESS_MAIN(TestTwoCopies)

@@ -99,6 +99,19 @@ struct Fault {
     bool refused = true;           // false: the command gets through all the same
 };
 
+// The system's reason as the message gives it: in Spanish, whatever the locale.
+QString spanishReason(std::errc error)
+{
+    switch (error) {
+    case std::errc::permission_denied: return QStringLiteral("Permiso denegado");
+    case std::errc::is_a_directory: return QStringLiteral("Es una carpeta");
+    case std::errc::no_such_file_or_directory: return QStringLiteral("No existe el archivo o la carpeta");
+    case std::errc::no_space_on_device: return QStringLiteral("No queda espacio en el dispositivo");
+    case std::errc::read_only_file_system: return QStringLiteral("El sistema de archivos es de solo lectura");
+    default: return QString::fromStdString(std::make_error_code(error).message());
+    }
+}
+
 // Runs `command` in a window on `folder` while `fault` stands, then again once it
 // is cleared, checking the message, the data file and that the window goes on.
 void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const Fault &fault,
@@ -138,7 +151,7 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     QCOMPARE(messages.size(), 1);
     const QString message = messages.first();
     const QString name = QString::fromStdString((folder / fault.file).string());
-    const QString reason = QString::fromStdString(std::make_error_code(fault.error).message());
+    const QString reason = spanishReason(fault.error);
     // The whole message, as the user reads it: the command, then the step, the file
     // and the system's reason.
     QCOMPARE(message, QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")

@@ -112,6 +112,19 @@ void ListBox::setListIndex(int index)
     emit selectionSet();
 }
 
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex &index,
+                                                               const QEvent *event) const
+{
+    // A click below the last entry, or Ctrl with a click or Space on the chosen one,
+    // would leave no entry chosen and empty the fields.
+    if (!index.isValid())
+        return QItemSelectionModel::NoUpdate;
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    if (command & QItemSelectionModel::Deselect)
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}
+
 void ListBox::userSelectionChanged()
 {
     if (!m_settingFromCode)

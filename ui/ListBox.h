@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QItemSelectionModel>
 #include <QListView>
 
 #include <string>
@@ -12,7 +13,9 @@ namespace ui {
 // A single-selection list box that keeps its entries in the order they are added,
 // with a selection index of -1 for none. It raises selectionSet() both when the
 // user selects an entry and whenever code sets the index, as a classic list box
-// raises its Click event; emptying the list raises nothing.
+// raises its Click event; emptying the list raises nothing. Once an entry is chosen
+// only the program takes the selection away (setListIndex(-1)): the user can choose
+// another entry but not none.
 //
 // Entries are held as UTF-8 and converted only when drawn, so a million of them
 // load and stay responsive.
@@ -34,6 +37,10 @@ public:
 
 signals:
     void selectionSet();
+
+protected:
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event = nullptr) const override;
 
 private:
     void userSelectionChanged();

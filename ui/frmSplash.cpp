@@ -6,9 +6,11 @@
 #include "version/Version.h"
 
 #include <QApplication>
+#include <qdrawutil.h>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QTimer>
 
@@ -16,6 +18,9 @@ namespace {
 
 // The window's design, in twips; the controls inside Frame1 are placed relative to it.
 namespace layout = forms::splash;
+
+// A dialog's fixed border: a raised edge two pixels wide around the client area.
+constexpr int kDialogEdge = 2;
 
 const QColor kOrange(255, 128, 0);
 const QColor kDarkRed(192, 0, 0);
@@ -120,7 +125,8 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     // The caption stays empty; a screen reader still names the window.
     setAccessibleName(QString::fromLatin1(version::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(ui::toPixels(layout::kClient).size());
+    // The client area and the dialog border drawn around it (paintEvent).
+    setFixedSize(ui::toPixels(layout::kClient).size() + QSize(2 * kDialogEdge, 2 * kDialogEdge));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kOrange);
     setPalette(palette);
@@ -130,7 +136,7 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(ui::toPixels(layout::kFrame1));
+    Frame1->setGeometry(ui::toPixels(layout::kFrame1).translated(kDialogEdge, kDialogEdge));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     palette = Frame1->palette();
     palette.setColor(QPalette::Window, kDarkRed);
@@ -139,6 +145,8 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
 
     Timer1 = new QTimer(Frame1);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    // Never early: a coarse timer may fire up to 5% before its time.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, [this] {
         // Between closing this window and showing the next no window is open; the
         // program goes on all the same. From the close on, nothing of this object may
@@ -205,6 +213,12 @@ void frmSplash::stopTimer()
 void frmSplash::unload()
 {
     QWidget::close();
+}
+
+void frmSplash::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette(), false);
 }
 
 void frmSplash::keyPressEvent(QKeyEvent *event)

@@ -26,6 +26,7 @@ public:
     frmSplash(Lifetime &lifetime, std::function<void()> handOver);
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

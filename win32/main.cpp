@@ -4,8 +4,8 @@
 #include "win32/PersonasWindow.h"
 #include "win32/SplashWindow.h"
 #include "contacts/FileSystem.h"
+#include "platform/ContactsFolder.h"
 #include "platform/System.h"
-#include "platform/WindowsSystem.h"
 
 #include <windows.h>
 
@@ -16,13 +16,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // Pixels at the screen's real dpi, so that the twip layouts scale to it.
     SetProcessDPIAware();
 
-    // The portable program keeps its contacts beside itself.
-    const std::filesystem::path folder = platform::windows::programFolder();
+    // Where this build keeps the contacts: the portable Vorteda.exe beside itself, an
+    // installed build in %LOCALAPPDATA%\Vorteda. A folder that cannot be made is
+    // reported by the window like any file error.
+    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 
     win32::SplashWindow::open([&] {
-        win32::PersonasWindow::open(contacts::systemFileSystem(), folder,
+        win32::PersonasWindow::open(files, files.folder(),
                                     {[&] { win32::AboutWindow::show(*registry, *launcher); },
                                      [] { win32::lifetime::quit(); }});
     });

@@ -1,0 +1,475 @@
+"""The end-to-end harness: an X server with a window manager, a session bus and
+an accessibility bus, and the tools that drive and read the program through
+them (xdotool, xprop, xwininfo, the clipboard, screenshots, AT-SPI)."""
+
+import ctypes
+import os
+import pwd
+import re
+import select
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+SCREEN_W, SCREEN_H = 1024, 768
+# The read-only checks need a user for whom a read-only file is read-only: not
+# root. As root the driver runs the program as this user.
+TEST_USER, TEST_GROUP = "nobody", "nogroup"
+UNPRIVILEGED = TEST_USER if os.getuid() == 0 else None
+
+TOOLS = ["Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "xclip", "xmodmap", "dbus-daemon",
+         "dbus-send", "import", "convert", "setpriv"]
+REGISTRYD = "/usr/libexec/at-spi2-registryd"
+
+LIBC = ctypes.CDLL(None, use_errno=True)
+PR_SET_PDEATHSIG = 1
+PR_SET_CHILD_SUBREAPER = 36
+
+
+class Failure(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def die_with_parent():
+    # A child must not outlive the driver, even when the driver is killed.
+    LIBC.prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+def wait_for(predicate, timeout, what, interval=0.02):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+def settled(read, expected, timeout=3):
+    """What `read` gives once it equals `expected`, or what it gives at the end
+    of the timeout: input and display reach the program by separate routes."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = read()
+        if value == expected or time.monotonic() >= deadline:
+            return value
+        time.sleep(0.05)
+
+
+def run(args, check=True, input=None, timeout=20):
+    if os.environ.get("E2E_TRACE"):
+        t0 = time.monotonic()
+        try:
+            return _run(args, check, input, timeout)
+        finally:
+            print(f"   [{time.monotonic() - t0:.3f}] {' '.join(map(str, args))[:100]}", flush=True)
+    return _run(args, check, input, timeout)
+
+
+def _run(args, check=True, input=None, timeout=20):
+    result = subprocess.run(args, input=input, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            timeout=timeout, preexec_fn=die_with_parent)
+    if check and result.returncode != 0:
+        raise Failure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.decode(errors='replace').strip()}")
+    return result.stdout.decode("utf-8", errors="replace")
+
+
+# --- X -----------------------------------------------------------------------
+
+def xprop(window, prop):
+    """The value of one property as xprop prints it, or None when it is not set."""
+    target = ["-root"] if window == "root" else ["-id", str(window)]
+    out = run(["xprop", *target, "-notype", prop], check=False)
+    if not out.startswith(prop) or "not found" in out.split("\n", 1)[0]:
+        return None
+    return out[len(prop):].lstrip(" =:").rstrip("\n")
+
+
+def xprop_list(window, prop):
+    value = xprop(window, prop)
+    if value is None:
+        return []
+    return [item.strip() for item in value.split(",") if item.strip()]
+
+
+def window_title(window):
+    value = xprop(window, "_NET_WM_NAME")
+    if value is None:
+        value = xprop(window, "WM_NAME")
+    if value is None:
+        return None
+    return value.strip().strip('"')
+
+
+def window_pid(window):
+    value = xprop(window, "_NET_WM_PID")
+    return int(value) if value and value.strip().isdigit() else None
+
+
+def client_list():
+    return [int(w, 16) for w in re.findall(r"0x[0-9a-fA-F]+", xprop("root", "_NET_CLIENT_LIST") or "")]
+
+
+def active_window():
+    found = re.findall(r"0x[0-9a-fA-F]+", xprop("root", "_NET_ACTIVE_WINDOW") or "")
+    return int(found[0], 16) if found else None
+
+
+def geometry(window):
+    """The client area on the screen (x, y, width, height), as xwininfo tells it."""
+    out = run(["xwininfo", "-id", str(window)])
+
+    def value(label):
+        return int(re.search(label + r":\s+(-?\d+)", out).group(1))
+    return (value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"), value("Height"))
+
+
+def frame_extents(window):
+    values = [int(v) for v in xprop_list(window, "_NET_FRAME_EXTENTS")]
+    return tuple(values) if len(values) == 4 else (0, 0, 0, 0)  # left, right, top, bottom
+
+
+def normal_hints(window):
+    out = run(["xprop", "-id", str(window), "WM_NORMAL_HINTS"])
+    hints = {}
+    for key, name in (("min", "minimum size"), ("max", "maximum size")):
+        m = re.search(r"program specified " + name + r":\s+(\d+) by (\d+)", out)
+        if m:
+            hints[key] = (int(m.group(1)), int(m.group(2)))
+    return hints
+
+
+def motif_hints(window):
+    values = [int(v, 16) for v in xprop_list(window, "_MOTIF_WM_HINTS")]
+    return values + [0] * (5 - len(values))  # flags, functions, decorations, ...
+
+
+MWM_FUNC_MINIMIZE, MWM_FUNC_MAXIMIZE = 0x08, 0x10
+MWM_DECOR_MINIMIZE, MWM_DECOR_MAXIMIZE = 0x20, 0x40
+
+
+def xdo(*args):
+    run(["xdotool", *[str(a) for a in args]])
+
+
+def key(*keys):
+    xdo("key", "--delay", "40", *keys)
+
+
+def type_text(text):
+    xdo("type", "--delay", "40", "--", text)
+
+
+def click(x, y, button=1, repeat=1):
+    xdo("mousemove", x, y)
+    xdo("click", "--repeat", repeat, "--delay", 80, button)
+
+
+def click_centre(rect):
+    x, y, w, h = rect
+    click(x + w // 2, y + h // 2)
+
+
+def map_accented_keys():
+    """xdotool types a letter reliably only when the keymap holds it: give each
+    accented letter we type a keycode of its own."""
+    letters = [("aacute", "Aacute"), ("eacute", "Eacute"), ("iacute", "Iacute"), ("oacute", "Oacute"),
+               ("uacute", "Uacute"), ("ntilde", "Ntilde")]
+    free = [int(m.group(1)) for m in re.finditer(r"^keycode\s+(\d+)\s*=\s*$", run(["xmodmap", "-pke"]), re.M)]
+    free = [code for code in free if 8 <= code <= 255]
+    expect(len(free) >= len(letters), "not enough free keycodes for the accented letters")
+    expressions = []
+    for code, (lower, upper) in zip(reversed(free), letters):
+        expressions += ["-e", f"keycode {code} = {lower} {upper}"]
+    run(["xmodmap", *expressions])
+
+
+def clipboard_set(text):
+    # xclip stays behind to serve the selection: its output must not hold our pipe.
+    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=10, preexec_fn=die_with_parent, check=True)
+
+
+def clipboard_get():
+    return subprocess.run(["xclip", "-o", "-selection", "clipboard"], stdout=subprocess.PIPE,
+                          stderr=subprocess.DEVNULL, timeout=10).stdout.decode("utf-8", errors="replace")
+
+
+def copy_field(rect):
+    """What a person gets by clicking into a field and copying all of it."""
+    clipboard_set("<nothing copied>")
+    click_centre(rect)
+    key("ctrl+a", "ctrl+c")
+    return wait_for(lambda: (lambda t: t if t != "<nothing copied>" else None)(clipboard_get()), 3,
+                    "the copied text on the clipboard")
+
+
+def screenshot(session, name, window=None, with_frame=True):
+    path = os.path.join(session.shots, name + ".png")
+    if window is None:
+        run(["import", "-window", "root", path])
+    elif with_frame:
+        x, y, w, h = geometry(window)
+        left, right, top, bottom = frame_extents(window)
+        run(["import", "-window", "root", "-crop",
+             f"{w + left + right}x{h + top + bottom}+{x - left}+{y - top}", "+repage", path])
+    else:
+        run(["import", "-window", str(window), path])
+    return path
+
+
+def pixels(path):
+    """Width, height and the RGB bytes of a PNG."""
+    size = run(["convert", path, "-format", "%w %h", "info:"]).split()
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, check=True,
+                         timeout=20).stdout
+    return int(size[0]), int(size[1]), raw
+
+
+# --- AT-SPI ------------------------------------------------------------------
+
+pyatspi = None
+
+
+def walk(acc):
+    yield acc
+    for i in range(acc.childCount):
+        child = acc.getChildAtIndex(i)
+        if child is not None:
+            yield from walk(child)
+
+
+def role(acc):
+    return acc.getRoleName()
+
+
+def states(acc):
+    return {pyatspi.stateToString(s) for s in acc.getState().getStates()}
+
+
+def extents(acc):
+    e = acc.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    return (e.x, e.y, e.width, e.height)
+
+
+def text_of(acc):
+    return acc.queryText().getText(0, -1)
+
+
+def find_all(root, role_name=None, name=None, showing=True):
+    found = []
+    for acc in walk(root):
+        if role_name is not None and role(acc) != role_name:
+            continue
+        if name is not None and acc.name != name:
+            continue
+        if showing and "showing" not in states(acc):
+            continue
+        found.append(acc)
+    return found
+
+
+def find(root, role_name=None, name=None, showing=True):
+    found = find_all(root, role_name, name, showing)
+    expect(found, f"no {'showing ' if showing else ''}{role_name or 'object'} named {name!r}")
+    return found[0]
+
+
+def focused(app):
+    for acc in walk(fresh(app)):
+        if "focused" in states(acc) and role(acc) not in ("filler", "frame", "panel", "dialog", "alert"):
+            return acc
+    return None
+
+
+CONTROL_ROLES = ("text", "push button", "list", "label", "menu bar", "menu item", "image", "check box")
+
+
+def unnamed_controls(root):
+    """Controls a screen reader could only call by their kind. Containers and
+    the lines that separate parts of a window are not controls."""
+    return [role(a) for a in walk(root) if not a.name and role(a) in CONTROL_ROLES]
+
+
+def fresh(app):
+    # The driver runs no event loop, so cached names and states would go stale.
+    app.clear_cache()
+    return app
+
+
+
+# --- the session: X server, window manager, buses --------------------------
+
+class Session:
+    def __init__(self, program, out, installed_home=None):
+        self.program = program
+        self.installed_home = installed_home
+        self.shots = os.path.join(out, "screenshots")
+        self.procs = []
+        self.tmp = None
+
+    def spawn(self, args, env=None, **kwargs):
+        proc = subprocess.Popen(args, env=env, preexec_fn=die_with_parent, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def start(self):
+        os.makedirs(self.shots, exist_ok=True)
+        for old in os.listdir(self.shots):
+            if old.endswith(".png"):
+                os.remove(os.path.join(self.shots, old))
+        self.tmp = tempfile.mkdtemp(prefix="vorteda-e2e-")
+        # The unprivileged run must reach its folder and the bus sockets.
+        os.chmod(self.tmp, 0o755)
+        self.base_env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8",
+                         "HOME": self.mkdir("home"), "XDG_CONFIG_HOME": self.mkdir("config")}
+
+        # A free display, chosen by the server itself.
+        read_fd, write_fd = os.pipe()
+        self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
+                    "-dpi", "96", "-ac", "-nolisten", "tcp", "-noreset"],
+                   env=self.base_env, pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        display = b""
+        deadline = time.monotonic() + 20
+        while not display.endswith(b"\n"):
+            ready, _, _ = select.select([read_fd], [], [], max(0.0, deadline - time.monotonic()))
+            expect(ready, "Xvfb did not report its display")
+            chunk = os.read(read_fd, 64)
+            expect(chunk, "Xvfb ended before reporting its display")
+            display += chunk
+        os.close(read_fd)
+        self.display = ":" + display.decode().strip()
+        os.environ.update(self.base_env)
+        os.environ["DISPLAY"] = self.base_env["DISPLAY"] = self.display
+
+        # Without a window manager there are no frames and no activation.
+        self.spawn(["openbox"], env=self.base_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: xprop("root", "_NET_SUPPORTING_WM_CHECK"), 20, "openbox to manage the screen")
+        map_accented_keys()
+
+        # A session bus and an accessibility bus that both the driver and the
+        # unprivileged user may use, the AT-SPI registry on the latter, and the
+        # service through which Qt finds it.
+        self.session_bus = self.start_bus("session")
+        self.a11y_bus = self.start_bus("accessibility")
+        os.environ["DBUS_SESSION_BUS_ADDRESS"] = self.base_env["DBUS_SESSION_BUS_ADDRESS"] = self.session_bus
+        os.environ["AT_SPI_BUS_ADDRESS"] = self.a11y_bus
+        self.spawn([REGISTRYD], env=dict(self.base_env, AT_SPI_BUS_ADDRESS=self.a11y_bus),
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.name_owned(self.a11y_bus, "org.a11y.atspi.Registry"), 20, "the AT-SPI registry")
+        service = self.spawn(["/usr/bin/python3", os.path.join(HERE, "a11y_bus.py"), self.a11y_bus],
+                             env=self.base_env, stdout=subprocess.PIPE)
+        expect(service.stdout.readline().strip() == b"ready", "the accessibility bus service did not start")
+
+        global pyatspi
+        import pyatspi as module
+        pyatspi = module
+        self.desktop = pyatspi.Registry.getDesktop(0)
+
+    def mkdir(self, *parts, mode=0o755):
+        path = os.path.join(self.tmp, *parts)
+        os.makedirs(path, exist_ok=True)
+        os.chmod(path, mode)
+        return path
+
+    def start_bus(self, kind):
+        users = "".join(f'<allow user="{u}"/>' for u in ("root", pwd.getpwuid(os.getuid()).pw_name, TEST_USER))
+        socket = os.path.join(self.tmp, f"{kind}-bus")
+        config = os.path.join(self.tmp, f"{kind}-bus.conf")
+        with open(config, "w") as f:
+            f.write(f"""<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>{kind}</type>
+  <auth>EXTERNAL</auth>
+  <listen>unix:path={socket}</listen>
+  <policy context="default">
+    {users}
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+""")
+        bus = self.spawn(["dbus-daemon", "--nofork", "--config-file", config, "--print-address=1"],
+                         env=self.base_env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        address = bus.stdout.readline().decode().strip()
+        expect(address.startswith("unix:"), f"the {kind} bus did not start")
+        return address
+
+    @staticmethod
+    def name_owned(bus, name):
+        out = run(["dbus-send", f"--bus={bus}", "--print-reply", "--dest=org.freedesktop.DBus",
+                   "/org/freedesktop/DBus", "org.freedesktop.DBus.NameHasOwner", f"string:{name}"], check=False)
+        return "boolean true" in out
+
+    def stop(self):
+        # Last started, first ended: each goes before what it depends on.
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+        reap_orphans()
+        if self.tmp:
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+def reap_orphans():
+    """Ends what our children left behind (xclip serving the clipboard, a program
+    started by the one under test): as the subreaper, they are ours."""
+    me = os.getpid()
+    for attempt in range(50):
+        children = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    stat = f.read()
+            except OSError:
+                continue
+            fields = stat[stat.rindex(")") + 2:].split()
+            if int(fields[1]) == me:
+                children.append(int(entry))
+        if not children:
+            return
+        for pid in children:
+            try:
+                os.kill(pid, signal.SIGTERM if attempt < 10 else signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        time.sleep(0.05)
+        for pid in children:
+            try:
+                os.waitpid(pid, os.WNOHANG)
+            except ChildProcessError:
+                pass
+
+
+
+# --- the checks' register ------------------------------------------------------
+
+CHECKS = []
+
+
+def check(function):
+    """Registers a check: a function of the session that raises Failure or
+    returns an optional note for its PASS line."""
+    CHECKS.append(function)
+    return function
