@@ -87,6 +87,26 @@ RECT clientOnScreen(HWND window)
     return rect;
 }
 
+// Milliseconds since the process that owns `window` started, or -1.
+long long processAge(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr)
+        return -1;
+    FILETIME created, exited, kernel, user, now;
+    const BOOL got = GetProcessTimes(process, &created, &exited, &kernel, &user);
+    CloseHandle(process);
+    if (!got)
+        return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &time) {
+        return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return (ticks(now) - ticks(created)) / 10000; // 100 ns steps
+}
+
 std::vector<HWND> ourWindows()
 {
     std::vector<HWND> windows;
@@ -151,7 +171,8 @@ int dump()
                + quoted(textOf(window)) + ",\"window\":" + rectJson(outer) + ",\"client\":"
                + rectJson(clientOnScreen(window)) + ",\"style\":" + std::to_string(GetWindowLongW(window, GWL_STYLE))
                + ",\"exstyle\":" + std::to_string(GetWindowLongW(window, GWL_EXSTYLE)) + ",\"foreground\":"
-               + (GetForegroundWindow() == window ? "true" : "false") + ",\"x11\":"
+               + (GetForegroundWindow() == window ? "true" : "false") + ",\"age\":"
+               + std::to_string(processAge(window)) + ",\"x11\":"
                + std::to_string(reinterpret_cast<std::uintptr_t>(GetPropW(window, L"__wine_x11_whole_window")))
                + ",\"controls\":[";
         first = false;

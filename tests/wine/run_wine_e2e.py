@@ -246,8 +246,11 @@ def everyday_use(s):
         main = wait_for(program.main, 10, 0.05)
         check(main is not None and s.window("Vorteda.frmSplash") is None,
               "the splash hands over to the main window")
-        check(time.monotonic() - program.started >= 1.5 and time.monotonic() - seen <= 3.0,
-              "the hand-over comes after the splash's 1,500 ms")
+        # The process starts a moment before the splash is loaded: the main window may
+        # not be there before 1,500 ms of the process's life, and comes soon after.
+        if main is not None:
+            check(1500 <= main["age"] and time.monotonic() - seen <= 3.0,
+                  f"the hand-over comes after the splash's 1,500 ms (main window seen at {main['age']} ms)")
     main = wait_for(program.main, 10, 0.05)
     if not check(main is not None, "the main window opens"):
         return
