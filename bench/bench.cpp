@@ -359,12 +359,12 @@ int main(int argc, char **argv)
             const fs::path input = root / "input-sorted, planted last";
             const bool ok = report(n, c.name, runs, fileMiB, [&] {
                 return measure(c.name, input, folder, [&]() -> std::function<bool()> {
-                    static int argc = 1;
+                    static int qtArgc = 1;
                     static char arg0[] = "vorteda_bench";
-                    static char *argv[] = {arg0, nullptr};
+                    static char *qtArgv[] = {arg0, nullptr};
                     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
                     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-                    new QApplication(argc, argv); // lives until the child exits
+                    new QApplication(qtArgc, qtArgv); // lives until the child exits
                     auto services = std::make_shared<WindowServices>();
                     auto window = std::make_shared<frmPersonas>(systemFileSystem(), folder, services->messages,
                                                                 services->program);
@@ -372,9 +372,9 @@ int main(int argc, char **argv)
                     window->show();
                     QApplication::processEvents();
                     return [services, window, &c, n] {
-                        const bool ok = c.run(*window, n);
+                        const bool ran = c.run(*window, n);
                         QApplication::processEvents(); // the relayout a reload leaves pending
-                        return ok;
+                        return ran;
                     };
                 });
             });

@@ -367,6 +367,45 @@ void ContactFile::append(const Persona &persona)
     lock.release();
 }
 
+void ContactFile::appendAll(std::vector<Record> records)
+{
+    const Place place = placeOf(m_fs, dataPath());
+    FolderLock lock(m_fs, place.folder);
+    Contents contents;
+    {
+        OpenFile data(m_fs, place.data, OpenMode::ReadWrite);
+        const Contents old = loadAll(m_fs, data);
+        data.close();
+        if (records.size() > kMaxRecords - old.count)
+            throw FileError(FileOp::Write, place.data, std::make_error_code(std::errc::file_too_large));
+        contents.count = old.count + records.size();
+        contents.bytes.reset(new (std::nothrow) char[contents.count * kRecordSize]);
+        if (!contents.bytes)
+            throw FileError(FileOp::Write, place.data, std::make_error_code(std::errc::not_enough_memory));
+        std::memcpy(contents.bytes.get(), old.bytes.get(), old.count * kRecordSize);
+        // Record is a plain array of 105 chars, so the vector's storage is the records end to end.
+        static_assert(sizeof(Record) == kRecordSize);
+        if (!records.empty())
+            std::memcpy(contents.bytes.get() + old.count * kRecordSize, records.data(), records.size() * kRecordSize);
+    }
+    // A million contacts are 105 MB: let go of the caller's copy before the sort.
+    records = {};
+    rewrite(m_fs, place, contents, exchangeSortOrder(contents.bytes.get(), contents.count), nullptr);
+    lock.release();
+}
+
+void ContactFile::forEachRecord(const std::function<void(const char *record)> &visit)
+{
+    // No lock: the data file is only ever replaced whole, by a rename.
+    std::optional<OpenFile> data;
+    if (!openExisting(m_fs, dataPath(), data))
+        return;
+    const Contents contents = loadAll(m_fs, *data);
+    data->close();
+    for (std::uint64_t i = 0; i < contents.count; ++i)
+        visit(contents.record(i));
+}
+
 bool ContactFile::remove(std::int64_t index, const Record &expected)
 {
     const Place place = placeOf(m_fs, dataPath());

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,15 @@ public:
     // Adds `persona` as a new last record, at the append position: a partly present
     // last record that counts stays, completed with spaces; a shorter tail goes.
     void append(const Persona &persona);
+
+    // Adds `records` after the file's own in one rewrite, leaving the file in the
+    // order the next list load would give it, so that the load has nothing to write.
+    // Refused whole (FileError, nothing changed) beyond kMaxRecords.
+    void appendAll(std::vector<Record> records);
+
+    // Calls `visit` with each record's 105 bytes in file order (a partly present last
+    // record completed with spaces); a missing file has none.
+    void forEachRecord(const std::function<void(const char *record)> &visit);
 
     // Drops record `index`, provided it still holds `expected` (what this window
     // last showed for that entry); returns false, changing nothing, otherwise.

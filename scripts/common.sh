@@ -9,7 +9,9 @@ FUZZ_BUILD_DIR="${VORTEDA_FUZZ_BUILD_DIR:-$ROOT/build-fuzz}"
 # Debian packages the build, the program and the tests need.
 PACKAGES=(
     cmake g++ make
-    qt6-base-dev qt6-base-dev-tools libgl-dev doctest-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # The contact core's tests, on Linux and in the Windows build.
+    doctest-dev
     fonts-liberation fonts-wine fonts-dejavu-core
 )
 
@@ -67,7 +69,7 @@ WINDOWS_PACKAGES=(
 
 build_windows() {
     cmake -S "$ROOT" -B "$WINDOWS_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake"
+        -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" "$@"
     cmake --build "$WINDOWS_BUILD_DIR" --parallel "$(nproc)"
 }
 

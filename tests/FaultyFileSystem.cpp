@@ -15,6 +15,12 @@ void FaultyFileSystem::failAt(std::uint64_t n, std::errc error)
     m_error = error;
 }
 
+void FaultyFileSystem::onCall(CallHook before, CallHook after)
+{
+    m_before = std::move(before);
+    m_after = std::move(after);
+}
+
 void FaultyFileSystem::reset()
 {
     m_calls = 0;
@@ -26,6 +32,8 @@ bool FaultyFileSystem::due(FileOp op)
 {
     ++m_calls;
     m_log.push_back(op);
+    if (m_before)
+        m_before(m_calls, op);
     return m_calls == m_failAt;
 }
 
@@ -34,10 +42,13 @@ void FaultyFileSystem::raise(FileOp op, const std::filesystem::path &path)
     throw FileError(op, path, std::make_error_code(m_error));
 }
 
-void FaultyFileSystem::step(FileOp op, const std::filesystem::path &path)
+FaultyFileSystem::AfterCall FaultyFileSystem::step(FileOp op, const std::filesystem::path &path)
 {
-    if (due(op))
+    if (due(op)) {
+        const AfterCall after(*this);
         raise(op, path);
+    }
+    return AfterCall(*this);
 }
 
 std::filesystem::path FaultyFileSystem::nameOf(FileHandle file) const
@@ -48,7 +59,7 @@ std::filesystem::path FaultyFileSystem::nameOf(FileHandle file) const
 
 FileHandle FaultyFileSystem::open(const std::filesystem::path &path, OpenMode mode)
 {
-    step(FileOp::Open, path);
+    const AfterCall after = step(FileOp::Open, path);
     const FileHandle file = m_real.open(path, mode);
     m_names[file] = path;
     return file;
@@ -56,13 +67,15 @@ FileHandle FaultyFileSystem::open(const std::filesystem::path &path, OpenMode mo
 
 std::size_t FaultyFileSystem::read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size)
 {
-    step(FileOp::Read, nameOf(file));
+    const AfterCall after = step(FileOp::Read, nameOf(file));
     return m_real.read(file, offset, buffer, size);
 }
 
 void FaultyFileSystem::write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size)
 {
-    if (due(FileOp::Write)) {
+    const bool fails = due(FileOp::Write);
+    const AfterCall after(*this);
+    if (fails) {
         // As a disk that fills up part way: the first half lands, then the error.
         m_real.write(file, offset, data, size / 2);
         raise(FileOp::Write, nameOf(file));
@@ -72,19 +85,20 @@ void FaultyFileSystem::write(FileHandle file, std::uint64_t offset, const void *
 
 void FaultyFileSystem::flush(FileHandle file)
 {
-    step(FileOp::Flush, nameOf(file));
+    const AfterCall after = step(FileOp::Flush, nameOf(file));
     m_real.flush(file);
 }
 
 std::uint64_t FaultyFileSystem::length(FileHandle file)
 {
-    step(FileOp::Length, nameOf(file));
+    const AfterCall after = step(FileOp::Length, nameOf(file));
     return m_real.length(file);
 }
 
 void FaultyFileSystem::close(FileHandle file)
 {
     const bool fails = due(FileOp::Close);
+    const AfterCall after(*this);
     const auto name = nameOf(file);
     m_names.erase(file);
     // A failed close still releases the handle, as the system's does.
@@ -95,19 +109,19 @@ void FaultyFileSystem::close(FileHandle file)
 
 void FaultyFileSystem::rename(const std::filesystem::path &from, const std::filesystem::path &to)
 {
-    step(FileOp::Rename, from);
+    const AfterCall after = step(FileOp::Rename, from);
     m_real.rename(from, to);
 }
 
 void FaultyFileSystem::remove(const std::filesystem::path &path)
 {
-    step(FileOp::Remove, path);
+    const AfterCall after = step(FileOp::Remove, path);
     m_real.remove(path);
 }
 
 FileHandle FaultyFileSystem::lock(const std::filesystem::path &path)
 {
-    step(FileOp::Lock, path);
+    const AfterCall after = step(FileOp::Lock, path);
     const FileHandle file = m_real.lock(path);
     m_names[file] = path;
     return file;
@@ -117,6 +131,7 @@ void FaultyFileSystem::unlock(FileHandle lock)
 {
     // Like close: the lock is released even when the call reports a failure.
     const bool fails = due(FileOp::Lock);
+    const AfterCall after(*this);
     const auto name = nameOf(lock);
     m_names.erase(lock);
     m_real.unlock(lock);
@@ -126,12 +141,12 @@ void FaultyFileSystem::unlock(FileHandle lock)
 
 void FaultyFileSystem::syncFolder(const std::filesystem::path &folder)
 {
-    step(FileOp::SyncFolder, folder);
+    const AfterCall after = step(FileOp::SyncFolder, folder);
     m_real.syncFolder(folder);
 }
 
 std::filesystem::path FaultyFileSystem::resolve(const std::filesystem::path &path)
 {
-    step(FileOp::Open, path);
+    const AfterCall after = step(FileOp::Open, path);
     return m_real.resolve(path);
 }

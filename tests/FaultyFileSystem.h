@@ -3,6 +3,7 @@
 #include "contacts/FileSystem.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <system_error>
 #include <vector>
@@ -11,10 +12,17 @@
 // (1-based, across all operations) fail with a chosen error instead.
 class FaultyFileSystem : public contacts::FileSystem {
 public:
+    // Told the number (1-based, since construction or reset()) and operation of a call.
+    using CallHook = std::function<void(std::uint64_t call, contacts::FileOp op)>;
+
     explicit FaultyFileSystem(contacts::FileSystem &real = contacts::systemFileSystem());
 
     // Fail call number `n` (counted from now) with `error`; 0 disarms.
     void failAt(std::uint64_t n, std::errc error = std::errc::io_error);
+    // `before` runs as each call starts, `after` once it is over however it ended, its
+    // failure included; so a test can stop the process or look at the disk around any
+    // call. `after` must not throw: it runs while a failure is on its way up.
+    void onCall(CallHook before, CallHook after);
     // Calls made since construction or the last reset().
     std::uint64_t calls() const { return m_calls; }
     void reset();
@@ -37,7 +45,29 @@ public:
     std::filesystem::path resolve(const std::filesystem::path &path) override;
 
 private:
-    void step(contacts::FileOp op, const std::filesystem::path &path);
+    // Runs the after-hook of the call under way when it goes out of scope.
+    class AfterCall {
+    public:
+        explicit AfterCall(const FaultyFileSystem &owner)
+            : m_owner(owner), m_call(owner.m_calls), m_op(owner.m_log.back())
+        {
+        }
+        AfterCall(const AfterCall &) = delete;
+        AfterCall &operator=(const AfterCall &) = delete;
+        ~AfterCall()
+        {
+            if (m_owner.m_after)
+                m_owner.m_after(m_call, m_op);
+        }
+
+    private:
+        const FaultyFileSystem &m_owner;
+        std::uint64_t m_call;
+        contacts::FileOp m_op;
+    };
+
+    // Counts the call and fails it when due; what it returns runs the after-hook.
+    AfterCall step(contacts::FileOp op, const std::filesystem::path &path);
     // Counts the call; true when it is the one to fail.
     bool due(contacts::FileOp op);
     [[noreturn]] void raise(contacts::FileOp op, const std::filesystem::path &path);
@@ -49,4 +79,6 @@ private:
     std::errc m_error = std::errc::io_error;
     std::vector<contacts::FileOp> m_log;
     std::map<contacts::FileHandle, std::filesystem::path> m_names;
+    CallHook m_before;
+    CallHook m_after;
 };

@@ -37,6 +37,10 @@ inline std::string runSweepCommand(const std::string &command, contacts::FileSys
         file.append(persona("Nuevo", "Zoe"));
         return "appended";
     }
+    if (command == "append many") {
+        file.appendAll({encode(persona("Nuevo", "Zoe")), encode(persona("Otro", "Abel"))});
+        return "appended";
+    }
     const Record second = asRecord(old.substr(kRecordSize));
     Record stale = second;
     stale[0] = '#';

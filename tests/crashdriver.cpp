@@ -23,6 +23,7 @@
 // result, or "error: MESSAGE" and exit status 3 when a file operation fails.
 #include "contacts/ContactFile.h"
 #include "contacts/Persona.h"
+#include "tests/FaultyFileSystem.h"
 
 #include <cerrno>
 #include <csignal>
@@ -46,24 +47,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *opName(FileOp op)
-{
-    switch (op) {
-    case FileOp::Open: return "open";
-    case FileOp::Read: return "read";
-    case FileOp::Write: return "write";
-    case FileOp::Flush: return "flush";
-    case FileOp::Length: return "length";
-    case FileOp::Close: return "close";
-    case FileOp::Rename: return "rename";
-    case FileOp::Remove: return "remove";
-    case FileOp::Lock: return "lock";
-    case FileOp::SyncFolder: return "syncfolder";
-    case FileOp::CreateFolder: return "createfolder";
-    }
-    return "?";
-}
-
 // Whether another process could take the folder's lock right now.
 bool lockIsFreeForAnotherProcess(const fs::path &lockPath)
 {
@@ -81,108 +64,6 @@ bool lockIsFreeForAnotherProcess(const fs::path &lockPath)
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
-
-// The system's files, with a stop, a failure or a lock probe at a chosen call.
-class SteppingFileSystem final : public FileSystem {
-public:
-    std::uint64_t killBefore = 0;
-    std::uint64_t killAfter = 0;
-    std::uint64_t failAt = 0;
-    int failErrno = EIO;
-    bool probeLock = false;
-    fs::path lockPath;
-    std::uint64_t calls = 0;
-
-    static FileSystem &real() { return systemFileSystem(); }
-
-    // Runs call `body` as call number calls + 1. `callsAnyway`: the call's effect
-    // happens even when it is made to fail (close, unlock).
-    template <typename Body>
-    auto step(FileOp op, const fs::path &path, Body body, bool callsAnyway = false)
-    {
-        ++calls;
-        std::cerr << "step " << calls << ' ' << opName(op) << std::endl;
-        if (calls == killBefore)
-            ::raise(SIGKILL);
-        // Probed however the call ends, a failure included.
-        struct ProbeAfter {
-            SteppingFileSystem &fs;
-            FileOp op;
-            ~ProbeAfter()
-            {
-                if (fs.probeLock)
-                    std::cout << "after " << fs.calls << ' ' << opName(op) << ": lock "
-                              << (lockIsFreeForAnotherProcess(fs.lockPath) ? "free" : "held") << std::endl;
-            }
-        } probe{*this, op};
-        const bool failing = calls == failAt;
-        std::optional<decltype(body())> result;
-        if (!failing || callsAnyway || op == FileOp::Write)
-            result = body();
-        if (calls == killAfter)
-            ::raise(SIGKILL);
-        if (failing)
-            throw FileError(op, path, std::error_code(failErrno, std::generic_category()));
-        return *result;
-    }
-
-    FileHandle open(const fs::path &path, OpenMode mode) override
-    {
-        return step(FileOp::Open, path, [&] { return real().open(path, mode); });
-    }
-    std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
-    {
-        return step(FileOp::Read, {}, [&] { return real().read(file, offset, buffer, size); });
-    }
-    void write(FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override
-    {
-        step(FileOp::Write, {}, [&] {
-            if (calls == failAt)
-                real().write(file, offset, data, size / 2); // as a disk that fills up part way
-            else
-                real().write(file, offset, data, size);
-            return 0;
-        });
-    }
-    void flush(FileHandle file) override
-    {
-        step(FileOp::Flush, {}, [&] { return real().flush(file), 0; });
-    }
-    std::uint64_t length(FileHandle file) override
-    {
-        return step(FileOp::Length, {}, [&] { return real().length(file); });
-    }
-    void close(FileHandle file) override
-    {
-        // A failed close still releases the handle, as the system's does.
-        step(FileOp::Close, {}, [&] { return real().close(file), 0; }, true);
-    }
-    void rename(const fs::path &from, const fs::path &to) override
-    {
-        step(FileOp::Rename, from, [&] { return real().rename(from, to), 0; });
-    }
-    void remove(const fs::path &path) override
-    {
-        step(FileOp::Remove, path, [&] { return real().remove(path), 0; });
-    }
-    FileHandle lock(const fs::path &path) override
-    {
-        return step(FileOp::Lock, path, [&] { return real().lock(path); });
-    }
-    void unlock(FileHandle lock) override
-    {
-        step(FileOp::Lock, {}, [&] { return real().unlock(lock), 0; }, true);
-    }
-    void syncFolder(const fs::path &folder) override
-    {
-        step(FileOp::SyncFolder, folder, [&] { return real().syncFolder(folder), 0; });
-    }
-    fs::path resolve(const fs::path &path) override
-    {
-        return step(FileOp::Open, path, [&] { return real().resolve(path); });
-    }
-
-};
 
 Persona contact(const std::string &apellido, const std::string &nombre)
 {
@@ -285,18 +166,21 @@ std::uint64_t number(const std::string &text)
 int main(int argc, char **argv)
 {
     std::vector<std::string> args;
-    SteppingFileSystem stepping;
+    std::uint64_t killBefore = 0;
+    std::uint64_t killAfter = 0;
+    bool probeLock = false;
+    FaultyFileSystem stepping;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--kill-before" && i + 1 < argc) {
-            stepping.killBefore = number(argv[++i]);
+            killBefore = number(argv[++i]);
         } else if (arg == "--kill-after" && i + 1 < argc) {
-            stepping.killAfter = number(argv[++i]);
+            killAfter = number(argv[++i]);
         } else if (arg == "--fail-at" && i + 2 < argc) {
-            stepping.failAt = number(argv[++i]);
-            stepping.failErrno = int(number(argv[++i]));
+            const std::uint64_t n = number(argv[++i]);
+            stepping.failAt(n, std::errc(int(number(argv[++i]))));
         } else if (arg == "--probe-lock") {
-            stepping.probeLock = true;
+            probeLock = true;
         } else {
             args.push_back(arg);
         }
@@ -305,7 +189,21 @@ int main(int argc, char **argv)
         usage();
     const fs::path folder = args[0];
     const std::string command = args[1];
-    stepping.lockPath = folder / kLockFileName;
+    const fs::path lockPath = folder / kLockFileName;
+    stepping.onCall(
+        [&](std::uint64_t call, FileOp op) {
+            std::cerr << "step " << call << ' ' << contacts::name(op) << std::endl;
+            if (call == killBefore)
+                ::raise(SIGKILL);
+        },
+        // However the call ended, a failure included.
+        [&](std::uint64_t call, FileOp op) {
+            if (call == killAfter)
+                ::raise(SIGKILL);
+            if (probeLock)
+                std::cout << "after " << call << ' ' << contacts::name(op) << ": lock "
+                          << (lockIsFreeForAnotherProcess(lockPath) ? "free" : "held") << std::endl;
+        });
 
     // What the window showed for the record is read before the command starts,
     // outside the calls being counted.
@@ -349,6 +247,6 @@ int main(int argc, char **argv)
         std::cout << "error: " << error.what() << std::endl;
         return 3;
     }
-    std::cerr << "calls " << stepping.calls << std::endl;
+    std::cerr << "calls " << stepping.calls() << std::endl;
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "contacts/ContactFile.h"
 #include "tests/DriverProcess.h"
 #include "tests/ExchangeSortOracle.h"
+#include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
 
 #include <QtTest>
@@ -122,13 +123,15 @@ void TestCrashSafety::killedAtAnyStepLeavesOldOrNew()
     QVERIFY2(reference.finished && reference.exitCode == 0, qPrintable(reference.out));
     QCOMPARE(bytes(readBytes(dat)), after);
     const std::set<QString> taken(reference.steps.begin(), reference.steps.end());
-    for (const char *op : {"lock", "open", "read", "write", "flush", "close", "rename"})
-        QVERIFY2(taken.count(QString::fromLatin1(op)), op);
+    for (const FileOp op : {FileOp::Lock, FileOp::Open, FileOp::Read, FileOp::Write, FileOp::Flush, FileOp::Close,
+                            FileOp::Rename})
+        QVERIFY2(taken.count(QString::fromLatin1(contacts::name(op))), contacts::name(op));
 
     QStringList fault;
     DriverRun plan = reference;
     if (diskFull) {
-        fault << "--fail-at" << QString::number(reference.steps.indexOf("write") + 1) << QString::number(ENOSPC);
+        fault << "--fail-at" << QString::number(reference.steps.indexOf(contacts::name(FileOp::Write)) + 1)
+              << QString::number(ENOSPC);
         writeBytes(dat, old);
         writeBytes(tmp, kStaleTemp);
         plan = runDriver(base + fault);

@@ -4,6 +4,7 @@
 // through a link of its own.
 #include "contacts/ContactFile.h"
 #include "tests/DriverProcess.h"
+#include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
 
 #include <QtTest>
@@ -125,14 +126,14 @@ void TestTwoCopies::lockIsHeldThroughEveryStep()
             probes << line;
     }
     QCOMPARE(probes.size(), run.steps.size());
-    const int locked = int(run.steps.indexOf("lock"));
-    const int firstRead = int(run.steps.indexOf("read"));
-    const int renamed = int(run.steps.indexOf("rename"));
-    const int synced = int(run.steps.indexOf("syncfolder"));
+    const int locked = int(run.steps.indexOf(contacts::name(FileOp::Lock)));
+    const int firstRead = int(run.steps.indexOf(contacts::name(FileOp::Read)));
+    const int renamed = int(run.steps.indexOf(contacts::name(FileOp::Rename)));
+    const int synced = int(run.steps.indexOf(contacts::name(FileOp::SyncFolder)));
     const int unlocked = int(run.steps.size()) - 1;
     QVERIFY2(locked >= 0 && locked < firstRead && firstRead < renamed && renamed < synced && synced < unlocked,
              qPrintable(run.steps.join(' ')));
-    QCOMPARE(run.steps.last(), QStringLiteral("lock"));
+    QCOMPARE(run.steps.last(), QString::fromLatin1(contacts::name(FileOp::Lock)));
     for (int i = 0; i < probes.size(); ++i) {
         const bool held = i >= locked && i < unlocked;
         QVERIFY2(probes[i].endsWith(held ? ": lock held" : ": lock free"), qPrintable(probes[i]));

@@ -6,7 +6,7 @@
 #include "tests/ContactFolder.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
-#include "forms/FileMessages.h"
+#include "ui/FileMessages.h"
 #include "ui/ListBox.h"
 #include "tests/RecordFiles.h"
 #include "tests/WindowFakes.h"
@@ -155,7 +155,7 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     // The whole message, as the user reads it: the command, then the step, the file
     // and the system's reason.
     QCOMPARE(message, QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
-                          .arg(failureFor(command), QString::fromUtf8(forms::describe(fault.op)), name, reason));
+                          .arg(failureFor(command), QString::fromUtf8(ui::describe(fault.op)), name, reason));
     QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");
 
     // The window goes on: once the fault is gone, a list load and the command work.

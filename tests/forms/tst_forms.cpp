@@ -1,7 +1,6 @@
 // What the three windows do, driven through fake views: the same cases on Linux and,
 // cross-built, under Wine, over each platform's file layer.
-#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
-#include <doctest.h>
+#include <doctest/doctest.h>
 
 #include "tests/FaultyFileSystem.h"
 #include "tests/forms/FakeViews.h"

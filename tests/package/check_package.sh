@@ -53,7 +53,9 @@ installed() {
 
 in_place() {
     local bad=0 size got
-    [ -x /usr/bin/vorteda ] || { echo "no /usr/bin/vorteda"; bad=1; }
+    for f in /usr/bin/vorteda /usr/bin/vorteda-contactos; do
+        [ -x "$f" ] || { echo "no $f"; bad=1; }
+    done
     for f in /usr/share/applications/$app_id.desktop /usr/share/metainfo/$app_id.metainfo.xml; do
         [ -f "$f" ] || { echo "no $f"; bad=1; }
     done
@@ -82,6 +84,14 @@ used_by_a_user() {
         --out "$out"
 }
 
+# vorteda-contactos, run by the same user, finds the contact in the same folder.
+exported_by_the_companion() {
+    local csv
+    csv="$(setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$home" \
+        /usr/bin/vorteda-contactos exportar - --formato csv 2>&1)" || { echo "$csv"; return 1; }
+    grep -q '^Ruiz,Marta,Calle Luna 9,' <<<"$csv" || { echo "exported: $csv"; return 1; }
+}
+
 nowhere_under_usr() {
     local found
     # Whatever changed under /usr while the program ran (another apt run may change
@@ -95,8 +105,8 @@ removed_contacts_stay() {
     local dat="$home/.local/share/vorteda/personas.dat"
     apt_get remove vorteda || return 1
     local bad=0
-    for f in /usr/bin/vorteda /usr/share/applications/$app_id.desktop /usr/share/metainfo/$app_id.metainfo.xml \
-             /usr/share/icons/hicolor/48x48/apps/$app_id.png; do
+    for f in /usr/bin/vorteda /usr/bin/vorteda-contactos /usr/share/applications/$app_id.desktop \
+             /usr/share/metainfo/$app_id.metainfo.xml /usr/share/icons/hicolor/48x48/apps/$app_id.png; do
         [ ! -e "$f" ] || { echo "still there: $f"; bad=1; }
     done
     [ "$(stat -c %s "$dat" 2>&1)" = 105 ] && grep -q 'Ruiz *Marta *Calle Luna 9' "$dat" \
@@ -110,6 +120,7 @@ if [ -n "$deb" ]; then
     check "program, desktop entry, icons and metainfo in place" in_place
     check "desktop entry and metainfo valid" valid
     check "a user with a fresh home adds a contact to ~/.local/share/vorteda" used_by_a_user
+    check "vorteda-contactos exports that user's contact" exported_by_the_companion
     check "the contact is nowhere under /usr" nowhere_under_usr
     check "apt-get remove takes the program and leaves the contacts" removed_contacts_stay
 fi

@@ -1,8 +1,8 @@
-#include "forms/FileMessages.h"
+#include "ui/FileMessages.h"
 
-#include "forms/SystemErrorText.h"
+#include "ui/SystemErrorText.h"
 
-namespace forms {
+namespace ui {
 
 const char *describe(contacts::FileOp op)
 {
@@ -36,4 +36,4 @@ std::string fileErrorMessage(std::string_view failure, const contacts::FileError
     return text;
 }
 
-} // namespace forms
+} // namespace ui

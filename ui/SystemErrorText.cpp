@@ -1,9 +1,9 @@
-#include "forms/SystemErrorText.h"
+#include "ui/SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace forms {
+namespace ui {
 
 std::string errnoText(int number)
 {
@@ -117,4 +117,4 @@ std::string systemErrorText(const std::error_code &code)
     return text;
 }
 
-} // namespace forms
+} // namespace ui

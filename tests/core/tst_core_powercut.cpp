@@ -2,7 +2,6 @@
 // forgets what was never flushed or synced: after the reboot the data file holds the
 // old or the new contents byte for byte, and the next list load and add work. A cut
 // once the command has returned (the user was told it is done) keeps the new ones.
-#define DOCTEST_CONFIG_IMPLEMENT_WITH_MAIN
 #include <doctest/doctest.h>
 
 #include "contacts/ContactFile.h"

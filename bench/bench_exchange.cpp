@@ -1,0 +1,126 @@
+// Times vorteda-contactos on a generated address book: export to vCard and CSV, and
+// import of each into an empty folder, which must give the data file back.
+//
+//   vorteda_bench_exchange [record count]     (default: 1000000)
+//
+// Each command runs in a child process of its own, so that its peak memory is its
+// own; the figure is set against the size of the data file.
+#include "contacts/ContactFile.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <vector>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace contacts;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char *const kGiven[] = {"Adri\u00e1n", "\u00c1ngela", "Beatriz", "Carlos", "Concepci\u00f3n", "Dolores",
+                              "Encarnaci\u00f3n", "Francisco", "In\u00e9s", "\u00cd\u00f1igo", "Jes\u00fas",
+                              "Mar\u00eda Jos\u00e9", "Nicol\u00e1s", "\u00d3scar", "Roc\u00edo", "V\u00edctor"};
+const char *const kSurnames[] = {"\u00c1lvarez", "Dom\u00ednguez", "Fern\u00e1ndez", "Garc\u00eda", "Ib\u00e1\u00f1ez",
+                                 "Mart\u00ednez", "Mu\u00f1oz", "N\u00fa\u00f1ez", "P\u00e9rez", "Rodr\u00edguez"};
+
+template <std::size_t N>
+const char *pick(const char *const (&list)[N], std::mt19937 &random)
+{
+    return list[random() % N];
+}
+
+std::string readAll(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs the command itself in a child; returns its wall-clock and processor seconds
+// (the machine may be shared), and its peak memory in KiB.
+bool timed(const std::vector<std::string> &args, double &seconds, double &cpu, long &peakKiB)
+{
+    std::fflush(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char *> argv = {const_cast<char *>(VORTEDA_CONTACTOS)};
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        // Its report goes nowhere; its errors show.
+        if (!freopen("/dev/null", "w", stdout))
+            _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    peakKiB = usage.ru_maxrss;
+    cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const std::size_t count = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
+    const fs::path root = fs::temp_directory_path() / ("vorteda-bench-exchange-" + std::to_string(getpid()));
+    fs::create_directories(root / "from");
+
+    // Fields close to full width, accents in most: the worst a real book gives.
+    std::mt19937 random(2024);
+    {
+        std::string file;
+        file.reserve(count * kRecordSize);
+        for (std::size_t i = 0; i < count; ++i) {
+            Persona p;
+            p.Apellido = std::string(pick(kSurnames, random)) + " " + pick(kSurnames, random);
+            p.Nombre = pick(kGiven, random);
+            p.Direccion = "Calle Mayor " + std::to_string(1 + random() % 200) + ", 3\u00ba B";
+            p.Telefono = "+34 6" + std::to_string(10000000 + random() % 90000000);
+            p.Email = "contacto" + std::to_string(random() % 1000000) + "@correo.es";
+            const Record record = encode(p);
+            file.append(record.data(), record.size());
+        }
+        std::ofstream(root / "from" / kDataFileName, std::ios::binary) << file;
+    }
+    // As a list load leaves it.
+    ContactFile(systemFileSystem(), root / "from").sortAndList();
+    const std::string data = readAll(root / "from" / kDataFileName);
+    const double dataMiB = double(data.size()) / (1024 * 1024);
+
+    std::printf("%zu contacts, data file %.1f MiB\n", count, dataMiB);
+    std::printf("%-16s %8s %8s %10s %8s %4s\n", "command", "seconds", "cpu s", "peak MiB", "x data", "ok");
+    bool allOk = true;
+    for (const char *format : {"vcf", "csv"}) {
+        const fs::path exported = root / (std::string("agenda.") + format);
+        const fs::path to = root / (std::string("to-") + format);
+        fs::create_directories(to);
+        double seconds = 0;
+        double cpu = 0;
+        long peak = 0;
+        bool ok = timed({"exportar", exported.string(), "--carpeta", (root / "from").string()}, seconds, cpu, peak);
+        std::printf("%-16s %8.2f %8.2f %10.1f %8.2f %4s   (%.1f MiB written)\n", (std::string("exportar ") + format).c_str(),
+                    seconds, cpu, peak / 1024.0, peak / 1024.0 / dataMiB, ok ? "yes" : "NO",
+                    double(fs::file_size(exported)) / (1024 * 1024));
+        allOk = allOk && ok;
+        ok = timed({"importar", exported.string(), "--carpeta", to.string()}, seconds, cpu, peak)
+            && readAll(to / kDataFileName) == data;
+        std::printf("%-16s %8.2f %8.2f %10.1f %8.2f %4s\n", (std::string("importar ") + format).c_str(), seconds, cpu,
+                    peak / 1024.0, peak / 1024.0 / dataMiB, ok ? "yes" : "NO");
+        allOk = allOk && ok;
+    }
+    fs::remove_all(root);
+    return allOk ? 0 : 1;
+}

@@ -1,0 +1,182 @@
+#include "exchange/Text.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace exchange {
+
+namespace {
+
+char upperAscii(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isBlankChar(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Bytes that a UTF-8 sequence starting with `lead` needs in all; 0 for a byte that
+// cannot start one.
+std::size_t sequenceLength(unsigned char lead)
+{
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
+    return 0;
+}
+
+} // namespace
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (upperAscii(a[i]) != upperAscii(b[i]))
+            return false;
+    }
+    return true;
+}
+
+std::string upper(std::string_view text)
+{
+    std::string out(text);
+    for (char &c : out)
+        c = upperAscii(c);
+    return out;
+}
+
+bool isBlank(std::string_view text)
+{
+    for (char c : text) {
+        if (!isBlankChar(c))
+            return false;
+    }
+    return true;
+}
+
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && isBlankChar(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlankChar(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool nextUtf8(std::string_view s, std::size_t &pos, char32_t &out)
+{
+    const auto lead = static_cast<unsigned char>(s[pos]);
+    const std::size_t len = sequenceLength(lead);
+    if (len == 1) {
+        out = lead;
+        ++pos;
+        return true;
+    }
+    if (len == 0 || pos + len > s.size()) {
+        ++pos;
+        return false;
+    }
+    static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    char32_t ch = lead & kLeadMask[len];
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto c = static_cast<unsigned char>(s[pos + k]);
+        if ((c & 0xC0) != 0x80) {
+            ++pos;
+            return false;
+        }
+        ch = (ch << 6) | (c & 0x3F);
+    }
+    if (ch < kMin[len] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
+        ++pos;
+        return false;
+    }
+    pos += len;
+    out = ch;
+    return true;
+}
+
+bool isValidUtf8(std::string_view text)
+{
+    std::size_t pos = 0;
+    char32_t ch = 0;
+    while (pos < text.size()) {
+        // Plain ASCII eight bytes at a time: most of a contacts file.
+        while (pos + 8 <= text.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, text.data() + pos, 8);
+            if (word & 0x8080808080808080u)
+                break;
+            pos += 8;
+        }
+        if (pos < text.size() && !nextUtf8(text, pos, ch))
+            return false;
+    }
+    return true;
+}
+
+std::string printable(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0
+            && static_cast<unsigned char>(utf8[i + 1]) >= 0x80;
+        if (c < 0x20 || c == 0x7F || c1) {
+            out += "\xEF\xBF\xBD";
+            i += c1 ? 1 : 0;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+void Utf8Check::add(std::string_view piece)
+{
+    if (!m_valid)
+        return;
+    // First complete the character the last piece ended in.
+    while (!m_carry.empty() && !piece.empty()) {
+        m_carry += piece.front();
+        piece.remove_prefix(1);
+        if (m_carry.size() == sequenceLength(static_cast<unsigned char>(m_carry[0]))) {
+            m_valid = isValidUtf8(m_carry);
+            m_carry.clear();
+            if (!m_valid)
+                return;
+        }
+    }
+    if (!m_carry.empty())
+        return;
+    // Keep an unfinished last character for the next piece.
+    std::size_t end = piece.size();
+    for (std::size_t back = 1; back <= 3 && back <= piece.size(); ++back) {
+        const auto c = static_cast<unsigned char>(piece[piece.size() - back]);
+        if ((c & 0xC0) != 0x80) {
+            const std::size_t len = sequenceLength(c);
+            if (len > back)
+                end = piece.size() - back;
+            break;
+        }
+    }
+    m_valid = isValidUtf8(piece.substr(0, end));
+    m_carry = std::string(piece.substr(end));
+}
+
+bool Utf8Check::finish()
+{
+    return m_valid && m_carry.empty();
+}
+
+} // namespace exchange

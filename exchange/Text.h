@@ -1,0 +1,40 @@
+#pragma once
+
+// Small text helpers the formats share.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace exchange {
+
+// ASCII case only: the names and keywords of the formats are ASCII.
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+std::string upper(std::string_view text);
+// Only spaces, tabs and line ends.
+bool isBlank(std::string_view text);
+std::string_view trimBlanks(std::string_view text);
+
+bool isValidUtf8(std::string_view text);
+
+// `utf8` fit to print on a terminal: control characters (C0, DEL, C1), which could
+// move the cursor or fake lines of the report, each become U+FFFD.
+std::string printable(std::string_view utf8);
+
+// Checks UTF-8 handed over in pieces of any size: a character may be split between
+// two pieces.
+class Utf8Check {
+public:
+    void add(std::string_view piece);
+    // Whether everything added was UTF-8, the end included.
+    bool finish();
+
+private:
+    std::string m_carry;
+    bool m_valid = true;
+};
+
+// Decodes one UTF-8 character at `pos` and advances; false (one byte consumed) for
+// a malformed sequence.
+bool nextUtf8(std::string_view text, std::size_t &pos, char32_t &ch);
+
+} // namespace exchange

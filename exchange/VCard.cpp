@@ -1,0 +1,439 @@
+#include "exchange/Formats.h"
+#include "exchange/Text.h"
+
+#include "contacts/Cp1252.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace exchange {
+
+namespace {
+
+void escapeInto(std::string_view text, std::string &out)
+{
+    for (char c : text) {
+        switch (c) {
+        case '\\': out += "\\\\"; break;
+        case ',': out += "\\,"; break;
+        case ';': out += "\\;"; break;
+        case '\n': out += "\\n"; break;
+        default: out += c;
+        }
+    }
+}
+
+// Lines of at most 75 octets; a continuation starts with one space. A character's
+// UTF-8 bytes stay on one line.
+void foldInto(std::string_view line, std::string &out)
+{
+    std::size_t limit = 75;
+    while (line.size() > limit) {
+        std::size_t cut = limit;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+            --cut;
+        out.append(line.substr(0, cut));
+        out += "\r\n ";
+        line.remove_prefix(cut);
+        limit = 74;
+    }
+    out.append(line);
+    out += "\r\n";
+}
+
+// Physical lines joined into logical ones: a line that starts with a space or a
+// tab continues the one before it.
+class Unfolder {
+public:
+    explicit Unfolder(LineReader &lines)
+        : m_lines(lines)
+    {
+    }
+
+    bool next(std::string &logical, std::uint64_t &number)
+    {
+        if (!fill())
+            return false;
+        logical.assign(withoutEnd(m_pending));
+        number = m_pendingNumber;
+        m_have = false;
+        while (fill()) {
+            // A quoted-printable value that ends in '=' goes on in the next line as it is.
+            if (!logical.empty() && logical.back() == '=' && isQuotedPrintable(logical)) {
+                logical.pop_back();
+                logical.append(withoutEnd(m_pending));
+            } else if (!m_pending.empty() && (m_pending[0] == ' ' || m_pending[0] == '\t')) {
+                logical.append(withoutEnd(m_pending).substr(1));
+            } else {
+                break;
+            }
+            m_have = false;
+        }
+        return true;
+    }
+
+private:
+    static bool isQuotedPrintable(std::string_view line)
+    {
+        return upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != std::string::npos;
+    }
+
+    bool fill()
+    {
+        if (m_have)
+            return true;
+        if (!m_lines.next(m_pending))
+            return false;
+        m_pendingNumber = m_lines.number();
+        m_have = true;
+        return true;
+    }
+
+    LineReader &m_lines;
+    std::string m_pending;
+    std::uint64_t m_pendingNumber = 0;
+    bool m_have = false;
+};
+
+struct Property {
+    std::string name; // upper case, without its group
+    std::string_view value;
+    bool quotedPrintable = false;
+    bool base64 = false;
+    bool uri = false;
+    std::string charset;
+    int pref = INT_MAX; // lower is preferred
+};
+
+void applyParameter(std::string_view param, Property &p)
+{
+    const auto eq = param.find('=');
+    if (eq == std::string_view::npos) {
+        // vCard 2.1 names a parameter by its value alone: TEL;HOME;PREF:
+        if (equalsIgnoreCase(param, "QUOTED-PRINTABLE"))
+            p.quotedPrintable = true;
+        else if (equalsIgnoreCase(param, "BASE64"))
+            p.base64 = true;
+        else if (equalsIgnoreCase(param, "PREF"))
+            p.pref = std::min(p.pref, 1);
+        return;
+    }
+    const std::string_view key = param.substr(0, eq);
+    std::string_view values = param.substr(eq + 1);
+    while (true) {
+        const auto comma = values.find(',');
+        std::string_view v = values.substr(0, comma);
+        if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
+            v = v.substr(1, v.size() - 2);
+        if (equalsIgnoreCase(key, "ENCODING")) {
+            p.quotedPrintable = p.quotedPrintable || equalsIgnoreCase(v, "QUOTED-PRINTABLE");
+            p.base64 = p.base64 || equalsIgnoreCase(v, "BASE64") || equalsIgnoreCase(v, "B");
+        } else if (equalsIgnoreCase(key, "CHARSET")) {
+            p.charset = std::string(v);
+        } else if (equalsIgnoreCase(key, "VALUE")) {
+            p.uri = equalsIgnoreCase(v, "URI");
+        } else if (equalsIgnoreCase(key, "TYPE")) {
+            if (equalsIgnoreCase(v, "PREF"))
+                p.pref = std::min(p.pref, 1);
+        } else if (equalsIgnoreCase(key, "PREF")) {
+            // vCard 4.0: 1 (most preferred) to 100.
+            const int n = std::atoi(std::string(v).c_str());
+            if (n >= 1)
+                p.pref = std::min(p.pref, n);
+        }
+        if (comma == std::string_view::npos)
+            break;
+        values.remove_prefix(comma + 1);
+    }
+}
+
+// Splits "group.NAME;param;param:value". False when the line has no ':'.
+bool parseProperty(std::string_view line, Property &p)
+{
+    std::size_t pos = line.find_first_of(";:");
+    if (pos == std::string_view::npos)
+        return false;
+    std::string_view name = line.substr(0, pos);
+    const auto dot = name.rfind('.');
+    if (dot != std::string_view::npos)
+        name.remove_prefix(dot + 1);
+    p.name = upper(name);
+    while (line[pos] == ';') {
+        const std::size_t start = ++pos;
+        bool quoted = false;
+        while (pos < line.size() && (quoted || (line[pos] != ';' && line[pos] != ':'))) {
+            if (line[pos] == '"')
+                quoted = !quoted;
+            ++pos;
+        }
+        if (pos == line.size())
+            return false;
+        applyParameter(line.substr(start, pos - start), p);
+    }
+    p.value = line.substr(pos + 1);
+    return true;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+std::string decodeQuotedPrintable(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '=' && i + 2 < text.size() && hexDigit(text[i + 1]) >= 0 && hexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// Undoes the backslash escapes; an unescaped comma (a list separator) becomes
+// `comma`. An unknown escape is kept as written.
+std::string unescape(std::string_view text, char comma = ',')
+{
+    std::string out;
+    out.reserve(text.size());
+    while (true) {
+        // Plain runs are copied whole.
+        const std::size_t special = text.find_first_of("\\,");
+        out.append(text.substr(0, special));
+        if (special == std::string_view::npos)
+            return out;
+        text.remove_prefix(special);
+        if (text[0] == ',') {
+            out += comma;
+            text.remove_prefix(1);
+            continue;
+        }
+        const char e = text.size() > 1 ? text[1] : '\0';
+        if (e == '\\' || e == ',' || e == ';') {
+            out += e;
+            text.remove_prefix(2);
+        } else if (e == 'n' || e == 'N') {
+            out += '\n';
+            text.remove_prefix(2);
+        } else {
+            out += '\\';
+            text.remove_prefix(1);
+        }
+    }
+}
+
+// The parts of a structured value, split at unescaped ';' (still escaped).
+std::vector<std::string_view> components(std::string_view value)
+{
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\')
+            ++i;
+        else if (value[i] == ';') {
+            parts.push_back(value.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    parts.push_back(value.substr(std::min(start, value.size())));
+    return parts;
+}
+
+std::string joinNonEmpty(const std::string &a, const std::string &b)
+{
+    if (a.empty())
+        return b;
+    if (b.empty())
+        return a;
+    return a + " " + b;
+}
+
+// The preferred value of a property that may come several times; the others are
+// counted as skipped.
+struct Choice {
+    std::string value;
+    int pref = INT_MAX;
+    bool have = false;
+
+    void offer(std::string text, int rank, const std::string &name, Skipped &skipped)
+    {
+        if (!have || rank < pref) {
+            if (have)
+                ++skipped[name];
+            value = std::move(text);
+            pref = rank;
+            have = true;
+        } else {
+            ++skipped[name];
+        }
+    }
+};
+
+struct Card {
+    std::uint64_t line = 0;
+    bool version4 = false;
+    bool haveN = false;
+    std::string surname;
+    std::string given;
+    std::string fn;
+    Choice adr, tel, email;
+
+    Contact finish()
+    {
+        Contact contact;
+        contact.line = line;
+        auto &f = contact.fields;
+        if (haveN && (!surname.empty() || !given.empty())) {
+            f.Apellido = std::move(surname);
+            f.Nombre = std::move(given);
+        } else if (!fn.empty()) {
+            // No name parts: the first word is the given name, the rest the surname;
+            // a single word is the surname, which is what the list shows.
+            const auto space = fn.find(' ');
+            if (space == std::string::npos) {
+                f.Apellido = fn;
+            } else {
+                f.Nombre = fn.substr(0, space);
+                f.Apellido = fn.substr(space + 1);
+            }
+        }
+        f.Direccion = std::move(adr.value);
+        f.Telefono = std::move(tel.value);
+        f.Email = std::move(email.value);
+        return contact;
+    }
+};
+
+} // namespace
+
+void writeVCard(const contacts::Persona &p, std::string &out)
+{
+    out += "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    std::string line = "N:";
+    escapeInto(p.Apellido, line);
+    line += ';';
+    escapeInto(p.Nombre, line);
+    line += ";;;";
+    foldInto(line, out);
+    line = "FN:";
+    escapeInto(joinNonEmpty(p.Nombre, p.Apellido), line);
+    foldInto(line, out);
+    if (!p.Direccion.empty()) {
+        line = "ADR;TYPE=HOME:;;";
+        escapeInto(p.Direccion, line);
+        line += ";;;;";
+        foldInto(line, out);
+    }
+    if (!p.Telefono.empty()) {
+        line = "TEL;TYPE=VOICE:";
+        escapeInto(p.Telefono, line);
+        foldInto(line, out);
+    }
+    if (!p.Email.empty()) {
+        line = "EMAIL;TYPE=INTERNET:";
+        escapeInto(p.Email, line);
+        foldInto(line, out);
+    }
+    out += "END:VCARD\r\n";
+}
+
+void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
+{
+    Unfolder unfolder(lines);
+    std::string line;
+    std::uint64_t number = 0;
+    bool inCard = false;
+    bool inBase64 = false;
+    Card card;
+    while (unfolder.next(line, number)) {
+        if (isBlank(line))
+            continue;
+        if (!inCard) {
+            if (!equalsIgnoreCase(trimBlanks(line), "BEGIN:VCARD"))
+                throw ImportError(number, "se esperaba BEGIN:VCARD");
+            card = Card();
+            card.line = number;
+            inCard = true;
+            inBase64 = false;
+            continue;
+        }
+        Property p;
+        if (!parseProperty(line, p)) {
+            // Some phones write a photo's base64 lines without the leading space.
+            if (inBase64)
+                continue;
+            throw ImportError(number, "l\xC3\xADnea de vCard sin \xC2\xAB:\xC2\xBB");
+        }
+        inBase64 = p.base64;
+        if (p.name == "BEGIN")
+            throw ImportError(card.line, "BEGIN:VCARD sin END:VCARD");
+        if (p.name == "END") {
+            sink(card.finish());
+            inCard = false;
+            continue;
+        }
+        if (p.name == "VERSION") {
+            card.version4 = trimBlanks(p.value).substr(0, 1) == "4";
+            continue;
+        }
+        std::string decoded;
+        std::string_view value = p.value;
+        if (p.quotedPrintable) {
+            decoded = decodeQuotedPrintable(p.value);
+            const bool utf8 = p.charset.empty() || equalsIgnoreCase(p.charset, "UTF-8");
+            if (!utf8 || !isValidUtf8(decoded))
+                decoded = contacts::decodeCp1252(decoded);
+            value = decoded;
+        }
+        if (p.name == "N") {
+            if (card.haveN) {
+                ++skipped[p.name];
+                continue;
+            }
+            const auto parts = components(value);
+            card.haveN = true;
+            card.surname = unescape(parts[0], ' ');
+            card.given = joinNonEmpty(parts.size() > 1 ? unescape(parts[1], ' ') : std::string(),
+                                      parts.size() > 2 ? unescape(parts[2], ' ') : std::string());
+        } else if (p.name == "FN") {
+            if (card.fn.empty())
+                card.fn = unescape(value);
+        } else if (p.name == "ADR") {
+            const auto parts = components(value);
+            std::string street = parts.size() > 2 ? unescape(parts[2]) : std::string();
+            if (street.empty() && parts.size() > 3)
+                street = unescape(parts[3]);
+            if (!street.empty())
+                card.adr.offer(std::move(street), p.pref, p.name, skipped);
+        } else if (p.name == "TEL") {
+            std::string phone = unescape(value);
+            // vCard 4.0 may give a tel: URI; its number ends at its first parameter.
+            if ((p.uri || card.version4) && equalsIgnoreCase(std::string_view(phone).substr(0, 4), "tel:"))
+                phone = phone.substr(4, phone.find(';') == std::string::npos ? std::string::npos : phone.find(';') - 4);
+            if (!phone.empty())
+                card.tel.offer(std::move(phone), p.pref, p.name, skipped);
+        } else if (p.name == "EMAIL") {
+            std::string address = unescape(value);
+            if (!address.empty())
+                card.email.offer(std::move(address), p.pref, p.name, skipped);
+        } else {
+            ++skipped[p.name];
+        }
+    }
+    if (inCard)
+        throw ImportError(card.line, "BEGIN:VCARD sin END:VCARD");
+}
+
+} // namespace exchange

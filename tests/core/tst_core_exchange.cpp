@@ -1,0 +1,404 @@
+// vorteda-contactos: export and import give back the data file byte for byte;
+// vCards and CSV files as phones, mail and spreadsheet programs write them are read
+// as their formats say; whatever is not kept whole is reported; every bad input is
+// refused with the file and line named and the data file untouched.
+#include <doctest/doctest.h>
+
+#include "contacts/ContactFile.h"
+#include "contacts/Cp1252.h"
+#include "exchange/Command.h"
+#include "exchange/Import.h"
+#include "exchange/Text.h"
+#include "tests/ExchangeSortOracle.h"
+#include "tests/RecordFiles.h"
+
+#include <atomic>
+#include <sstream>
+
+using namespace contacts;
+namespace fs = std::filesystem;
+
+namespace {
+
+class TempFolder {
+public:
+    TempFolder()
+    {
+        static std::atomic<int> serial{0};
+        m_path = fs::temp_directory_path()
+            / ("vorteda-exchange-" + std::to_string(std::random_device()()) + "-" + std::to_string(++serial));
+        fs::remove_all(m_path);
+        fs::create_directories(m_path);
+    }
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+    ~TempFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    fs::path operator/(const std::string &name) const { return m_path / name; }
+    const fs::path &path() const { return m_path; }
+    std::string str() const { return m_path.string(); }
+
+private:
+    fs::path m_path;
+};
+
+struct Run {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Run command(std::vector<std::string> args)
+{
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = exchange::run(args, out, err, systemFileSystem(), [] {
+        FAIL("the default folder was asked for");
+        return std::filesystem::path();
+    });
+    return {status, out.str(), err.str()};
+}
+
+// The stored records as "Apellido|Nombre|Dirección|Teléfono|E-mail", trimmed, in UTF-8.
+std::vector<std::string> shown(const std::vector<Record> &records)
+{
+    std::vector<std::string> rows;
+    for (const Record &record : records) {
+        std::string row;
+        for (std::size_t f = 0; f < 5; ++f) {
+            const std::string_view text(record.data() + kFieldOffsets[f], kFieldWidths[f]);
+            if (f > 0)
+                row += '|';
+            row += decodeCp1252(trimSpaces(text));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::string joined(const std::vector<std::string> &rows)
+{
+    std::string text;
+    for (const std::string &row : rows)
+        text += row + "\n";
+    return text;
+}
+
+std::string skippedText(const exchange::Skipped &skipped)
+{
+    std::string text;
+    for (const auto &[name, count] : skipped)
+        text += name + "=" + std::to_string(count) + " ";
+    return text;
+}
+
+exchange::ImportResult readText(const std::string &text)
+{
+    std::istringstream in(text);
+    return exchange::readContacts(in);
+}
+
+} // namespace
+
+// Random address books, every byte value in every field (the code page's five
+// undefined bytes, line ends, quotes, separators, backslashes), through both formats.
+TEST_CASE("export then import into an empty folder gives back the data file byte for byte")
+{
+    RandomSortFiles files({}, 40);
+    std::mt19937 random(7);
+    for (const char *name : {"agenda.vcf", "agenda.csv"}) {
+        for (int round = 0; round < 25; ++round) {
+            std::string file = files.next();
+            for (std::size_t at = 0; at < file.size(); at += kRecordSize) {
+                // Scramble the other fields of half the records, keeping the serial.
+                if (random() % 2)
+                    for (std::size_t b = at + 8; b < at + kRecordSize; ++b)
+                        if (b < at + kNombreOffset || b >= at + kNombreOffset + kNombreWidth)
+                            file[b] = char(random() % 4 ? random() % 256 : ' ');
+            }
+            if (round == 0) {
+                // One record of each byte at full width, leading spaces included.
+                std::string all(kRecordSize * 3, ' ');
+                for (std::size_t b = 0; b < all.size(); ++b)
+                    all[b] = char(b % 256);
+                all[0] = all[25] = ' ';
+                file += all;
+            }
+            CAPTURE(name);
+            CAPTURE(round);
+            TempFolder from;
+            TempFolder to;
+            writeBytes(from / kDataFileName, file);
+            ContactFile(systemFileSystem(), from.path()).sortAndList(); // the list load's order
+            const std::string sorted = readBytes(from / kDataFileName);
+            const std::string exported = (from / name).string();
+            REQUIRE(command({"exportar", exported, "--carpeta", from.str()}).status == 0);
+            const Run imported = command({"importar", exported, "--carpeta", to.str()});
+            REQUIRE(imported.status == 0);
+            CHECK(imported.out.find("Aviso") == std::string::npos);
+            CHECK(readBytes(to / kDataFileName) == sorted);
+        }
+    }
+}
+
+TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a character, escaped")
+{
+    const Persona p{"Mu\xC3\xB1oz; Ib\xC3\xA1\xC3\xB1" "ez", "\xC3\x91" "a,\\b\nc", "", "+34 600", ""};
+    std::string out;
+    exchange::writeVCard(p, out);
+    CHECK(out.rfind("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Mu\xC3\xB1oz\\; Ib\xC3\xA1\xC3\xB1" "ez;", 0) == 0);
+    CHECK(out.find("\\,\\\\b\\nc;;;\r\n") != std::string::npos);
+    CHECK(out.find("ADR") == std::string::npos);
+    CHECK(out.find("EMAIL") == std::string::npos);
+    CHECK(out.find("TEL;TYPE=VOICE:+34 600\r\n") != std::string::npos);
+
+    // A long line of two-byte characters folds at 75 octets or just before.
+    std::string longLine;
+    exchange::writeVCard({std::string(60, 'x'), "", "", "", std::string(40, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9"}, longLine);
+    std::istringstream lines(longLine);
+    std::string line;
+    while (std::getline(lines, line)) {
+        REQUIRE(line.back() == '\r');
+        CHECK(line.size() - 1 <= 75);
+        CHECK((static_cast<unsigned char>(line[0]) & 0xC0) != 0x80);
+        CHECK(exchange::isValidUtf8(line));
+    }
+}
+
+TEST_CASE("vCards as phones and mail programs write them")
+{
+    struct Row {
+        const char *name;
+        std::string text;
+        std::vector<std::string> contacts;
+        std::string skipped;
+    };
+    const std::vector<Row> rows = {
+        {"2.1: quoted-printable with soft breaks and CHARSET, 2.1 parameters, PREF",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+         "N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:=C1lvarez;Jos=E9;Luis;;\r\n"
+         "FN;CHARSET=UTF-8;QUOTED-PRINTABLE:Jos=C3=A9 Luis =C3=81lvarez\r\n"
+         "TEL;HOME;VOICE:911111111\r\nTEL;CELL;PREF:600000000\r\n"
+         "ADR;HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;Calle de la Ca=C3=B1ada=\r\n"
+         " 3;Le=C3=B3n;;;\r\n"
+         "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQ\r\n SkZJRg\r\n\r\n"
+         "END:VCARD\r\n",
+         {"\xC3\x81lvarez|Jos\xC3\xA9 Luis|Calle de la Ca\xC3\xB1" "ada 3|600000000|"},
+         "PHOTO=1 TEL=1 "},
+        {"3.0: folded, escaped, TYPE lists with pref, groups, lower case, only a locality",
+         "begin:vcard\nversion:3.0\nn:Garc\xC3\xAD" "a;Ana\\, Mar\xC3\xAD" "a;;Dra.;\nfn:Ana Mar\xC3\xAD" "a Garc\xC3\xAD" "a\n"
+         "item1.EMAIL;type=INTERNET:ana@tra\n bajo.es\nitem2.EMAIL;type=INTERNET,pref:ana@casa.es\n"
+         "item2.X-ABLabel:casa\nADR;TYPE=work:;;;Sevilla;;41001;\nORG:Acme\\, S.A.;Ventas\nEND:VCARD\n",
+         {"Garc\xC3\xAD" "a|Ana, Mar\xC3\xAD" "a|Sevilla||ana@casa.es"},
+         "EMAIL=1 ORG=1 X-ABLABEL=1 "},
+        {"4.0: PREF numbers, tel: URIs, quoted parameters, FN alone, several cards",
+         "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Mar\xC3\xAD" "a Jos\xC3\xA9 Ruiz\r\n"
+         "TEL;VALUE=uri;PREF=2;TYPE=\"voice,home\":tel:+34-911-222-333\r\n"
+         "TEL;VALUE=uri;PREF=1;TYPE=cell:tel:+34-600-111-222;ext=5\r\n"
+         "EMAIL;PREF=1:mj@ruiz.es\r\nUID:urn:uuid:1\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Cher\r\nEND:VCARD\r\n",
+         {"Jos\xC3\xA9 Ruiz|Mar\xC3\xAD" "a||+34-600-111-222|mj@ruiz.es", "Cher||||"},
+         "TEL=1 UID=1 "},
+        {"2.1 in Windows-1252 with no CHARSET, as old desktop programs write it",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Pe\xF1" "a;In\xE9s\r\nEMAIL;PREF;INTERNET:ines@pe\xF1" "a.es\r\nEND:VCARD\r\n",
+         {"Pe\xC3\xB1" "a|In\xC3\xA9s|||ines@pe\xC3\xB1" "a.es"},
+         ""},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        const exchange::ImportResult result = readText(row.text);
+        CHECK(result.format == exchange::Format::VCard);
+        CHECK(joined(shown(result.records)) == joined(row.contacts));
+        CHECK(skippedText(result.skipped) == row.skipped);
+        CHECK(result.report.empty());
+    }
+}
+
+TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252")
+{
+    struct Row {
+        const char *name;
+        std::string text;
+        std::vector<std::string> contacts;
+        std::string skipped;
+    };
+    const std::vector<Row> rows = {
+        {"as exported: mark, ',', CRLF, quotes around separators, quotes and line ends",
+         "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\n"
+         "\"Soto, Jr.\",\"Di \"\"Pepe\"\"\",\"Calle 1\r\nBajo\",555,\r\n,,,,\r\n",
+         {"Soto, Jr.|Di \"Pepe\"|Calle 1\r\nBajo|555|", "||||"},
+         ""},
+        {"a Spanish spreadsheet: ';', no mark, other column order, an extra column, no last line end",
+         "Nombre;Apellidos;Empresa;Correo electr\xC3\xB3nico;Telefono\n\nLuis;Gil;Acme;l@g.es;91\nEva;Sanz;;;", 
+         {"Gil|Luis||91|l@g.es", "Sanz|Eva|||"},
+         "Empresa=1 "},
+        {"Windows-1252 with ';'",
+         "Apellido;Nombre;Direcci\xF3n\r\nN\xFA\xF1" "ez;\x80" "ngel;Plaza Espa\xF1" "a\r\n",
+         {"N\xC3\xBA\xC3\xB1" "ez|\xE2\x82\xAC" "ngel|Plaza Espa\xC3\xB1" "a||"},
+         ""},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        const exchange::ImportResult result = readText(row.text);
+        CHECK(result.format == exchange::Format::Csv);
+        CHECK(joined(shown(result.records)) == joined(row.contacts));
+        CHECK(skippedText(result.skipped) == row.skipped);
+    }
+}
+
+TEST_CASE("every contact not stored whole is reported: line, name, field, what was stored")
+{
+    const std::string text =
+        "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\n"
+        "Ruiz,Ana,Calle Mayor 1,91,a@b.es\r\n"                                                  // whole
+        "Ruiz,Ana     ,Avenida de la Constituci\xC3\xB3n 1,91,a@b.es\r\n"                          // a cut
+        "\xC5\x81" "ukasz,J\xC3\xBCrgen \xE2\x98\x83,,,\r\n"                                       // two "?"
+        "Sol,Ana,,+34 600 000 000 ext 1,\xE2\x84\x96 mail\r\n"                                    // cut and "?"
+        "Paz,Ana                        ,,,\r\n"                                              // only padding goes
+        "\x1B[2JRojo,\r\xC2\x81" "Ana,,,\xE2\x98\x83\r\n";                                        // no control reaches the terminal
+    const exchange::ImportResult result = readText(text);
+    const std::vector<std::string> expected = {
+        "l\xC3\xADnea 3, \xC2\xAB" "Ana Ruiz\xC2\xBB: Direcci\xC3\xB3n guardada como \xC2\xAB" "Avenida de la Consti\xC2\xBB "
+        "(cortada a 20 caracteres)",
+        "l\xC3\xADnea 4, \xC2\xABJ\xC3\xBCrgen \xE2\x98\x83 \xC5\x81ukasz\xC2\xBB: Apellido guardado como \xC2\xAB?ukasz\xC2\xBB "
+        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene); Nombre guardado como \xC2\xABJ\xC3\xBCrgen ?\xC2\xBB "
+        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
+        "l\xC3\xADnea 5, \xC2\xAB" "Ana Sol\xC2\xBB: Tel\xC3\xA9" "fono guardado como \xC2\xAB+34 600 000 000\xC2\xBB "
+        "(cortado a 15 caracteres); E-mail guardado como \xC2\xAB? mail\xC2\xBB "
+        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
+        "l\xC3\xADnea 7, \xC2\xAB\xEF\xBF\xBD\xEF\xBF\xBD" "Ana \xEF\xBF\xBD[2JRojo\xC2\xBB: E-mail guardado como \xC2\xAB?\xC2\xBB "
+        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
+    };
+    CHECK(result.report == expected);
+    REQUIRE(result.records.size() == 6);
+    CHECK(std::string(result.records[3].data() + 65, 15) == "+34 600 000 000");
+
+    // The command prints the same lines and a summary.
+    TempFolder folder;
+    writeBytes(folder / "c.csv", text);
+    const Run run = command({"importar", (folder / "c.csv").string(), "--carpeta", folder.str()});
+    CHECK(run.status == 0);
+    for (const std::string &line : expected)
+        CHECK(run.out.find("Aviso: " + line + "\n") != std::string::npos);
+    CHECK(run.out.find("A\xC3\xB1" "adidos 6 contactos") != std::string::npos);
+    CHECK(readBytes(folder / kDataFileName).size() == 6 * kRecordSize);
+}
+
+TEST_CASE("bad input is refused naming the file and line, and personas.dat is left as it was")
+{
+    struct Row {
+        const char *name;
+        std::string text; // "\x01missing", "\x01" "folder": no file, or a folder in its place
+        std::string error;
+    };
+    const std::vector<Row> rows = {
+        {"empty", "", ", l\xC3\xADnea 1: el archivo est\xC3\xA1 vac\xC3\xAD" "o"},
+        {"only the mark and blank lines", "\xEF\xBB\xBF\r\n  \r\n", ", l\xC3\xADnea 1: el archivo est\xC3\xA1 vac\xC3\xAD" "o"},
+        {"neither format", "\r\nhola\r\n", ", l\xC3\xADnea 2: no es un archivo vCard ni CSV"},
+        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", l\xC3\xADnea 1: no es un archivo vCard ni CSV"},
+        {"BEGIN without END at the end",
+         "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:c;d\r\n", ", l\xC3\xADnea 4: BEGIN:VCARD sin END:VCARD"},
+        {"BEGIN without END before the next",
+         "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\nEND:VCARD\r\n", ", l\xC3\xADnea 1: BEGIN:VCARD sin END:VCARD"},
+        {"text between cards", "BEGIN:VCARD\r\nEND:VCARD\r\nN:a;b\r\n", ", l\xC3\xADnea 3: se esperaba BEGIN:VCARD"},
+        {"a line without ':'", "BEGIN:VCARD\r\nN:a;b\r\nsin dos puntos\r\nEND:VCARD\r\n",
+         ", l\xC3\xADnea 3: l\xC3\xADnea de vCard sin \xC2\xAB:\xC2\xBB"},
+        {"open quote", "Apellido,Nombre\r\nA,B\r\n\"C,D\r\nE,F\r\n", ", l\xC3\xADnea 3: comillas sin cerrar"},
+        {"missing", "\x01missing", ": no se puede abrir"},
+        {"a folder", "\x01" "folder", " es una carpeta"},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        TempFolder folder;
+        const std::string before = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + "tail";
+        writeBytes(folder / kDataFileName, before);
+        std::string input = (folder / "entrada.vcf").string();
+        if (row.text == "\x01" "folder")
+            input = folder.str();
+        else if (row.text != "\x01missing")
+            writeBytes(input, row.text);
+        const Run run = command({"importar", input, "--carpeta", folder.str()});
+        CHECK(run.status == 1);
+        CHECK(run.out.empty());
+        CHECK(run.err.find(row.error) != std::string::npos);
+        CHECK(run.err.find(input) != std::string::npos);
+        CHECK(readBytes(folder / kDataFileName) == before);
+        CHECK(!fs::exists(folder / kTempFileName));
+    }
+}
+
+TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing written")
+{
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    };
+    const std::vector<Row> rows = {
+        {{}, 2, "falta la orden"},
+        {{"borrar", "x.vcf"}, 2, "orden desconocida"},
+        {{"exportar"}, 2, "falta el ARCHIVO"},
+        {{"exportar", "x.txt"}, 2, "no se sabe en qu\xC3\xA9 formato"},
+        {{"exportar", "-", "--formato", "xml"}, 2, "formato desconocido"},
+        {{"exportar", "x.vcf", "--prueba"}, 2, "--prueba es solo para importar"},
+        {{"importar", "x.vcf", "--formato", "csv"}, 2, "--formato es solo para exportar"},
+        {{"importar", "x.vcf", "--rapido"}, 2, "opci\xC3\xB3n desconocida"},
+        {{"importar", "x.vcf", "--carpeta"}, 2, "falta el valor de --carpeta"},
+        {{"exportar", "-", "--formato", "csv"}, 0, "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n"},
+        {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
+        {{"--help"}, 0, "Sin N, el FN da el nombre"},
+        {{"--version"}, 0, "vorteda-contactos 1.03.0003"},
+    };
+    for (const Row &row : rows) {
+        TempFolder folder;
+        CAPTURE(row.says);
+        std::vector<std::string> args = {"--carpeta", folder.str()};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const Run run = command(args);
+        CAPTURE(run.err);
+        CHECK(run.status == row.status);
+        CHECK((row.status == 0 ? run.out : run.err).find(row.says) != std::string::npos);
+        CHECK(fs::is_empty(folder.path()));
+    }
+}
+
+TEST_CASE("an import adds in one rewrite and leaves the order a list load would give")
+{
+    RandomSortFiles files({}, 30);
+    for (int round = 0; round < 40; ++round) {
+        const std::string old = files.next();
+        const std::string added = files.next();
+        std::vector<Record> records;
+        for (std::size_t at = 0; at + kRecordSize <= added.size(); at += kRecordSize)
+            records.push_back(asRecord(added.substr(at, kRecordSize)));
+        TempFolder folder;
+        writeBytes(folder / kDataFileName, old);
+        ContactFile(systemFileSystem(), folder.path()).appendAll(records);
+        CAPTURE(round);
+        CHECK(readBytes(folder / kDataFileName) == exchangeSortLiterally(old + added));
+    }
+}
+
+TEST_CASE("UTF-8 is told apart however the file is cut into pieces")
+{
+    for (const std::string &text : {std::string("a\xC3\xB1" "b\xE2\x82\xAC" "c\xF0\x9F\x98\x80"),
+                                   std::string("a\xC3\xB1\xE2\x82" "b"), std::string("\xF1" "a\xE9\xE2\x82"),
+                                   std::string("x\xF0\x9F\x98")}) {
+        const bool whole = exchange::isValidUtf8(text);
+        for (std::size_t a = 0; a <= text.size(); ++a) {
+            for (std::size_t b = a; b <= text.size(); ++b) {
+                exchange::Utf8Check check;
+                check.add(std::string_view(text).substr(0, a));
+                check.add(std::string_view(text).substr(a, b - a));
+                check.add(std::string_view(text).substr(b));
+                CHECK(check.finish() == whole);
+            }
+        }
+    }
+}
