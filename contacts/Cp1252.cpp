@@ -31,9 +31,8 @@ void appendUtf8(std::string &out, char32_t ch)
     }
 }
 
-// Decodes one UTF-8 sequence at `pos`, advancing it. A malformed sequence (stray
-// continuation byte, truncated, overlong, surrogate, beyond U+10FFFF) consumes
-// one byte and yields nothing, so the caller can write one '?' for it.
+} // namespace
+
 bool nextUtf8(std::string_view s, std::size_t &pos, char32_t &out)
 {
     const auto lead = static_cast<unsigned char>(s[pos]);
@@ -75,8 +74,6 @@ bool nextUtf8(std::string_view s, std::size_t &pos, char32_t &out)
     out = ch;
     return true;
 }
-
-} // namespace
 
 char32_t cp1252ToUnicode(unsigned char byte)
 {

@@ -13,6 +13,11 @@ char32_t cp1252ToUnicode(unsigned char byte);
 unsigned char unicodeToCp1252(char32_t ch);
 
 std::string decodeCp1252(std::string_view bytes);
+
+// Decodes one UTF-8 character at `pos` and advances. A malformed sequence (stray
+// continuation byte, truncated, overlong, surrogate, beyond U+10FFFF) consumes one
+// byte and gives false, so that the caller can write one '?' for it.
+bool nextUtf8(std::string_view text, std::size_t &pos, char32_t &ch);
 // Encodes `utf8` and pads with spaces or cuts to `width` bytes. Malformed UTF-8
 // sequences become '?'.
 std::string encodeCp1252(std::string_view utf8, std::size_t width);

@@ -148,7 +148,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
         std::size_t pos = 0;
         while (pos < text.size()) {
             char32_t ch = static_cast<unsigned char>(text[pos]);
-            const bool ok = ch < 0x80 ? (++pos, true) : nextUtf8(text, pos, ch);
+            const bool ok = ch < 0x80 ? (++pos, true) : contacts::nextUtf8(text, pos, ch);
             const unsigned char byte = ok ? contacts::unicodeToCp1252(ch) : '?';
             if (stored == width) {
                 // Only padding may go without a word.

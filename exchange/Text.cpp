@@ -1,5 +1,7 @@
 #include "exchange/Text.h"
 
+#include "contacts/Cp1252.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -72,39 +74,6 @@ std::string_view trimBlanks(std::string_view text)
     return text;
 }
 
-bool nextUtf8(std::string_view s, std::size_t &pos, char32_t &out)
-{
-    const auto lead = static_cast<unsigned char>(s[pos]);
-    const std::size_t len = sequenceLength(lead);
-    if (len == 1) {
-        out = lead;
-        ++pos;
-        return true;
-    }
-    if (len == 0 || pos + len > s.size()) {
-        ++pos;
-        return false;
-    }
-    static constexpr unsigned char kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
-    static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    char32_t ch = lead & kLeadMask[len];
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto c = static_cast<unsigned char>(s[pos + k]);
-        if ((c & 0xC0) != 0x80) {
-            ++pos;
-            return false;
-        }
-        ch = (ch << 6) | (c & 0x3F);
-    }
-    if (ch < kMin[len] || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF)) {
-        ++pos;
-        return false;
-    }
-    pos += len;
-    out = ch;
-    return true;
-}
-
 bool isValidUtf8(std::string_view text)
 {
     std::size_t pos = 0;
@@ -118,7 +87,7 @@ bool isValidUtf8(std::string_view text)
                 break;
             pos += 8;
         }
-        if (pos < text.size() && !nextUtf8(text, pos, ch))
+        if (pos < text.size() && !contacts::nextUtf8(text, pos, ch))
             return false;
     }
     return true;

@@ -33,8 +33,4 @@ private:
     bool m_valid = true;
 };
 
-// Decodes one UTF-8 character at `pos` and advances; false (one byte consumed) for
-// a malformed sequence.
-bool nextUtf8(std::string_view text, std::size_t &pos, char32_t &ch);
-
 } // namespace exchange

@@ -7,9 +7,10 @@ namespace platform {
 
 namespace {
 
-// Access asked for when opening the key: read rights with query, set, create
-// sub-key, enumerate, notify and create link.
-constexpr std::uint32_t kKeyAccess = 0x2003F;
+// Access asked for when opening the key: read rights only (KEY_READ). Asking for
+// more, as set and create rights, is refused to a standard user on
+// HKEY_LOCAL_MACHINE, who would then never reach the system-information program.
+constexpr std::uint32_t kKeyAccess = 0x20019;
 
 // Closes an opened key whichever way GetKeyValue leaves, an error included, so that
 // no handle is left behind.

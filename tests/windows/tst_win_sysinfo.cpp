@@ -154,12 +154,14 @@ class RecordingRegistry : public Registry {
 public:
     explicit RecordingRegistry(Registry &real) : m_real(real) {}
     std::vector<std::string> opened;
+    std::vector<std::uint32_t> accesses;
     int open = 0;
 
     RegResult openKey(RegKey root, const std::string &subKey, std::uint32_t options, std::uint32_t access,
                       RegKey *result) override
     {
         opened.push_back(subKey);
+        accesses.push_back(access);
         const RegResult rc = m_real.openKey(root, subKey, options, access, result);
         if (rc == kErrorSuccess)
             ++open;
@@ -348,6 +350,8 @@ int main(int argc, char **argv)
         CHECK_EQ(GetKeyValue(registry, row.root, kTestKey, kTestValue, value), row.found);
         CHECK_EQ(value, row.after);
         CHECK_EQ(registry.open, 0);
+        // Read rights only: a standard user has no others on HKEY_LOCAL_MACHINE.
+        CHECK_EQ(registry.accesses, std::vector<std::uint32_t>{KEY_READ});
     });
 
     suite.add("a value of zero bytes raises an error and closes the key", [&] {
