@@ -4,6 +4,8 @@
 //                          boxes and open menus included)
 //   vorteda_probe layout   every control's rectangle against its designed twips;
 //                          exit status 1 when one is more than 1 pixel off
+//   vorteda_probe resources EXE
+//                          the icons and the version an executable carries, as JSON
 #include "forms/Layout.h"
 #include "win32/ControlIds.h"
 
@@ -296,6 +298,62 @@ int layout()
     return failures == 0 ? 0 : 1;
 }
 
+#pragma pack(push, 2)
+struct IconDirEntry {
+    BYTE width;
+    BYTE height;
+    BYTE colours;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+int resources(const char *path)
+{
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        std::fprintf(stderr, "cannot load %s\n", path);
+        return 1;
+    }
+    std::string out = "{\"icons\":{";
+    for (int id = 1; id <= 2; ++id) {
+        out += std::string(id > 1 ? "," : "") + "\"" + std::to_string(id) + "\":[";
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+        if (found != nullptr) {
+            const auto *group = static_cast<const BYTE *>(LockResource(LoadResource(module, found)));
+            const WORD count = *reinterpret_cast<const WORD *>(group + 4);
+            const auto *entries = reinterpret_cast<const IconDirEntry *>(group + 6);
+            for (WORD i = 0; i < count; ++i) {
+                char entry[64];
+                std::snprintf(entry, sizeof entry, "%s[%d,%d,%d,%d]", i > 0 ? "," : "", entries[i].width,
+                              entries[i].height, entries[i].colours, entries[i].bitCount);
+                out += entry;
+            }
+        }
+        out += "]";
+    }
+    // Left loaded: the process ends right after (Wine faults at exit when a data-file
+    // module of a static executable was freed).
+    out += "},\"version\":";
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    std::vector<char> info(size);
+    char *text = nullptr;
+    UINT length = 0;
+    if (size > 0 && GetFileVersionInfoA(path, 0, size, info.data())
+        && VerQueryValueA(info.data(), "\\StringFileInfo\\0C0A04E4\\FileVersion", reinterpret_cast<void **>(&text),
+                          &length))
+        out += quoted(std::string(text, length > 0 ? length - 1 : 0));
+    else
+        out += "null";
+    out += "}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -306,6 +364,8 @@ int main(int argc, char **argv)
         return dump();
     if (command == "layout")
         return layout();
-    std::fprintf(stderr, "usage: vorteda_probe dump|layout\n");
+    if (command == "resources" && argc > 2)
+        return resources(argv[2]);
+    std::fprintf(stderr, "usage: vorteda_probe dump|layout|resources EXE\n");
     return 2;
 }

@@ -229,6 +229,20 @@ def linux_bytes(args, data, steps):
             return f.read()
 
 
+def resources(s):
+    """The executable's icons (16 colours, 32 x 32 and 16 x 16) and its version."""
+    exe = "Z:" + os.path.abspath(s.args.exe).replace("/", "\\")
+    text = s.out([*s.wine_user, "wine", s.args.probe, "resources", exe])
+    try:
+        found = json.loads(text)
+    except json.JSONDecodeError:
+        found = {}
+    both = [[32, 32, 16, 4], [16, 16, 16, 4]]
+    check(found.get("icons") == {"1": both, "2": both},
+          f"Vorteda.exe holds its two icons, each 32 x 32 and 16 x 16 in 16 colours: {found.get('icons')}")
+    check(found.get("version") == "1.03.0003", f"Vorteda.exe's version is 1.03.0003: {found.get('version')}")
+
+
 def everyday_use(s):
     """The splash, the list, selection, add, modify, delete, search, About, exit."""
     original = ZAPATA + GOMEZ + ABRIL
@@ -435,6 +449,7 @@ def main():
     session = Session(args)
     try:
         session.start()
+        resources(session)
         everyday_use(session)
         read_only_file(session)
     finally:
