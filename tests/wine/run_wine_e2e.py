@@ -430,9 +430,18 @@ def read_only_file(s):
             s.key("Return")
     check(program.data() == original, "the read-only personas.dat lost nothing")
     if main is not None:
+        # The About window keeps the program running after the main window closes.
         s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
-        s.key("F4")
-    check(program.ended(10), "the program ends")
+        s.key("F1")
+        about = wait_for(lambda: s.window("Vorteda.frmAbout"), 5)
+        s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+        s.key("alt+F4")
+        check(about is not None and wait_for(lambda: program.main() is None, 5) and not program.ended(1)
+              and s.window("Vorteda.frmAbout") is not None,
+              "closing the main window leaves the About window and the program running")
+        if about is not None:
+            s.click(control(about, CMD_OK))
+    check(program.ended(10), "the program ends when its last window closes")
 
 
 def main():
