@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/Layout.h"
+
 #include <QRect>
 #include <QtMath>
 
@@ -16,12 +18,7 @@ inline int twipsToPixels(int twips)
 }
 
 // One control's designed place: left, top, width and height in twips.
-struct TwipRect {
-    int left;
-    int top;
-    int width;
-    int height;
-};
+using TwipRect = forms::TwipRect;
 
 inline QRect toPixels(const TwipRect &r)
 {

@@ -3,7 +3,6 @@
 #include "ui/Icons.h"
 #include "ui/Line.h"
 #include "ui/Services.h"
-#include "platform/SysInfo.h"
 #include "ui/Twips.h"
 #include "version/Version.h"
 
@@ -16,17 +15,12 @@
 namespace {
 
 // The window's design, in twips.
-constexpr ui::TwipRect kClient{2340, 1890, 5730, 3555};  // on the screen
-constexpr ui::TwipRect kCmdOK{4245, 2625, 1260, 345};
-constexpr ui::TwipRect kCmdSysInfo{4260, 3075, 1245, 345};
-constexpr QPoint kLine1_1From{90, 2445};
-constexpr QPoint kLine1_1To{5654, 2445};
-constexpr ui::TwipRect kLblDescription{1050, 1125, 3885, 1170};
-constexpr ui::TwipRect kLblTitle{1080, 240, 3885, 480};
-constexpr QPoint kLine1_0From{105, 2460};
-constexpr QPoint kLine1_0To{5654, 2460};
-constexpr ui::TwipRect kLblVersion{1050, 780, 3885, 225};
-constexpr ui::TwipRect kLblDisclaimer{255, 2625, 3870, 825};
+namespace layout = forms::about;
+
+QPoint twips(const forms::TwipPoint &point)
+{
+    return QPoint(point.x, point.y);
+}
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place)
 {
@@ -61,61 +55,58 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
 namespace ui {
 
 frmAbout::frmAbout(platform::Registry &registry, platform::Launcher &launcher, Messages &messages)
-    : QWidget(nullptr), m_registry(registry), m_launcher(launcher), m_messages(messages)
+    : QWidget(nullptr), m_messages(messages), m_form(*this, registry, launcher)
 {
     setObjectName(QStringLiteral("frmAbout"));
     // A tool window: narrow title bar with the close button only, no taskbar button.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Acerca del autor"));
+    setWindowTitle(QString::fromUtf8(layout::kCaption));
     setWindowIcon(ui::magnetIcon());
-    setGeometry(ui::toPixels(kClient));
+    setGeometry(ui::toPixels(layout::kClient));
     setFixedSize(size());
 
-    cmdOK = makeButton(this, "cmdOK", QStringLiteral("OK"), kCmdOK);
+    cmdOK = makeButton(this, "cmdOK", QString::fromUtf8(layout::kOK), layout::kCmdOK);
     cmdOK->setDefault(true);
-    cmdSysInfo = makeButton(this, "cmdSysInfo", QStringLiteral("&System Info..."), kCmdSysInfo);
-    Line1_1 = new ui::Line(this, kLine1_1From, kLine1_1To, QColor(128, 128, 128), 1);
+    cmdSysInfo = makeButton(this, "cmdSysInfo", QString::fromUtf8(layout::kSysInfo), layout::kCmdSysInfo);
+    Line1_1 = new ui::Line(this, twips(layout::kLine1_1From), twips(layout::kLine1_1To), QColor(128, 128, 128), 1);
     Line1_1->setObjectName(QStringLiteral("Line1_1"));
     lblDescription = makeLabel(this, "lblDescription",
-                               QStringLiteral("Muchas gracias por usar este programa. Para más información, "
-                                              "ayuda, trucos y más visite ")
-                                   + QString::fromLatin1(version::kWebAddress),
-                               kLblDescription, true);
+                               QString::fromUtf8(layout::kDescription) + QString::fromLatin1(version::kWebAddress),
+                               layout::kLblDescription, true);
     lblTitle = makeLabel(this, "lblTitle",
                          QStringLiteral("%1 %2").arg(QString::fromLatin1(version::kCompanyName),
                                                      QString::fromLatin1(version::kProductName)),
-                         kLblTitle, true);
-    Line1_0 = new ui::Line(this, kLine1_0From, kLine1_0To, QColor(255, 255, 255), 2);
+                         layout::kLblTitle, true);
+    Line1_0 = new ui::Line(this, twips(layout::kLine1_0From), twips(layout::kLine1_0To), QColor(255, 255, 255), 2);
     Line1_0->setObjectName(QStringLiteral("Line1_0"));
-    lblVersion = makeLabel(this, "lblVersion", QString(), kLblVersion, false);
+    lblVersion = makeLabel(this, "lblVersion", QString(), layout::kLblVersion, false);
     lblDisclaimer = makeLabel(this, "lblDisclaimer",
-                              QStringLiteral("Este programa está protegido por las leyes de derechos de autor "
-                                             "y no puede copiarse sin permiso."),
-                              kLblDisclaimer, true);
+                              QString::fromUtf8(layout::kDisclaimer),
+                              layout::kLblDisclaimer, true);
 
     setTabOrder(cmdOK, cmdSysInfo);
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    connect(cmdOK, &QPushButton::clicked, this, [this] { m_form.cmdOK_Click(); });
+    connect(cmdSysInfo, &QPushButton::clicked, this, [this] { m_form.cmdSysInfo_Click(); });
     cmdOK->setFocus();
 
-    Form_Load();
+    m_form.Form_Load();
 }
 
-void frmAbout::Form_Load()
+void frmAbout::setVersionText(const std::string &text)
 {
-    lblVersion->setText(QStringLiteral("Versión %1.%2").arg(version::kMajor).arg(version::kMinor));
+    lblVersion->setText(QString::fromStdString(text));
     lblVersion->setAccessibleName(lblVersion->text());
 }
 
-void frmAbout::cmdOK_Click()
+void frmAbout::unload()
 {
-    close();
+    QWidget::close();
 }
 
-void frmAbout::cmdSysInfo_Click()
+void frmAbout::showMessage(const std::string &text)
 {
-    platform::StartSysInfo(m_registry, m_launcher, [this](const std::string &text) { m_messages.show(this, text); });
+    m_messages.show(this, text);
 }
 
 void frmAbout::closeEvent(QCloseEvent *event)

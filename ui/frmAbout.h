@@ -1,7 +1,11 @@
 #pragma once
 
+#include "forms/frmAbout.h"
+
 #include <QPointer>
 #include <QWidget>
+
+#include <string>
 
 class QLabel;
 class QPushButton;
@@ -16,10 +20,11 @@ namespace ui {
 class Line;
 class Messages;
 
-// The About window: maker, product and version, a thank-you with the maker's web
-// address, a legal notice, "OK" and "System Info...". Modeless and without an owner:
-// it outlives the main window and keeps the program running.
-class frmAbout : public QWidget {
+// The About window on the screen: maker, product and version, a thank-you with the
+// maker's web address, a legal notice, "OK" and "System Info..."; a Qt view over
+// forms::frmAbout. Modeless and without an owner: it outlives the main window and
+// keeps the program running.
+class frmAbout : public QWidget, private forms::AboutView {
     Q_OBJECT
 public:
     // "System Info..." looks in `registry` and starts the program through `launcher`,
@@ -34,13 +39,13 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void Form_Load();
-    void cmdOK_Click();
-    void cmdSysInfo_Click();
+    // forms::AboutView
+    void setVersionText(const std::string &text) override;
+    void unload() override;
+    void showMessage(const std::string &text) override;
 
-    platform::Registry &m_registry;
-    platform::Launcher &m_launcher;
     Messages &m_messages;
+    forms::frmAbout m_form;
     bool m_unloaded = false;
 
     QPushButton *cmdOK;

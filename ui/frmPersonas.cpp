@@ -1,6 +1,6 @@
 #include "ui/frmPersonas.h"
 
-#include "ui/FileMessages.h"
+#include "forms/Layout.h"
 #include "ui/Icons.h"
 #include "ui/ListBox.h"
 #include "ui/PushButton.h"
@@ -15,50 +15,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QWindow>
 
 namespace {
 
-using ui::TwipRect;
-
-constexpr TwipRect kClientArea{0, 0, 6270, 5535};
-
-struct FieldPlace {
-    const char *labelName;
-    const char *caption;
-    TwipRect label;
-    TwipRect field;
-};
-
-// The five contact fields, in record field order; each caption stands above its field.
-constexpr FieldPlace kFields[5] = {
-    {"Label1", "Apellido:", {360, 480, 1455, 255}, {360, 720, 1605, 420}},
-    {"Label3", "Nombre:", {360, 1320, 1575, 255}, {360, 1560, 1575, 495}},
-    {"Label2", "Dirección:", {360, 2160, 1575, 255}, {360, 2400, 1575, 495}},
-    {"Label4", "Teléfono", {360, 3000, 1455, 255}, {360, 3360, 1575, 495}},
-    {"Label5", "E-mail", {360, 3960, 1455, 255}, {360, 4320, 1575, 495}},
-};
-
-struct ButtonPlace {
-    const char *name;
-    const char *caption;
-    TwipRect place;
-};
-
-constexpr ButtonPlace kButtons[5] = {
-    {"cmdAltas", "Agregar contacto", {2280, 840, 1575, 495}},
-    {"cmdModificar", "Modificar contacto", {2280, 1440, 1575, 495}},
-    {"cmdBajas", "Eliminar contacto", {2280, 2040, 1575, 495}},
-    {"cmdVerlista", "Cargar lista de contactos", {2280, 2640, 1575, 495}},
-    {"cmdLimpiar", "Limpiar", {2280, 3240, 1575, 495}},
-};
-
-constexpr TwipRect kSearchBox{4320, 840, 1575, 285};
-constexpr TwipRect kList{4320, 1200, 1575, 2400};
-constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
-constexpr double kHelpLinePoints = 9.75;
-constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
-constexpr char kHelpPage[] = "/vorteda/ayuda";
+namespace layout = forms::personas;
 
 } // namespace
 
@@ -68,18 +30,19 @@ frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &
                          Program &program, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_file(fs, folder), m_messages(messages), m_program(program)
+      m_messages(messages), m_program(program),
+      m_form(*this, fs, folder, {[this] { m_program.showAbout(); }, [this] { m_program.quit(); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
     createMenus();
     createControls();
-    const QRect client = ui::toPixels(kClientArea);
+    const QRect client = ui::toPixels(layout::kClientArea);
     const int menuHeight = m_menuBar->sizeHint().height();
     m_menuBar->setGeometry(0, 0, client.width(), menuHeight);
     m_client->setGeometry(0, menuHeight, client.width(), client.height());
     setFixedSize(client.width(), menuHeight + client.height());
     setWindowIcon(ui::logoIcon());
-    Form_Load();
+    m_form.Form_Load();
 }
 
 void frmPersonas::createMenus()
@@ -88,19 +51,19 @@ void frmPersonas::createMenus()
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
 
-    QMenu *archivo = m_menuBar->addMenu(QStringLiteral("&Archivo"));
+    QMenu *archivo = m_menuBar->addMenu(QString::fromLatin1(layout::kArchivoMenu));
     archivo->setObjectName(QStringLiteral("gfh"));
-    m_mnuSalir = archivo->addAction(QStringLiteral("Salir"));
+    m_mnuSalir = archivo->addAction(QString::fromLatin1(layout::kSalirItem));
     m_mnuSalir->setObjectName(QStringLiteral("mnuSalir"));
     m_mnuSalir->setShortcut(QKeySequence(Qt::Key_F4));
-    connect(m_mnuSalir, &QAction::triggered, this, &frmPersonas::mnuSalir_Click);
+    connect(m_mnuSalir, &QAction::triggered, this, [this] { m_form.mnuSalir_Click(); });
 
-    QMenu *ayuda = m_menuBar->addMenu(QStringLiteral("Ayuda"));
+    QMenu *ayuda = m_menuBar->addMenu(QString::fromLatin1(layout::kAyudaMenu));
     ayuda->setObjectName(QStringLiteral("sedf"));
-    m_mnuAbout = ayuda->addAction(QStringLiteral("Acerca..."));
+    m_mnuAbout = ayuda->addAction(QString::fromLatin1(layout::kAboutItem));
     m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
     m_mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(m_mnuAbout, &QAction::triggered, this, &frmPersonas::mnuAbout_Click);
+    connect(m_mnuAbout, &QAction::triggered, this, [this] { m_form.mnuAbout_Click(); });
 
     // The shortcut keys act whenever this window is active, menu open or not.
     addAction(m_mnuSalir);
@@ -112,8 +75,8 @@ void frmPersonas::createControls()
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("clientArea"));
 
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-        const FieldPlace &place = kFields[i];
+    for (std::size_t i = 0; i < std::size(layout::kFields); ++i) {
+        const layout::FieldPlace &place = layout::kFields[i];
         auto *label = new QLabel(QString::fromUtf8(place.caption), m_client);
         label->setObjectName(QString::fromLatin1(place.labelName));
         label->setGeometry(ui::toPixels(place.label));
@@ -128,42 +91,44 @@ void frmPersonas::createControls()
     }
 
     std::array<PushButton *, 5> buttons{};
-    for (std::size_t i = 0; i < std::size(kButtons); ++i) {
-        buttons[i] = new PushButton(QString::fromUtf8(kButtons[i].caption), m_client);
-        buttons[i]->setObjectName(QString::fromLatin1(kButtons[i].name));
-        buttons[i]->setGeometry(ui::toPixels(kButtons[i].place));
+    for (std::size_t i = 0; i < std::size(layout::kButtons); ++i) {
+        buttons[i] = new PushButton(QString::fromUtf8(layout::kButtons[i].caption), m_client);
+        buttons[i]->setObjectName(QString::fromLatin1(layout::kButtons[i].name));
+        buttons[i]->setGeometry(ui::toPixels(layout::kButtons[i].place));
     }
     PushButton *cmdAltas = buttons[0];
     PushButton *cmdModificar = buttons[1];
     PushButton *cmdBajas = buttons[2];
     PushButton *cmdVerlista = buttons[3];
     PushButton *cmdLimpiar = buttons[4];
-    connect(cmdAltas, &QPushButton::clicked, this, &frmPersonas::cmdAltas_Click);
-    connect(cmdModificar, &QPushButton::clicked, this, &frmPersonas::cmdModificar_Click);
-    connect(cmdBajas, &QPushButton::clicked, this, &frmPersonas::cmdBajas_Click);
-    connect(cmdVerlista, &QPushButton::clicked, this, &frmPersonas::cmdVerlista_Click);
-    connect(cmdLimpiar, &QPushButton::clicked, this, &frmPersonas::cmdLimpiar_Click);
+    connect(cmdAltas, &QPushButton::clicked, this, [this] { m_form.cmdAltas_Click(); });
+    connect(cmdModificar, &QPushButton::clicked, this, [this] { m_form.cmdModificar_Click(); });
+    connect(cmdBajas, &QPushButton::clicked, this, [this] { m_form.cmdBajas_Click(); });
+    connect(cmdVerlista, &QPushButton::clicked, this, [this] { m_form.cmdVerlista_Click(); });
+    connect(cmdLimpiar, &QPushButton::clicked, this, [this] { m_form.cmdLimpiar_Click(); });
 
     m_txtBusqueda = new QLineEdit(m_client);
     m_txtBusqueda->setObjectName(QStringLiteral("txtBusqueda"));
-    m_txtBusqueda->setGeometry(ui::toPixels(kSearchBox));
+    m_txtBusqueda->setGeometry(ui::toPixels(layout::kSearchBox));
     m_txtBusqueda->setAccessibleName(QStringLiteral("Buscar apellido"));
-    connect(m_txtBusqueda, &QLineEdit::textChanged, this, &frmPersonas::txtBusqueda_Change);
+    connect(m_txtBusqueda, &QLineEdit::textChanged, this, [this] { m_form.txtBusqueda_Change(); });
 
     m_list1 = new ListBox(m_client);
     m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setGeometry(ui::toPixels(kList));
+    m_list1->setGeometry(ui::toPixels(layout::kList));
     m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
-    connect(m_list1, &ListBox::selectionSet, this, &frmPersonas::List1_Click);
+    // The user's choice, and code that sets the index from outside (tests do), raise
+    // the selection handler; the behaviour's own settings do not (setListIndex below).
+    connect(m_list1, &ListBox::selectionSet, this, [this] { m_form.List1_Click(); });
 
-    auto *helpLine = new QLabel(QLatin1String(kHelpLinePrefix) + QLatin1String(version::kWebAddress)
-                                    + QLatin1String(kHelpPage),
+    auto *helpLine = new QLabel(QLatin1String(layout::kHelpLinePrefix) + QLatin1String(version::kWebAddress)
+                                    + QLatin1String(layout::kHelpPage),
                                 m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
-    helpLine->setGeometry(ui::toPixels(kHelpLine));
+    helpLine->setGeometry(ui::toPixels(layout::kHelpLine));
     helpLine->setAlignment(Qt::AlignCenter);
     QFont helpFont(QStringLiteral("Tahoma"));
-    helpFont.setPixelSize(ui::pointsToPixels(kHelpLinePoints));
+    helpFont.setPixelSize(ui::pointsToPixels(layout::kHelpLinePoints));
     helpFont.setWeight(QFont::Normal);
     helpLine->setFont(helpFont);
     QPalette red = helpLine->palette();
@@ -214,192 +179,46 @@ bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmPersonas::Form_Load()
+void frmPersonas::setCaption(const std::string &caption)
 {
-    setWindowTitle(QStringLiteral("%1 %2.%3").arg(QLatin1String(version::kProductName)).arg(version::kMajor).arg(version::kMinor));
-    cmdVerlista_Click();
+    setWindowTitle(QString::fromStdString(caption));
 }
 
-std::vector<std::string> frmPersonas::OrdenarArchivo()
+std::string frmPersonas::text1(int index) const
 {
-    return m_file.sortAndList();
+    return Text1(index)->text().toStdString();
 }
 
-void frmPersonas::cmdVerlista_Click()
+void frmPersonas::setText1(int index, const std::string &text)
 {
-    loadList(true);
+    Text1(index)->setText(QString::fromStdString(text));
 }
 
-void frmPersonas::loadList(bool reportErrors)
+std::string frmPersonas::searchText() const
 {
-    std::vector<std::string> entries;
-    const QString failure = QStringLiteral("No se pudo cargar la lista de contactos.");
-    const bool sorted = reportErrors ? runCommand(failure, [&] { entries = OrdenarArchivo(); })
-                                     : tryQuietly([&] { entries = OrdenarArchivo(); });
-    if (!sorted) {
-        // The file is as it was; list it in its present order so that the list still
-        // matches the records.
-        if (!tryQuietly([&] { entries = m_file.list(); }))
-            entries.clear();
-    }
+    return m_txtBusqueda->text().toStdString();
+}
+
+void frmPersonas::setListEntries(const std::vector<std::string> &entries)
+{
     m_list1->clear();
-    m_shownRecord.reset();
-    m_list1->addItems(std::move(entries));
+    m_list1->addItems(entries);
 }
 
-void frmPersonas::List1_Click()
+int frmPersonas::listIndex() const
 {
-    const int index = m_list1->listIndex();
-    m_shownRecord.reset();
-    if (index < 0) {
-        clearFields();
-        return;
-    }
-    std::optional<contacts::Record> record;
-    const bool read = runCommand(QStringLiteral("No se pudo leer el contacto seleccionado."),
-                                 [&] { record = m_file.read(index); });
-    if (!read)
-        return;
-    if (!record) {
-        // The file is shorter than the list: another copy of the program changed it.
-        clearFields();
-        return;
-    }
-    m_shownRecord = record;
-    const contacts::Persona persona = contacts::decode(*record);
-    for (std::size_t i = 0; i < m_text1.size(); ++i) {
-        const std::string_view text = contacts::trimSpaces(contacts::field(persona, i));
-        m_text1[i]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    }
+    return m_list1->listIndex();
 }
 
-void frmPersonas::cmdAltas_Click()
+void frmPersonas::setListIndex(int index)
 {
-    const contacts::Persona persona = fieldsAsPersona();
-    if (!runCommand(QStringLiteral("No se pudo agregar el contacto."), [&] { m_file.append(persona); })) {
-        loadList(false); // the fields keep what the user typed
-        return;
-    }
-    clearFields();
-    cmdVerlista_Click();
+    const QSignalBlocker quiet(m_list1);
+    m_list1->setListIndex(index);
 }
 
-void frmPersonas::cmdBajas_Click()
+void frmPersonas::showMessage(const std::string &text)
 {
-    const int index = m_list1->listIndex();
-    if (index < 0)
-        return;
-    bool removed = true;
-    if (!runCommand(QStringLiteral("No se pudo eliminar el contacto."), [&] {
-            removed = m_shownRecord && m_file.remove(index, *m_shownRecord);
-        })) {
-        loadList(false);
-        return;
-    }
-    if (!removed)
-        reportChangedRecord();
-    cmdVerlista_Click();
-}
-
-void frmPersonas::cmdModificar_Click()
-{
-    const int index = m_list1->listIndex();
-    if (index < 0) {
-        cmdAltas_Click();
-        return;
-    }
-    const contacts::Persona persona = fieldsAsPersona();
-    bool modified = true;
-    if (!runCommand(QStringLiteral("No se pudo modificar el contacto."), [&] {
-            modified = m_shownRecord && m_file.modify(index, *m_shownRecord, persona);
-        })) {
-        loadList(false);
-        return;
-    }
-    if (!modified) {
-        reportChangedRecord();
-    } else {
-        clearFields();
-    }
-    cmdVerlista_Click();
-}
-
-void frmPersonas::cmdLimpiar_Click()
-{
-    clearFields();
-}
-
-void frmPersonas::mnuSalir_Click()
-{
-    m_program.quit();
-}
-
-void frmPersonas::mnuAbout_Click()
-{
-    m_program.showAbout();
-}
-
-void frmPersonas::txtBusqueda_Change()
-{
-    // The first entry, in list order, that begins with the search text; comparing
-    // UTF-8 bytes is comparing code points, and a prefix stays a prefix.
-    const std::string prefix = m_txtBusqueda->text().toStdString();
-    const std::vector<std::string> &entries = m_list1->items();
-    int found = -1;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].starts_with(prefix)) {
-            found = static_cast<int>(i);
-            break;
-        }
-    }
-    m_list1->setListIndex(found);
-}
-
-contacts::Persona frmPersonas::fieldsAsPersona() const
-{
-    contacts::Persona persona;
-    for (std::size_t i = 0; i < m_text1.size(); ++i)
-        contacts::field(persona, i) = m_text1[i]->text().toStdString();
-    return persona;
-}
-
-void frmPersonas::clearFields()
-{
-    for (QLineEdit *field : m_text1)
-        field->clear();
-}
-
-void frmPersonas::reportChangedRecord()
-{
-    m_messages.show(this, "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
-                          "ha cambiado, quizá desde otra copia del programa.\n\n"
-                          "No se ha modificado nada. La lista se vuelve a cargar.");
-}
-
-bool frmPersonas::tryQuietly(const std::function<void()> &command)
-{
-    try {
-        command();
-        return true;
-    } catch (const contacts::FileError &) {
-        return false;
-    }
-}
-
-bool frmPersonas::runCommand(const QString &failure, const std::function<void()> &command)
-{
-    try {
-        command();
-        return true;
-    } catch (const contacts::FileError &error) {
-        reportFileError(failure, error);
-    }
-    return false;
-}
-
-void frmPersonas::reportFileError(const QString &failure, const contacts::FileError &error)
-{
-    m_messages.show(isVisible() ? this : nullptr, fileErrorMessage(failure.toStdString(), error));
+    m_messages.show(isVisible() ? this : nullptr, text);
 }
 
 } // namespace ui

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "contacts/ContactFile.h"
+#include "forms/frmPersonas.h"
 
 #include <QWidget>
 
 #include <array>
 #include <filesystem>
-#include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,21 +14,15 @@ class QLabel;
 class QLineEdit;
 class QMenuBar;
 
-namespace contacts {
-class FileError;
-}
-
 namespace ui {
 
 class ListBox;
 class Messages;
 class Program;
 
-// The contacts window: the five fields of one contact, the editing commands, the
-// search box and the list of surnames. The list shows the data file in file order,
-// so list entry i is record i + 1; every command that changes the file ends by
-// reloading the list.
-class frmPersonas : public QWidget {
+// The contacts window on the screen: a Qt view over forms::frmPersonas, which does
+// what the window does.
+class frmPersonas : public QWidget, private forms::PersonasView {
     Q_OBJECT
 public:
     // `folder` holds "personas.dat"; failures are told through `messages`, and the
@@ -50,33 +42,16 @@ private:
     void createControls();
     void createMenus();
 
-    void Form_Load();
-    void cmdVerlista_Click();
-    void List1_Click();
-    void cmdAltas_Click();
-    void cmdBajas_Click();
-    void cmdModificar_Click();
-    void cmdLimpiar_Click();
-    void mnuSalir_Click();
-    void mnuAbout_Click();
-    void txtBusqueda_Change();
+    // forms::PersonasView
+    void setCaption(const std::string &caption) override;
+    std::string text1(int index) const override;
+    void setText1(int index, const std::string &text) override;
+    std::string searchText() const override;
+    void setListEntries(const std::vector<std::string> &entries) override;
+    int listIndex() const override;
+    void setListIndex(int index) override;
+    void showMessage(const std::string &text) override;
 
-    std::vector<std::string> OrdenarArchivo();
-    // The list load; after a failed command it reloads without a second message.
-    void loadList(bool reportErrors);
-    contacts::Persona fieldsAsPersona() const;
-    void clearFields();
-    // The command checks that the record is still what the window showed; a
-    // mismatch means the file changed under us, so nothing is removed.
-    bool selectionStillShown(int index) const;
-    void reportChangedRecord();
-    // Runs one command; a file error ends the command with a message, the list is
-    // reloaded from the file when possible and the program goes on.
-    bool runCommand(const QString &failure, const std::function<void()> &command);
-    bool tryQuietly(const std::function<void()> &command);
-    void reportFileError(const QString &failure, const contacts::FileError &error);
-
-    contacts::ContactFile m_file;
     Messages &m_messages;
     Program &m_program;
     QMenuBar *m_menuBar = nullptr;
@@ -86,11 +61,9 @@ private:
     QLineEdit *m_txtBusqueda = nullptr;
     QAction *m_mnuSalir = nullptr;
     QAction *m_mnuAbout = nullptr;
-    // The record as last shown for the selected entry; every change of the selection
-    // goes through List1_Click, which sets it.
-    std::optional<contacts::Record> m_shownRecord;
     bool m_centred = false;
     QPoint m_placedAt;
+    forms::frmPersonas m_form;
 };
 
 } // namespace ui

@@ -17,19 +17,7 @@
 namespace {
 
 // The window's design, in twips; the controls inside Frame1 are placed relative to it.
-constexpr ui::TwipRect kClient{0, 0, 7380, 4245};
-constexpr ui::TwipRect kFrame1{120, 60, 7080, 4050};
-constexpr ui::TwipRect kImgLogo{360, 795, 1455, 1545};
-constexpr ui::TwipRect kLblLicenseTo{120, 240, 6855, 255};
-constexpr ui::TwipRect kLblCompanyProduct{2355, 705, 1995, 435};
-constexpr ui::TwipRect kLblProductName{2400, 1140, 2355, 675};
-constexpr ui::TwipRect kLblPlatform{3165, 2340, 3690, 285};
-constexpr ui::TwipRect kLblVersion{5910, 2700, 945, 285};
-constexpr ui::TwipRect kLblCopyright{4560, 3060, 2415, 255};
-constexpr ui::TwipRect kLblCompany{4560, 3270, 2415, 255};
-constexpr ui::TwipRect kLblWarning{240, 3660, 6735, 195};
-
-constexpr int kSplashMilliseconds = 1500;
+namespace layout = forms::splash;
 
 // A dialog's fixed border: a raised edge two pixels wide around the client area.
 constexpr int kDialogEdge = 2;
@@ -129,7 +117,7 @@ private:
 namespace ui {
 
 frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
-    : QWidget(nullptr), m_lifetime(lifetime), m_handOver(std::move(handOver))
+    : QWidget(nullptr), m_lifetime(lifetime), m_form(*this, std::move(handOver))
 {
     setObjectName(QStringLiteral("frmSplash"));
     // No title bar and no taskbar button; not resizable.
@@ -138,7 +126,7 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     setAccessibleName(QString::fromLatin1(version::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
     // The client area and the dialog border drawn around it (paintEvent).
-    setFixedSize(ui::toPixels(kClient).size() + QSize(2 * kDialogEdge, 2 * kDialogEdge));
+    setFixedSize(ui::toPixels(layout::kClient).size() + QSize(2 * kDialogEdge, 2 * kDialogEdge));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, kOrange);
     setPalette(palette);
@@ -148,7 +136,7 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
 
     Frame1 = new QFrame(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(ui::toPixels(kFrame1).translated(kDialogEdge, kDialogEdge));
+    Frame1->setGeometry(ui::toPixels(layout::kFrame1).translated(kDialogEdge, kDialogEdge));
     Frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
     palette = Frame1->palette();
     palette.setColor(QPalette::Window, kDarkRed);
@@ -159,40 +147,43 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     // Never early: a coarse timer may fire up to 5% before its time.
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(kSplashMilliseconds);
-    connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        // Between closing this window and showing the next no window is open; the
+        // program goes on all the same. From the close on, nothing of this object may
+        // be used: the main window's load may run events, which delete it.
+        Lifetime::Hold hold(m_lifetime);
+        m_form.Timer1_Timer();
+    });
 
     imgLogo = new QLabel(Frame1);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
     imgLogo->setAccessibleName(QString::fromLatin1(version::kProductName));
-    imgLogo->setGeometry(ui::toPixels(kImgLogo));
+    imgLogo->setGeometry(ui::toPixels(layout::kImgLogo));
     // Stretched pixel by pixel, as an icon picture is.
     imgLogo->setPixmap(ui::logoImage().scaled(imgLogo->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 
     const auto left = Qt::AlignLeft;
     const auto right = Qt::AlignRight;
-    lblLicenseTo = makeLabel(Frame1, "lblLicenseTo", QStringLiteral("Licencia para uso personal"), kLblLicenseTo,
+    lblLicenseTo = makeLabel(Frame1, "lblLicenseTo", QString::fromUtf8(layout::kLicenseTo), layout::kLblLicenseTo,
                              right, "Arial", 8.25, false);
-    lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", QStringLiteral("Brimacor™"), kLblCompanyProduct,
+    lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", QString::fromUtf8(layout::kCompanyProduct), layout::kLblCompanyProduct,
                                   left, "Arial", 18, true);
-    sizeToText(lblCompanyProduct, kLblCompanyProduct, Keep::Left);
-    lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(version::kProductName), kLblProductName,
+    sizeToText(lblCompanyProduct, layout::kLblCompanyProduct, Keep::Left);
+    lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(version::kProductName), layout::kLblProductName,
                                left, "Verdana", 27.75, true);
-    sizeToText(lblProductName, kLblProductName, Keep::Left);
-    lblPlatform = makeLabel(Frame1, "lblPlatform", QStringLiteral("Para Windows 95/98/NT/2000/XP"), kLblPlatform,
+    sizeToText(lblProductName, layout::kLblProductName, Keep::Left);
+    lblPlatform = makeLabel(Frame1, "lblPlatform", QString::fromUtf8(layout::kPlatform), layout::kLblPlatform,
                             right, "Arial", 12, true);
-    sizeToText(lblPlatform, kLblPlatform, Keep::Right);
-    lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), kLblVersion, right, "Arial", 12, true);
-    lblCopyright = makeLabel(Frame1, "lblCopyright", QStringLiteral("Copyright © 2004 Brimacor"), kLblCopyright,
+    sizeToText(lblPlatform, layout::kLblPlatform, Keep::Right);
+    lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), layout::kLblVersion, right, "Arial", 12, true);
+    lblCopyright = makeLabel(Frame1, "lblCopyright", QString::fromUtf8(layout::kCopyright), layout::kLblCopyright,
                              left, "Arial", 8.25, false);
-    lblCompany = makeLabel(Frame1, "lblCompany", QStringLiteral("Brimacor Company"), kLblCompany, left, "Arial",
+    lblCompany = makeLabel(Frame1, "lblCompany", QString::fromUtf8(layout::kCompany), layout::kLblCompany, left, "Arial",
                            8.25, false);
     lblWarning = makeLabel(Frame1, "lblWarning",
-                           QStringLiteral("Advertencia: este programa está protegido por las leyes de "
-                                          "propiedad intelectual."),
-                           kLblWarning, left, "Arial", 8.25, false);
+                           QString::fromUtf8(layout::kWarning), layout::kLblWarning, left, "Arial", 8.25, false);
 
-    Form_Load();
+    m_form.Form_Load();
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect placed(QPoint(), size());
@@ -201,18 +192,27 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     }
 }
 
-void frmSplash::Form_Load()
+void frmSplash::setVersionText(const std::string &text)
 {
-    lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(version::kMajor).arg(version::kMinor).arg(version::kRevision));
+    lblVersion->setText(QString::fromStdString(text));
     lblVersion->setAccessibleName(lblVersion->text());
     // The label grows to the left, so that it ends where lblPlatform ends.
-    sizeToText(lblVersion, kLblVersion, Keep::Right);
-    Timer1->start();
+    sizeToText(lblVersion, layout::kLblVersion, Keep::Right);
 }
 
-void frmSplash::Timer1_Timer()
+void frmSplash::startTimer(int milliseconds)
 {
-    handOver();
+    Timer1->start(milliseconds);
+}
+
+void frmSplash::stopTimer()
+{
+    Timer1->stop();
+}
+
+void frmSplash::unload()
+{
+    QWidget::close();
 }
 
 void frmSplash::paintEvent(QPaintEvent *)
@@ -228,32 +228,10 @@ void frmSplash::keyPressEvent(QKeyEvent *event)
         return;
     }
     event->accept();
-    if (!m_handedOver)
+    if (!m_form.handedOver())
         new KeySwallower(event->key());
-    Form_KeyPress();
-}
-
-void frmSplash::Form_KeyPress()
-{
-    handOver();
-}
-
-void frmSplash::handOver()
-{
-    if (m_handedOver)
-        return;
-    m_handedOver = true;
-    // Between closing this window and showing the next no window is open; the program
-    // goes on all the same.
     Lifetime::Hold hold(m_lifetime);
-    Timer1->stop();
-    // The splash is deleted as soon as events run again, and the main window's load
-    // may run them (a message box about the data file does): from the close on,
-    // nothing of this object may be used, the hand-over included.
-    const std::function<void()> showMainWindow = std::move(m_handOver);
-    close();
-    if (showMainWindow)
-        showMainWindow();
+    m_form.Form_KeyPress();
 }
 
 } // namespace ui

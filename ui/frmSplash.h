@@ -1,8 +1,11 @@
 #pragma once
 
+#include "forms/frmSplash.h"
+
 #include <QWidget>
 
 #include <functional>
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -12,10 +15,10 @@ namespace ui {
 
 class Lifetime;
 
-// The start-up window: product, maker and version on an orange-framed dark-red
-// panel. After 1,500 ms, or at once on a character key, it closes and hands over to
-// the main window, exactly once.
-class frmSplash : public QWidget {
+// The start-up window on the screen: product, maker and version on an orange-framed
+// dark-red panel; a Qt view over forms::frmSplash, which hands over to the main
+// window after 1,500 ms or at once on a character key, exactly once.
+class frmSplash : public QWidget, private forms::SplashView {
     Q_OBJECT
 public:
     // `handOver` brings up the main window; it runs once, after the splash has closed,
@@ -27,14 +30,14 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void Form_Load();
-    void Timer1_Timer();
-    void Form_KeyPress();
-    void handOver();
+    // forms::SplashView
+    void setVersionText(const std::string &text) override;
+    void startTimer(int milliseconds) override;
+    void stopTimer() override;
+    void unload() override;
 
     Lifetime &m_lifetime;
-    std::function<void()> m_handOver;
-    bool m_handedOver = false;
+    forms::frmSplash m_form;
 
     QFrame *Frame1;
     QTimer *Timer1;

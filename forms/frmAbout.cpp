@@ -1,0 +1,28 @@
+#include "forms/frmAbout.h"
+
+#include "platform/SysInfo.h"
+#include "version/Version.h"
+
+namespace forms {
+
+frmAbout::frmAbout(AboutView &view, platform::Registry &registry, platform::Launcher &launcher)
+    : m_view(view), m_registry(registry), m_launcher(launcher)
+{
+}
+
+void frmAbout::Form_Load()
+{
+    m_view.setVersionText("Versi\xC3\xB3n " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor));
+}
+
+void frmAbout::cmdOK_Click()
+{
+    m_view.unload();
+}
+
+void frmAbout::cmdSysInfo_Click()
+{
+    platform::StartSysInfo(m_registry, m_launcher, [this](const std::string &text) { m_view.showMessage(text); });
+}
+
+} // namespace forms

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "contacts/ContactFile.h"
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace contacts {
+class FileError;
+}
+
+namespace forms {
+
+// What the contacts window's behaviour needs from a window on the screen. Texts are
+// UTF-8. Setting the list's index from here never calls back: the behaviour runs
+// List1_Click itself, as a classic list box raises its Click event for code too.
+class PersonasView {
+public:
+    virtual ~PersonasView() = default;
+
+    virtual void setCaption(const std::string &caption) = 0;
+    virtual std::string text1(int index) const = 0;
+    virtual void setText1(int index, const std::string &text) = 0;
+    virtual std::string searchText() const = 0;
+    // Replaces every entry of List1 (the selection becomes -1).
+    virtual void setListEntries(const std::vector<std::string> &entries) = 0;
+    virtual int listIndex() const = 0;
+    virtual void setListIndex(int index) = 0;
+    // A modal message, titled with the product's name.
+    virtual void showMessage(const std::string &text) = 0;
+};
+
+// What the window asks of the rest of the program.
+struct PersonasActions {
+    std::function<void()> showAbout; // "Acerca..." or F1
+    std::function<void()> exit;      // "Salir" or F4
+};
+
+// The contacts window: the five fields of one contact, the editing commands, the
+// search box and the list of surnames. The list shows the data file in file order,
+// so list entry i is record i + 1; every command that changes the file ends by
+// reloading the list. A file error ends the command with a message; the list is
+// reloaded from the file when possible and the program goes on.
+class frmPersonas {
+public:
+    // `folder` holds "personas.dat".
+    frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
+                PersonasActions actions);
+
+    // The view calls these when the user acts.
+    void Form_Load();
+    void cmdVerlista_Click();
+    void List1_Click();
+    void cmdAltas_Click();
+    void cmdBajas_Click();
+    void cmdModificar_Click();
+    void cmdLimpiar_Click();
+    void mnuSalir_Click();
+    void mnuAbout_Click();
+    void txtBusqueda_Change();
+
+    const std::vector<std::string> &listEntries() const { return m_entries; }
+
+private:
+    std::vector<std::string> OrdenarArchivo();
+    // The list load; after a failed command it reloads without a second message.
+    void loadList(bool reportErrors);
+    void setListIndex(int index);
+    contacts::Persona fieldsAsPersona() const;
+    void clearFields();
+    void reportChangedRecord();
+    bool runCommand(const char *failure, const std::function<void()> &command);
+    bool tryQuietly(const std::function<void()> &command);
+
+    PersonasView &m_view;
+    contacts::ContactFile m_file;
+    PersonasActions m_actions;
+    std::vector<std::string> m_entries;
+    // The record as last shown for the selected entry; every change of the selection
+    // goes through List1_Click, which sets it. A command checks that the record is
+    // still this one: a mismatch means the file changed under us, so nothing is removed.
+    std::optional<contacts::Record> m_shownRecord;
+};
+
+} // namespace forms

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "forms/frmAbout.h"
+#include "forms/frmPersonas.h"
+#include "forms/frmSplash.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+// Views that only remember what the windows' behaviour asked them to show.
+class FakePersonasView : public forms::PersonasView {
+public:
+    void setCaption(const std::string &text) override { caption = text; }
+    std::string text1(int index) const override { return fields[static_cast<std::size_t>(index)]; }
+    void setText1(int index, const std::string &text) override { fields[static_cast<std::size_t>(index)] = text; }
+    std::string searchText() const override { return search; }
+    void setListEntries(const std::vector<std::string> &items) override
+    {
+        entries = items;
+        selected = -1;
+        ++listLoads;
+    }
+    int listIndex() const override { return selected; }
+    void setListIndex(int index) override { selected = index; }
+    void showMessage(const std::string &text) override { messages.push_back(text); }
+
+    // What a user's click on entry `index` does.
+    void click(forms::frmPersonas &form, int index)
+    {
+        selected = index;
+        form.List1_Click();
+    }
+    // What typing into the search box does.
+    void type(forms::frmPersonas &form, const std::string &text)
+    {
+        search = text;
+        form.txtBusqueda_Change();
+    }
+    void fill(const std::array<std::string, 5> &values) { fields = values; }
+
+    std::string caption;
+    std::array<std::string, 5> fields;
+    std::string search;
+    std::vector<std::string> entries;
+    int selected = -1;
+    int listLoads = 0;
+    std::vector<std::string> messages;
+};
+
+class FakeSplashView : public forms::SplashView {
+public:
+    void setVersionText(const std::string &text) override { version = text; }
+    void startTimer(int milliseconds) override { timer = milliseconds; }
+    void stopTimer() override { timer = 0; }
+    void unload() override { ++closes; }
+
+    std::string version;
+    int timer = 0;
+    int closes = 0;
+};
+
+class FakeAboutView : public forms::AboutView {
+public:
+    void setVersionText(const std::string &text) override { version = text; }
+    void unload() override { ++closes; }
+    void showMessage(const std::string &text) override { messages.push_back(text); }
+
+    std::string version;
+    int closes = 0;
+    std::vector<std::string> messages;
+};

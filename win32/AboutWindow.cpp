@@ -1,0 +1,184 @@
+#include "win32/AboutWindow.h"
+
+#include "win32/Common.h"
+#include "win32/ControlIds.h"
+#include "version/Version.h"
+
+namespace win32 {
+
+namespace {
+
+namespace layout = forms::about;
+
+// A fixed tool window: narrow title bar with the close button only, no taskbar button.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+
+AboutWindow *g_open = nullptr;
+
+void registerClass()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = DefWindowProcW;
+    cls.hInstance = instance;
+    cls.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconMagnet), IMAGE_ICON,
+                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
+    cls.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconMagnet), IMAGE_ICON,
+                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = kAboutClass;
+    RegisterClassExW(&cls);
+}
+
+void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
+{
+    HBRUSH brush = CreateSolidBrush(colour);
+    RECT rect{left, top, right, bottom};
+    FillRect(dc, &rect, brush);
+    DeleteObject(brush);
+}
+
+} // namespace
+
+AboutWindow::AboutWindow(platform::Registry &registry, platform::Launcher &launcher)
+    : m_form(*this, registry, launcher)
+{
+}
+
+void AboutWindow::show(platform::Registry &registry, platform::Launcher &launcher)
+{
+    if (g_open != nullptr) {
+        SetForegroundWindow(g_open->m_window);
+        return;
+    }
+    registerClass();
+    auto *self = new AboutWindow(registry, launcher);
+    const RECT client = toPixels(layout::kClient);
+    const RECT frame =
+        windowRectForClient(client.left, client.top, client.right - client.left, client.bottom - client.top, kStyle,
+                            kExStyle, false);
+    HWND window = CreateWindowExW(kExStyle, kAboutClass, widen(layout::kCaption).c_str(), kStyle, frame.left,
+                                  frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    self->m_window = window;
+    g_open = self;
+    lifetime::windowOpened();
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AboutWindow::windowProc));
+    self->createControls();
+    self->m_form.Form_Load();
+    ShowWindow(window, SW_SHOWNORMAL);
+    SetForegroundWindow(window);
+    SetFocus(GetDlgItem(window, kCmdOK));
+}
+
+HWND AboutWindow::handle()
+{
+    return g_open != nullptr ? g_open->m_window : nullptr;
+}
+
+void AboutWindow::createControls()
+{
+    HFONT font = dialogFont();
+    // In the window's tab order: the two buttons, then the labels, which take no focus.
+    makeControl(m_window, L"BUTTON", layout::kOK, WS_TABSTOP | BS_DEFPUSHBUTTON, kCmdOK, toPixels(layout::kCmdOK),
+                font);
+    m_cmdSysInfo = makeControl(m_window, L"BUTTON", layout::kSysInfo, WS_TABSTOP | BS_PUSHBUTTON, kCmdSysInfo,
+                               toPixels(layout::kCmdSysInfo), font);
+    makeControl(m_window, L"STATIC", std::string(layout::kDescription) + version::kWebAddress, SS_LEFT | SS_NOPREFIX,
+                kLblDescription, toPixels(layout::kLblDescription), font);
+    makeControl(m_window, L"STATIC", layout::kDisclaimer, SS_LEFT | SS_NOPREFIX, kLblDisclaimer,
+                toPixels(layout::kLblDisclaimer), font);
+    makeControl(m_window, L"STATIC", std::string(version::kCompanyName) + " " + version::kProductName, SS_LEFT | SS_NOPREFIX,
+                kLblTitle, toPixels(layout::kLblTitle), font);
+    m_lblVersion = makeControl(m_window, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kAboutLblVersion,
+                               toPixels(layout::kLblVersion), font);
+}
+
+LRESULT CALLBACK AboutWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto *self = reinterpret_cast<AboutWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return self->handle(message, wParam, lParam);
+}
+
+LRESULT AboutWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        command(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CTLCOLORSTATIC: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, reinterpret_cast<HWND>(lParam) == m_lblVersion ? GetSysColor(COLOR_BTNTEXT) : RGB(0, 0, 0));
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(m_window, &paint);
+        // The etched separator: a grey line of one pixel, a white one of two just below.
+        const int y1 = px(layout::kLine1_1From.y);
+        fill(dc, px(layout::kLine1_1From.x), y1, px(layout::kLine1_1To.x) + 1, y1 + 1, RGB(128, 128, 128));
+        const int y0 = px(layout::kLine1_0From.y);
+        fill(dc, px(layout::kLine1_0From.x), y0, px(layout::kLine1_0To.x) + 1, y0 + 2, RGB(255, 255, 255));
+        EndPaint(m_window, &paint);
+        return 0;
+    }
+    case WM_NCDESTROY: {
+        HWND window = m_window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        if (g_open == this)
+            g_open = nullptr;
+        delete this;
+        lifetime::windowClosed();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    default:
+        break;
+    }
+    return DefWindowProcW(m_window, message, wParam, lParam);
+}
+
+void AboutWindow::command(int id, int code)
+{
+    guarded(m_window, [&] {
+        // Enter sends IDOK and presses the button that has the focus; Escape sends
+        // IDCANCEL and presses OK, the window's cancel button.
+        if (id == IDOK)
+            id = GetFocus() == m_cmdSysInfo ? kCmdSysInfo : kCmdOK;
+        else if (id == IDCANCEL)
+            id = kCmdOK;
+        else if (code != BN_CLICKED)
+            return;
+        if (id == kCmdOK)
+            m_form.cmdOK_Click(); // `this` is gone afterwards
+        else if (id == kCmdSysInfo)
+            m_form.cmdSysInfo_Click();
+    });
+}
+
+void AboutWindow::setVersionText(const std::string &text)
+{
+    SetWindowTextW(m_lblVersion, widen(text).c_str());
+}
+
+void AboutWindow::unload()
+{
+    DestroyWindow(m_window);
+}
+
+void AboutWindow::showMessage(const std::string &text)
+{
+    win32::showMessage(m_window, text);
+}
+
+} // namespace win32

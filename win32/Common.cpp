@@ -1,0 +1,229 @@
+#include "win32/Common.h"
+
+#include "win32/PersonasWindow.h"
+#include "win32/AboutWindow.h"
+
+#include <exception>
+#include <vector>
+
+namespace win32 {
+
+std::wstring widen(const std::string &utf8)
+{
+    if (utf8.empty())
+        return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+std::string narrow(const std::wstring &text)
+{
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), size, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+int screenDpi()
+{
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int value = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return value > 0 ? value : 96;
+    }();
+    return dpi;
+}
+
+int px(int twips)
+{
+    return forms::twipsToPixels(twips, screenDpi());
+}
+
+RECT toPixels(const forms::TwipRect &place)
+{
+    const int left = px(place.left);
+    const int top = px(place.top);
+    return RECT{left, top, left + px(place.width), top + px(place.height)};
+}
+
+HFONT makeFont(const wchar_t *face, double points, bool bold)
+{
+    LOGFONTW font{};
+    font.lfHeight = -forms::pointsToPixels(points, screenDpi());
+    font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
+    font.lfCharSet = ANSI_CHARSET;
+    font.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
+HFONT dialogFont()
+{
+    // "MS Shell Dlg" is the system's dialog face: Tahoma from Windows 2000 on and
+    // under Wine, MS Sans Serif before.
+    static HFONT font = makeFont(L"MS Shell Dlg", 8);
+    return font;
+}
+
+HWND makeControl(HWND parent, const wchar_t *cls, const std::string &text, DWORD style, int id,
+                 const RECT &place, HFONT font, DWORD exStyle)
+{
+    HWND control = CreateWindowExW(exStyle, cls, widen(text).c_str(), WS_CHILD | WS_VISIBLE | style, place.left,
+                                   place.top, place.right - place.left, place.bottom - place.top, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
+                                   nullptr);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+std::string windowText(HWND window)
+{
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return narrow(text);
+}
+
+RECT windowRectForClient(int clientLeft, int clientTop, int width, int height, DWORD style, DWORD exStyle,
+                         bool menu)
+{
+    RECT rect{clientLeft, clientTop, clientLeft + width, clientTop + height};
+    AdjustWindowRectEx(&rect, style, menu ? TRUE : FALSE, exStyle);
+    return rect;
+}
+
+void centre(HWND window, const RECT &area)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    SetWindowPos(window, nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void showMessage(HWND owner, const std::string &text)
+{
+    MessageBoxW(owner != nullptr && IsWindowVisible(owner) ? owner : nullptr, widen(text).c_str(), L"Vorteda",
+                MB_OK);
+}
+
+void guarded(HWND owner, const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const std::exception &error) {
+        showMessage(owner, std::string("Error inesperado: ") + error.what() + "\n\nEl programa se cerrar\xC3\xA1.");
+        lifetime::quit();
+    } catch (...) {
+        showMessage(owner, "Error inesperado.\n\nEl programa se cerrar\xC3\xA1.");
+        lifetime::quit();
+    }
+}
+
+namespace lifetime {
+
+namespace {
+
+int g_openWindows = 0;
+int g_holds = 0;
+bool g_quitting = false;
+
+void check()
+{
+    if (g_openWindows == 0 && g_holds == 0 && !g_quitting) {
+        g_quitting = true;
+        PostQuitMessage(0);
+    }
+}
+
+} // namespace
+
+void windowOpened()
+{
+    ++g_openWindows;
+}
+
+void windowClosed()
+{
+    --g_openWindows;
+    check();
+}
+
+Hold::Hold()
+{
+    ++g_holds;
+}
+
+Hold::~Hold()
+{
+    --g_holds;
+    check();
+}
+
+void quit()
+{
+    if (g_quitting)
+        return;
+    g_quitting = true;
+    // Without further events or questions: every command has already written the file.
+    if (HWND about = AboutWindow::handle())
+        DestroyWindow(about);
+    if (HWND main = PersonasWindow::handle())
+        DestroyWindow(main);
+    PostQuitMessage(0);
+}
+
+} // namespace lifetime
+
+namespace {
+
+UINT g_swallowScan = 0;
+bool g_swallowing = false;
+
+UINT scanCode(LPARAM keyData)
+{
+    return static_cast<UINT>((keyData >> 16) & 0x1FF);
+}
+
+} // namespace
+
+void swallowKey(LPARAM keyData)
+{
+    g_swallowScan = scanCode(keyData);
+    g_swallowing = true;
+}
+
+bool swallowed(const MSG &msg)
+{
+    if (!g_swallowing)
+        return false;
+    switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        // Bit 30: the key was already down, so this is an auto-repeat.
+        if (scanCode(msg.lParam) == g_swallowScan && (msg.lParam & (1 << 30)) != 0)
+            return true;
+        g_swallowing = false; // a new key press
+        return false;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (scanCode(msg.lParam) != g_swallowScan)
+            return false;
+        g_swallowing = false;
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace win32

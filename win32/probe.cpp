@@ -1,0 +1,371 @@
+// Reads Vorteda's windows back from outside, as a second Win32 program, for the
+// end-to-end tests under Wine:
+//   vorteda_probe dump     the open windows and their controls, as JSON (message
+//                          boxes and open menus included)
+//   vorteda_probe layout   every control's rectangle against its designed twips;
+//                          exit status 1 when one is more than 1 pixel off
+//   vorteda_probe resources EXE
+//                          the icons and the version an executable carries, as JSON
+#include "forms/Layout.h"
+#include "win32/ControlIds.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const std::wstring &text)
+{
+    if (text.empty())
+        return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string quoted(const std::string &text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string textOf(HWND window)
+{
+    const auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto copied = SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1),
+                                     reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(copied));
+    return utf8(text);
+}
+
+std::string classOf(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return utf8(name);
+}
+
+std::string rectJson(const RECT &r)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return text;
+}
+
+// A control's rectangle relative to its parent's client area.
+RECT placeInParent(HWND control)
+{
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+RECT clientOnScreen(HWND window)
+{
+    RECT rect;
+    GetClientRect(window, &rect);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT *>(&rect), 2);
+    return rect;
+}
+
+// Milliseconds since the process that owns `window` started, or -1.
+long long processAge(HWND window)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr)
+        return -1;
+    FILETIME created, exited, kernel, user, now;
+    const BOOL got = GetProcessTimes(process, &created, &exited, &kernel, &user);
+    CloseHandle(process);
+    if (!got)
+        return -1;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &time) {
+        return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return (ticks(now) - ticks(created)) / 10000; // 100 ns steps
+}
+
+std::vector<HWND> ourWindows()
+{
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM found) -> BOOL {
+            const std::string cls = classOf(window);
+            if (IsWindowVisible(window) && (cls.rfind("Vorteda.", 0) == 0 || cls == "#32770" || cls == "#32768"))
+                reinterpret_cast<std::vector<HWND> *>(found)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+// The focus belongs to the window's thread, not to the caller's.
+HWND focusOf(HWND control)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(control, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
+std::string controlJson(HWND control)
+{
+    const std::string cls = classOf(control);
+    std::string out = "{\"id\":" + std::to_string(GetDlgCtrlID(control)) + ",\"class\":" + quoted(cls)
+                      + ",\"parent\":" + std::to_string(GetDlgCtrlID(GetParent(control)))
+                      + ",\"text\":" + quoted(textOf(control)) + ",\"rect\":" + rectJson(placeInParent(control))
+                      + ",\"screen\":" + rectJson(clientOnScreen(control))
+                      + ",\"style\":" + std::to_string(GetWindowLongW(control, GWL_STYLE))
+                      + ",\"visible\":" + (IsWindowVisible(control) ? "true" : "false")
+                      + ",\"focus\":" + (focusOf(control) == control ? "true" : "false");
+    if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"ListBox") == 0) {
+        const auto count = SendMessageW(control, LB_GETCOUNT, 0, 0);
+        out += ",\"selected\":" + std::to_string(SendMessageW(control, LB_GETCURSEL, 0, 0)) + ",\"items\":[";
+        std::string rects;
+        for (LRESULT i = 0; i < count; ++i) {
+            const auto length = SendMessageW(control, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+            std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
+            SendMessageW(control, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
+            item.resize(static_cast<std::size_t>(length));
+            RECT r{};
+            SendMessageW(control, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
+            out += (i > 0 ? "," : "") + quoted(utf8(item));
+            rects += (i > 0 ? "," : "") + rectJson(r);
+        }
+        out += "],\"itemRects\":[" + rects + "]";
+    } else if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"Edit") == 0) {
+        out += ",\"limit\":" + std::to_string(SendMessageW(control, EM_GETLIMITTEXT, 0, 0));
+    }
+    return out + "}";
+}
+
+int dump()
+{
+    std::string out = "[";
+    bool first = true;
+    for (HWND window : ourWindows()) {
+        RECT outer;
+        GetWindowRect(window, &outer);
+        out += std::string(first ? "" : ",") + "{\"class\":" + quoted(classOf(window)) + ",\"title\":"
+               + quoted(textOf(window)) + ",\"window\":" + rectJson(outer) + ",\"client\":"
+               + rectJson(clientOnScreen(window)) + ",\"style\":" + std::to_string(GetWindowLongW(window, GWL_STYLE))
+               + ",\"exstyle\":" + std::to_string(GetWindowLongW(window, GWL_EXSTYLE)) + ",\"foreground\":"
+               + (GetForegroundWindow() == window ? "true" : "false") + ",\"age\":"
+               + std::to_string(processAge(window)) + ",\"x11\":"
+               + std::to_string(reinterpret_cast<std::uintptr_t>(GetPropW(window, L"__wine_x11_whole_window")))
+               + ",\"controls\":[";
+        first = false;
+        std::vector<HWND> controls;
+        EnumChildWindows(
+            window,
+            [](HWND control, LPARAM found) -> BOOL {
+                reinterpret_cast<std::vector<HWND> *>(found)->push_back(control);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&controls));
+        for (std::size_t i = 0; i < controls.size(); ++i)
+            out += (i > 0 ? "," : "") + controlJson(controls[i]);
+        out += "]}";
+    }
+    out += "]\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+// The layout check.
+int failures = 0;
+
+int px(int twips)
+{
+    return forms::twipsToPixels(twips);
+}
+
+bool withinOne(long got, int expected)
+{
+    return std::labs(got - expected) <= 1;
+}
+
+enum class Check { All, LeftTop, RightTop };
+
+void expect(const char *name, const RECT &got, const forms::TwipRect &place, Check check = Check::All)
+{
+    const int left = px(place.left), top = px(place.top), width = px(place.width), height = px(place.height);
+    bool ok = withinOne(got.top, top);
+    if (check != Check::RightTop)
+        ok = ok && withinOne(got.left, left);
+    if (check != Check::LeftTop)
+        ok = ok && withinOne(got.right, px(place.left + place.width));
+    if (check == Check::All)
+        ok = ok && withinOne(got.right - got.left, width) && withinOne(got.bottom - got.top, height);
+    std::printf("%s %-20s got %s designed [%d,%d,%d,%d]%s\n", ok ? "ok " : "BAD", name, rectJson(got).c_str(), left,
+                top, width, height,
+                check == Check::LeftTop    ? " (sized to text: left and top)"
+                : check == Check::RightTop ? " (sized to text: right and top)"
+                                           : "");
+    if (!ok)
+        ++failures;
+}
+
+void expectControl(HWND parent, int id, const char *name, const forms::TwipRect &place, Check check = Check::All)
+{
+    HWND control = GetDlgItem(parent, id);
+    if (control == nullptr) {
+        std::printf("BAD %-20s missing\n", name);
+        ++failures;
+        return;
+    }
+    expect(name, placeInParent(control), place, check);
+}
+
+RECT clientSize(HWND window)
+{
+    RECT rect;
+    GetClientRect(window, &rect);
+    return rect;
+}
+
+int layout()
+{
+    int windows = 0;
+    if (HWND main = FindWindowW(win32::kPersonasClass, nullptr)) {
+        ++windows;
+        namespace l = forms::personas;
+        expect("frmPersonas client", clientSize(main), l::kClientArea);
+        for (int i = 0; i < 5; ++i) {
+            const std::string field = "Text1(" + std::to_string(i) + ")";
+            expectControl(main, win32::kText1 + i, field.c_str(), l::kFields[i].field);
+            expectControl(main, win32::kLabelOfText1 + i, l::kFields[i].labelName, l::kFields[i].label);
+            expectControl(main, win32::kCmdButton + i, l::kButtons[i].name, l::kButtons[i].place);
+        }
+        expectControl(main, win32::kTxtBusqueda, "txtBusqueda", l::kSearchBox);
+        expectControl(main, win32::kList1, "List1", l::kList);
+        expectControl(main, win32::kLabel6, "Label6", l::kHelpLine);
+    }
+    if (HWND splash = FindWindowW(win32::kSplashClass, nullptr)) {
+        ++windows;
+        namespace l = forms::splash;
+        expect("frmSplash client", clientSize(splash), l::kClient);
+        expectControl(splash, win32::kFrame1, "Frame1", l::kFrame1);
+        HWND frame = GetDlgItem(splash, win32::kFrame1);
+        expectControl(frame, win32::kImgLogo, "imgLogo", l::kImgLogo);
+        expectControl(frame, win32::kLblLicenseTo, "lblLicenseTo", l::kLblLicenseTo);
+        expectControl(frame, win32::kLblCompanyProduct, "lblCompanyProduct", l::kLblCompanyProduct, Check::LeftTop);
+        expectControl(frame, win32::kLblProductName, "lblProductName", l::kLblProductName, Check::LeftTop);
+        expectControl(frame, win32::kLblPlatform, "lblPlatform", l::kLblPlatform, Check::RightTop);
+        expectControl(frame, win32::kLblVersion, "lblVersion", l::kLblVersion, Check::RightTop);
+        expectControl(frame, win32::kLblCopyright, "lblCopyright", l::kLblCopyright);
+        expectControl(frame, win32::kLblCompany, "lblCompany", l::kLblCompany);
+        expectControl(frame, win32::kLblWarning, "lblWarning", l::kLblWarning);
+    }
+    if (HWND about = FindWindowW(win32::kAboutClass, nullptr)) {
+        ++windows;
+        namespace l = forms::about;
+        expect("frmAbout on screen", clientOnScreen(about), l::kClient);
+        expectControl(about, win32::kCmdOK, "cmdOK", l::kCmdOK);
+        expectControl(about, win32::kCmdSysInfo, "cmdSysInfo", l::kCmdSysInfo);
+        expectControl(about, win32::kLblDescription, "lblDescription", l::kLblDescription);
+        expectControl(about, win32::kLblTitle, "lblTitle", l::kLblTitle);
+        expectControl(about, win32::kAboutLblVersion, "lblVersion", l::kLblVersion);
+        expectControl(about, win32::kLblDisclaimer, "lblDisclaimer", l::kLblDisclaimer);
+    }
+    if (windows == 0) {
+        std::printf("BAD no window of Vorteda is open\n");
+        return 1;
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+#pragma pack(push, 2)
+struct IconDirEntry {
+    BYTE width;
+    BYTE height;
+    BYTE colours;
+    BYTE reserved;
+    WORD planes;
+    WORD bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+int resources(const char *path)
+{
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        std::fprintf(stderr, "cannot load %s\n", path);
+        return 1;
+    }
+    std::string out = "{\"icons\":{";
+    for (int id = 1; id <= 2; ++id) {
+        out += std::string(id > 1 ? "," : "") + "\"" + std::to_string(id) + "\":[";
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(14)); // RT_GROUP_ICON
+        if (found != nullptr) {
+            const auto *group = static_cast<const BYTE *>(LockResource(LoadResource(module, found)));
+            const WORD count = *reinterpret_cast<const WORD *>(group + 4);
+            const auto *entries = reinterpret_cast<const IconDirEntry *>(group + 6);
+            for (WORD i = 0; i < count; ++i) {
+                char entry[64];
+                std::snprintf(entry, sizeof entry, "%s[%d,%d,%d,%d]", i > 0 ? "," : "", entries[i].width,
+                              entries[i].height, entries[i].colours, entries[i].bitCount);
+                out += entry;
+            }
+        }
+        out += "]";
+    }
+    // Left loaded: the process ends right after (Wine faults at exit when a data-file
+    // module of a static executable was freed).
+    out += "},\"version\":";
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(path, &ignored);
+    std::vector<char> info(size);
+    char *text = nullptr;
+    UINT length = 0;
+    if (size > 0 && GetFileVersionInfoA(path, 0, size, info.data())
+        && VerQueryValueA(info.data(), "\\StringFileInfo\\0C0A04E4\\FileVersion", reinterpret_cast<void **>(&text),
+                          &length))
+        out += quoted(std::string(text, length > 0 ? length - 1 : 0));
+    else
+        out += "null";
+    out += "}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    SetProcessDPIAware();
+    const std::string command = argc > 1 ? argv[1] : "dump";
+    if (command == "dump")
+        return dump();
+    if (command == "layout")
+        return layout();
+    if (command == "resources" && argc > 2)
+        return resources(argv[2]);
+    std::fprintf(stderr, "usage: vorteda_probe dump|layout|resources EXE\n");
+    return 2;
+}
