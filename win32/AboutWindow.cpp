@@ -16,27 +16,6 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
 AboutWindow *g_open = nullptr;
 
-void registerClass()
-{
-    static bool registered = false;
-    if (registered)
-        return;
-    registered = true;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = DefWindowProcW;
-    cls.hInstance = instance;
-    cls.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconMagnet), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    cls.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconMagnet), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    cls.lpszClassName = kAboutClass;
-    RegisterClassExW(&cls);
-}
-
 void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
 {
     HBRUSH brush = CreateSolidBrush(colour);
@@ -58,7 +37,7 @@ void AboutWindow::show(platform::Registry &registry, platform::Launcher &launche
         SetForegroundWindow(g_open->m_window);
         return;
     }
-    registerClass();
+    registerWindowClass(kAboutClass, kIconMagnet);
     auto *self = new AboutWindow(registry, launcher);
     const RECT client = toPixels(layout::kClient);
     const RECT frame =

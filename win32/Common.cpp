@@ -130,6 +130,26 @@ void guarded(HWND owner, const std::function<void()> &handler)
     }
 }
 
+void registerWindowClass(const wchar_t *name, int iconId)
+{
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    const auto icon = [&](int sizeX, int sizeY) {
+        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
+                                             GetSystemMetrics(sizeX), GetSystemMetrics(sizeY), 0));
+    };
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = DefWindowProcW;
+    cls.hInstance = instance;
+    cls.hIcon = icon(SM_CXICON, SM_CYICON);
+    cls.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
+    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = name;
+    // A second registration fails with ERROR_CLASS_ALREADY_EXISTS, which is fine.
+    RegisterClassExW(&cls);
+}
+
 namespace lifetime {
 
 namespace {

@@ -22,6 +22,10 @@ HFONT makeFont(const wchar_t *face, double points, bool bold = false);
 // The default dialog font for every control that the design gives no font.
 HFONT dialogFont();
 
+// A class of top-level window with the dialog's face colour and the icon `iconId`
+// of the program's resources, big and small; registering it again does nothing.
+void registerWindowClass(const wchar_t *name, int iconId);
+
 HWND makeControl(HWND parent, const wchar_t *cls, const std::string &text, DWORD style, int id,
                  const RECT &place, HFONT font, DWORD exStyle = 0);
 std::string windowText(HWND window);

@@ -27,27 +27,6 @@ HMENU makeMenu()
     return bar;
 }
 
-void registerClass()
-{
-    static bool registered = false;
-    if (registered)
-        return;
-    registered = true;
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = DefWindowProcW;
-    cls.hInstance = instance;
-    cls.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconLogo), IMAGE_ICON,
-                                              GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0));
-    cls.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconLogo), IMAGE_ICON,
-                                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    cls.lpszClassName = kPersonasClass;
-    RegisterClassExW(&cls);
-}
-
 } // namespace
 
 PersonasWindow::PersonasWindow(contacts::FileSystem &fs, const std::filesystem::path &folder,
@@ -63,7 +42,7 @@ void PersonasWindow::open(contacts::FileSystem &fs, const std::filesystem::path 
         ShowWindow(g_window->m_window, SW_SHOW);
         return;
     }
-    registerClass();
+    registerWindowClass(kPersonasClass, kIconLogo);
     auto *self = new PersonasWindow(fs, folder, std::move(actions));
     const RECT client = toPixels(layout::kClientArea);
     const RECT frame = windowRectForClient(0, 0, client.right, client.bottom, kStyle, 0, true);

@@ -20,6 +20,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "tests/windows/FileProbes.h"
+
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -107,34 +109,8 @@ private:
 
 #ifdef _WIN32
 
-// True when nobody holds the lock byte of the lock file at `path`.
-inline bool lockIsFree(const fs::path &path)
-{
-    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    OVERLAPPED whole{};
-    const bool free = ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole);
-    if (free)
-        ::UnlockFileEx(handle, 0, 1, 0, &whole);
-    ::CloseHandle(handle);
-    return free;
-}
-
-// True when some handle (of this process or another) still has the file open: an
-// open that shares nothing is then refused.
-inline bool isOpen(const fs::path &path)
-{
-    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(handle);
-        return false;
-    }
-    return ::GetLastError() == ERROR_SHARING_VIOLATION;
-}
+using winprobe::isOpen;
+using winprobe::lockIsFree;
 
 // The file's identity and last write: unchanged when nothing wrote or replaced it.
 inline std::array<std::uint64_t, 3> stamp(const fs::path &path)

@@ -136,7 +136,7 @@ int main(int argc, char **argv)
             CHECK_EQ(system.length(file), std::uint64_t(std::string(row.after).size()));
             system.close(file);
             CHECK_EQ(readBytes(path), std::string(row.after));
-            CHECK(!wintest::isOpenSomewhere(path));
+            CHECK(!wintest::isOpen(path));
         } catch (const FileError &error) {
             CHECK_MSG(row.after == nullptr, error.what());
             CHECK_EQ(error.op(), FileOp::Open);
