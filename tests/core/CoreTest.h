@@ -5,6 +5,7 @@
 // calls rather than through the file layer under test.
 #include "contacts/FileSystem.h"
 #include "tests/FaultyFileSystem.h"
+#include "tests/TempFolder.h"
 
 #include <doctest/doctest.h>
 
@@ -72,40 +73,7 @@ void eachRow(const std::vector<Row> &rows, Body body)
     }
 }
 
-// A new empty folder under the system's temporary folder, removed with all it holds
-// when done. `tag` may hold any characters: tests use it to put accents in the path.
-class TempFolder {
-public:
-    explicit TempFolder(const fs::path &tag = "vorteda")
-    {
-        std::random_device random;
-        for (;;) {
-            m_path = fs::temp_directory_path() / tag;
-            m_path += "-" + std::to_string(random()) + std::to_string(random());
-            if (fs::create_directories(m_path))
-                return;
-        }
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    ~TempFolder()
-    {
-        // Windows lets go of a file a moment after its last handle closes.
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            std::error_code error;
-            fs::remove_all(m_path, error);
-            if (!error)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-
-    const fs::path &path() const { return m_path; }
-    fs::path operator/(const fs::path &name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
+using testfiles::TempFolder;
 
 #ifdef _WIN32
 

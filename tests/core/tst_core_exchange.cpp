@@ -11,8 +11,8 @@
 #include "exchange/Text.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"
+#include "tests/TempFolder.h"
 
-#include <atomic>
 #include <sstream>
 
 using namespace contacts;
@@ -20,30 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempFolder {
-public:
-    TempFolder()
-    {
-        static std::atomic<int> serial{0};
-        m_path = fs::temp_directory_path()
-            / ("vorteda-exchange-" + std::to_string(std::random_device()()) + "-" + std::to_string(++serial));
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    fs::path operator/(const std::string &name) const { return m_path / name; }
-    const fs::path &path() const { return m_path; }
-    std::string str() const { return m_path.string(); }
-
-private:
-    fs::path m_path;
-};
+using testfiles::TempFolder;
 
 struct Run {
     int status;
@@ -135,8 +112,8 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
             ContactFile(systemFileSystem(), from.path()).sortAndList(); // the list load's order
             const std::string sorted = readBytes(from / kDataFileName);
             const std::string exported = (from / name).string();
-            REQUIRE(command({"exportar", exported, "--carpeta", from.str()}).status == 0);
-            const Run imported = command({"importar", exported, "--carpeta", to.str()});
+            REQUIRE(command({"exportar", exported, "--carpeta", from.path().string()}).status == 0);
+            const Run imported = command({"importar", exported, "--carpeta", to.path().string()});
             REQUIRE(imported.status == 0);
             CHECK(imported.out.find("Aviso") == std::string::npos);
             CHECK(readBytes(to / kDataFileName) == sorted);
@@ -281,7 +258,7 @@ TEST_CASE("every contact not stored whole is reported: line, name, field, what w
     // The command prints the same lines and a summary.
     TempFolder folder;
     writeBytes(folder / "c.csv", text);
-    const Run run = command({"importar", (folder / "c.csv").string(), "--carpeta", folder.str()});
+    const Run run = command({"importar", (folder / "c.csv").string(), "--carpeta", folder.path().string()});
     CHECK(run.status == 0);
     for (const std::string &line : expected)
         CHECK(run.out.find("Aviso: " + line + "\n") != std::string::npos);
@@ -320,10 +297,10 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         writeBytes(folder / kDataFileName, before);
         std::string input = (folder / "entrada.vcf").string();
         if (row.text == "\x01" "folder")
-            input = folder.str();
+            input = folder.path().string();
         else if (row.text != "\x01missing")
             writeBytes(input, row.text);
-        const Run run = command({"importar", input, "--carpeta", folder.str()});
+        const Run run = command({"importar", input, "--carpeta", folder.path().string()});
         CHECK(run.status == 1);
         CHECK(run.out.empty());
         CHECK(run.err.find(row.error) != std::string::npos);
@@ -358,7 +335,7 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
     for (const Row &row : rows) {
         TempFolder folder;
         CAPTURE(row.says);
-        std::vector<std::string> args = {"--carpeta", folder.str()};
+        std::vector<std::string> args = {"--carpeta", folder.path().string()};
         args.insert(args.end(), row.args.begin(), row.args.end());
         const Run run = command(args);
         CAPTURE(run.err);

@@ -2,13 +2,13 @@
 
 // What the Windows tests share: throwaway folders, and looks at files through the
 // system's own calls rather than through the file layer under test.
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <thread>
 
+#include "tests/TempFolder.h"
 #include "tests/windows/FileProbes.h"
 
 #include <windows.h>
@@ -17,40 +17,7 @@ namespace wintest {
 
 namespace fs = std::filesystem;
 
-// A new empty folder under the system's temporary folder, removed with all it holds
-// when done. `tag` may hold any characters: tests use it to put accents in the path.
-class TempFolder {
-public:
-    explicit TempFolder(const std::wstring &tag = L"vorteda")
-    {
-        static std::atomic<int> serial{0};
-        wchar_t base[MAX_PATH + 1];
-        const DWORD length = ::GetTempPathW(MAX_PATH + 1, base);
-        m_path = fs::path(std::wstring(base, length))
-            / (tag + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++serial));
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    TempFolder(const TempFolder &) = delete;
-    TempFolder &operator=(const TempFolder &) = delete;
-    ~TempFolder()
-    {
-        // A program started from here may take a moment to end and let go of its file.
-        for (int attempt = 0; attempt < 40; ++attempt) {
-            std::error_code error;
-            fs::remove_all(m_path, error);
-            if (!error)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-    }
-
-    const fs::path &path() const { return m_path; }
-    fs::path operator/(const fs::path &name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
+using testfiles::TempFolder;
 
 using winprobe::isOpen;
 using winprobe::lockIsFree;
