@@ -54,9 +54,8 @@ void frmPersonas::loadList(bool reportErrors)
         if (!tryQuietly([&] { entries = m_file.list(); }))
             entries.clear();
     }
-    m_entries = std::move(entries);
     m_shownRecord.reset();
-    m_view.setListEntries(m_entries);
+    m_view.setListEntries(std::move(entries));
 }
 
 void frmPersonas::setListIndex(int index)
@@ -156,9 +155,10 @@ void frmPersonas::txtBusqueda_Change()
     // The first entry, in list order, that begins with the search text; comparing
     // UTF-8 bytes is comparing code points, and a prefix stays a prefix.
     const std::string prefix = m_view.searchText();
+    const std::vector<std::string> &entries = m_view.listEntries();
     int found = -1;
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (m_entries[i].starts_with(prefix)) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].starts_with(prefix)) {
             found = static_cast<int>(i);
             break;
         }

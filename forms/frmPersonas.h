@@ -26,8 +26,10 @@ public:
     virtual std::string text1(int index) const = 0;
     virtual void setText1(int index, const std::string &text) = 0;
     virtual std::string searchText() const = 0;
-    // Replaces every entry of List1 (the selection becomes -1).
-    virtual void setListEntries(const std::vector<std::string> &entries) = 0;
+    // Replaces every entry of List1 (the selection becomes -1). The list keeps the
+    // entries, as a list box does: the search reads them back from it.
+    virtual void setListEntries(std::vector<std::string> entries) = 0;
+    virtual const std::vector<std::string> &listEntries() const = 0;
     virtual int listIndex() const = 0;
     virtual void setListIndex(int index) = 0;
     // A modal message, titled with the product's name.
@@ -63,8 +65,6 @@ public:
     void mnuAbout_Click();
     void txtBusqueda_Change();
 
-    const std::vector<std::string> &listEntries() const { return m_entries; }
-
 private:
     std::vector<std::string> OrdenarArchivo();
     // The list load; after a failed command it reloads without a second message.
@@ -79,7 +79,6 @@ private:
     PersonasView &m_view;
     contacts::ContactFile m_file;
     PersonasActions m_actions;
-    std::vector<std::string> m_entries;
     // The record as last shown for the selected entry; every change of the selection
     // goes through List1_Click, which sets it. A command checks that the record is
     // still this one: a mismatch means the file changed under us, so nothing is removed.

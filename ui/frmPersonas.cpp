@@ -199,10 +199,15 @@ std::string frmPersonas::searchText() const
     return m_txtBusqueda->text().toStdString();
 }
 
-void frmPersonas::setListEntries(const std::vector<std::string> &entries)
+void frmPersonas::setListEntries(std::vector<std::string> entries)
 {
     m_list1->clear();
-    m_list1->addItems(entries);
+    m_list1->addItems(std::move(entries));
+}
+
+const std::vector<std::string> &frmPersonas::listEntries() const
+{
+    return m_list1->items();
 }
 
 int frmPersonas::listIndex() const

@@ -47,7 +47,8 @@ private:
     std::string text1(int index) const override;
     void setText1(int index, const std::string &text) override;
     std::string searchText() const override;
-    void setListEntries(const std::vector<std::string> &entries) override;
+    void setListEntries(std::vector<std::string> entries) override;
+    const std::vector<std::string> &listEntries() const override;
     int listIndex() const override;
     void setListIndex(int index) override;
     void showMessage(const std::string &text) override;

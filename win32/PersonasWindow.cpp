@@ -201,11 +201,13 @@ std::string PersonasWindow::searchText() const
     return windowText(m_txtBusqueda);
 }
 
-void PersonasWindow::setListEntries(const std::vector<std::string> &entries)
+void PersonasWindow::setListEntries(std::vector<std::string> entries)
 {
+    // The list box keeps its texts in UTF-16; these, in UTF-8, are what the search reads.
+    m_entries = std::move(entries);
     SendMessageW(m_list1, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list1, LB_RESETCONTENT, 0, 0);
-    for (const std::string &entry : entries)
+    for (const std::string &entry : m_entries)
         SendMessageW(m_list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(entry).c_str()));
     SendMessageW(m_list1, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list1, nullptr, TRUE);

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 namespace win32 {
 
@@ -25,7 +27,8 @@ public:
     std::string text1(int index) const override;
     void setText1(int index, const std::string &text) override;
     std::string searchText() const override;
-    void setListEntries(const std::vector<std::string> &entries) override;
+    void setListEntries(std::vector<std::string> entries) override;
+    const std::vector<std::string> &listEntries() const override { return m_entries; }
     int listIndex() const override;
     void setListIndex(int index) override;
     void showMessage(const std::string &text) override;
@@ -41,6 +44,7 @@ private:
     HWND m_window = nullptr;
     std::array<HWND, 5> m_text1{};
     HWND m_list1 = nullptr;
+    std::vector<std::string> m_entries;
     HWND m_txtBusqueda = nullptr;
     HWND m_label6 = nullptr;
     HFONT m_helpFont = nullptr;

@@ -15,12 +15,13 @@ public:
     std::string text1(int index) const override { return fields[static_cast<std::size_t>(index)]; }
     void setText1(int index, const std::string &text) override { fields[static_cast<std::size_t>(index)] = text; }
     std::string searchText() const override { return search; }
-    void setListEntries(const std::vector<std::string> &items) override
+    void setListEntries(std::vector<std::string> items) override
     {
-        entries = items;
+        entries = std::move(items);
         selected = -1;
         ++listLoads;
     }
+    const std::vector<std::string> &listEntries() const override { return entries; }
     int listIndex() const override { return selected; }
     void setListIndex(int index) override { selected = index; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
