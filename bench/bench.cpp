@@ -5,6 +5,7 @@
 //
 // Each measured run happens in a child process of its own, so that its peak memory
 // (VmHWM) is its own; the input file is restored before the clock starts.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
 #include "ui/MessageBox.h"
@@ -349,7 +350,7 @@ int main(int argc, char **argv)
             const fs::path input = root / (std::string("input-") + c.input);
             const bool ok = report(n, c.name, runs, fileMiB, [&] {
                 return measure(c.name, input, folder, [&]() -> std::function<bool()> {
-                    auto file = std::make_shared<ContactFile>(systemFileSystem(), folder);
+                    auto file = std::make_shared<ContactFile>(platform::systemFileSystem(), folder);
                     return [file, &c, n] { return c.run(*file, n); };
                 });
             });
@@ -366,7 +367,7 @@ int main(int argc, char **argv)
                     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
                     new QApplication(qtArgc, qtArgv); // lives until the child exits
                     auto services = std::make_shared<WindowServices>();
-                    auto window = std::make_shared<frmPersonas>(systemFileSystem(), folder, services->messages,
+                    auto window = std::make_shared<frmPersonas>(platform::systemFileSystem(), folder, services->messages,
                                                                 services->program);
                     // As a person meets it: shown, laid out and idle.
                     window->show();

@@ -5,6 +5,7 @@
 //
 // Each command runs in a child process of its own, so that its peak memory is its
 // own; the figure is set against the size of the data file.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 
 #include <chrono>
@@ -96,7 +97,7 @@ int main(int argc, char **argv)
         std::ofstream(root / "from" / kDataFileName, std::ios::binary) << file;
     }
     // As a list load leaves it.
-    ContactFile(systemFileSystem(), root / "from").sortAndList();
+    ContactFile(platform::systemFileSystem(), root / "from").sortAndList();
     const std::string data = readAll(root / "from" / kDataFileName);
     const double dataMiB = double(data.size()) / (1024 * 1024);
 

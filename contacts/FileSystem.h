@@ -68,9 +68,6 @@ public:
     virtual std::filesystem::path resolve(const std::filesystem::path &path) = 0;
 };
 
-// The operating system's files.
-FileSystem &systemFileSystem();
-
 // The operation's short name ("write").
 const char *name(FileOp op);
 

@@ -1,7 +1,7 @@
 #include "exchange/Command.h"
 
-#include "ui/FileMessages.h"
-#include "ui/SystemErrorText.h"
+#include "wording/FileMessages.h"
+#include "wording/SystemErrorText.h"
 #include "version/Version.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
@@ -55,8 +55,8 @@ std::string inQuotes(const std::string &text)
 
 std::string fileErrorText(const contacts::FileError &error)
 {
-    return "no se pudo " + std::string(ui::describe(error.op())) + " " + inQuotes(error.path().string()) + ": "
-        + ui::systemErrorText(error.code());
+    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(error.path().string()) + ": "
+        + wording::systemErrorText(error.code());
 }
 
 struct Options {

@@ -1,6 +1,6 @@
 #include "forms/frmPersonas.h"
 
-#include "ui/FileMessages.h"
+#include "wording/FileMessages.h"
 
 #include "version/Version.h"
 
@@ -201,7 +201,7 @@ bool frmPersonas::runCommand(const char *failure, const std::function<void()> &c
         command();
         return true;
     } catch (const contacts::FileError &error) {
-        m_view.showMessage(ui::fileErrorMessage(failure, error));
+        m_view.showMessage(wording::fileErrorMessage(failure, error));
     }
     return false;
 }

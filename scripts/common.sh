@@ -95,7 +95,7 @@ run_windows_e2e() {
     cmake --build "$BUILD_DIR" --target vorteda_forms_replay --parallel "$(nproc)" &&
     cmake --build "$WINDOWS_BUILD_DIR" --target Vorteda vorteda_probe --parallel "$(nproc)" &&
     python3 "$ROOT/tests/wine/run_wine_e2e.py" \
-        --exe "$WINDOWS_BUILD_DIR/win32/Vorteda.exe" --probe "$WINDOWS_BUILD_DIR/win32/vorteda_probe.exe" \
+        --exe "$WINDOWS_BUILD_DIR/app/Vorteda.exe" --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" \
         --replay "$BUILD_DIR/tests/forms/vorteda_forms_replay" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/SystemFileSystem.h"
 #include "contacts/FileSystem.h"
 
 #include <cstdint>
@@ -15,7 +16,7 @@ public:
     // Told the number (1-based, since construction or reset()) and operation of a call.
     using CallHook = std::function<void(std::uint64_t call, contacts::FileOp op)>;
 
-    explicit FaultyFileSystem(contacts::FileSystem &real = contacts::systemFileSystem());
+    explicit FaultyFileSystem(contacts::FileSystem &real = platform::systemFileSystem());
 
     // Fail call number `n` (counted from now) with `error`; 0 disarms.
     void failAt(std::uint64_t n, std::errc error = std::errc::io_error);

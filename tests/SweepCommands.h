@@ -2,6 +2,7 @@
 
 // The fault sweep, shared by the one over the POSIX file layer and the one over the
 // Windows file layer: the commands, and the failing of their calls one by one.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
@@ -72,7 +73,7 @@ inline std::string sweepEveryCall(const std::string &command, std::size_t length
     const auto tmp = folder / kTempFileName;
 
     writeBytes(dat, old);
-    const std::string result = runSweepCommand(command, systemFileSystem(), folder, old);
+    const std::string result = runSweepCommand(command, platform::systemFileSystem(), folder, old);
     const std::string changed = readBytes(dat);
 
     int failures = 0;
@@ -114,7 +115,7 @@ inline std::string sweepEveryCall(const std::string &command, std::size_t length
         if (readBytes(dat) != (committed ? changed : old))
             return at + "the file is neither old nor new as it should be";
         if (!committed) {
-            if (runSweepCommand(command, systemFileSystem(), folder, old) != result || readBytes(dat) != changed)
+            if (runSweepCommand(command, platform::systemFileSystem(), folder, old) != result || readBytes(dat) != changed)
                 return at + "the next try does not get through";
         }
     }

@@ -1,22 +1,18 @@
-# Fails when a source of the contact core calls the system's files other than through
-# its file layers: the POSIX calls only in PosixFileSystem.cpp, the Win32 calls only
-# in WindowsFileSystem.cpp. Every file operation must go through FileSystem, or the
-# fault and crash tests would not reach it.
-file(GLOB sources "${CORE_DIR}/*.cpp" "${CORE_DIR}/*.h")
+# Fails when the contact core or the windows' behaviour calls the system's files
+# itself: every operation on the contact files must go through FileSystem, whose
+# implementations live in platform/, or the fault and crash tests would not reach it.
+set(sources)
+foreach(dir IN ITEMS contacts forms)
+    file(GLOB dir_sources "${SOURCE_DIR}/${dir}/*.cpp" "${SOURCE_DIR}/${dir}/*.h")
+    list(APPEND sources ${dir_sources})
+endforeach()
 set(posix_pattern "(fopen|freopen|[io]?fstream|FILE \\*|(^|[^A-Za-z0-9_>])::(open|openat|read|pread|write|pwrite|close|rename|unlink|fsync|ftruncate|flock|stat|fstat|chmod)\\(|std::filesystem::(remove|rename|copy|create_directory|resize_file|file_size|exists)|#include <(fcntl|unistd|cstdio|fstream)\\.?h?>)")
 # With or without ::, in their A, W and Ex forms, and the C runtime's wide calls.
 set(win32_pattern "((^|[^A-Za-z0-9_])(CreateFile|ReadFile|WriteFile|MoveFile|ReplaceFile|CopyFile|DeleteFile|FlushFileBuffers|LockFile|UnlockFile|GetFileSize|SetFilePointer|SetEndOfFile|GetFileAttributes|SetFileAttributes|GetFileInformationByHandle|SetFileInformationByHandle|FindFirstFile|CreateDirectory|RemoveDirectory)(A|W|Ex|ExA|ExW|2)?[ ]*\\(|_w?fopen|_w?open\\(|_wrename|_wremove|_wunlink|#include <(windows|fileapi|io)\\.h>)")
 set(offenders "")
 foreach(source IN LISTS sources)
-    get_filename_component(name "${source}" NAME)
-    set(patterns "")
-    if(NOT name STREQUAL "PosixFileSystem.cpp")
-        list(APPEND patterns "${posix_pattern}")
-    endif()
-    if(NOT name STREQUAL "WindowsFileSystem.cpp")
-        list(APPEND patterns "${win32_pattern}")
-    endif()
-    foreach(pattern IN LISTS patterns)
+    file(RELATIVE_PATH name "${SOURCE_DIR}" "${source}")
+    foreach(pattern IN ITEMS "${posix_pattern}" "${win32_pattern}")
         file(STRINGS "${source}" lines REGEX "${pattern}")
         if(lines)
             list(APPEND offenders "${name}: ${lines}")
@@ -24,6 +20,7 @@ foreach(source IN LISTS sources)
     endforeach()
 endforeach()
 if(offenders)
-    message(FATAL_ERROR "file calls outside the file layers (PosixFileSystem.cpp, WindowsFileSystem.cpp):\n${offenders}")
+    message(FATAL_ERROR "file calls outside the file layers in platform/:\n${offenders}")
 endif()
-message(STATUS "only PosixFileSystem.cpp calls the POSIX files and only WindowsFileSystem.cpp the Win32 files")
+list(LENGTH sources count)
+message(STATUS "none of the ${count} sources of contacts/ and forms/ calls the system's files")

@@ -21,6 +21,7 @@
 //
 // Output: "step N OP" on stderr for every call; on stdout "ok" and the command's
 // result, or "error: MESSAGE" and exit status 3 when a file operation fails.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Persona.h"
 #include "tests/FaultyFileSystem.h"
@@ -207,7 +208,7 @@ int main(int argc, char **argv)
 
     // What the window showed for the record is read before the command starts,
     // outside the calls being counted.
-    ContactFile plain(systemFileSystem(), folder);
+    ContactFile plain(platform::systemFileSystem(), folder);
     ContactFile file(stepping, folder);
     try {
         if (command == "sort" && args.size() == 2) {

@@ -1,5 +1,6 @@
 // The codec against Qt's converter, and what a failed file call reports. The rest of
 // the codec's cases run on every platform in tests/core.
+#include "platform/SystemFileSystem.h"
 #include "contacts/Cp1252.h"
 #include "contacts/FileSystem.h"
 
@@ -40,7 +41,7 @@ void TestCodec::errorNamesWhatFailed()
     QTemporaryFile temp;
     QVERIFY(temp.open());
     const std::filesystem::path path = temp.fileName().toStdString();
-    FileSystem &system = systemFileSystem();
+    FileSystem &system = platform::systemFileSystem();
     const FileHandle file = system.open(path, FileSystem::OpenMode::ReadOnly);
     try {
         system.write(file, 0, "x", 1);

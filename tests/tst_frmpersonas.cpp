@@ -1,5 +1,6 @@
 // The contacts window driven through its own Qt controls: places, keys, limits and
 // the wiring to what the window does, which tests/forms checks through a fake view.
+#include "platform/SystemFileSystem.h"
 #include "tests/ContactFolder.h"
 #include "tests/WindowFakes.h"
 #include "ui/Fonts.h"
@@ -64,7 +65,7 @@ private slots:
     void toolkitTextsAreSpanish();
 
 private:
-    std::unique_ptr<frmPersonas> open(contacts::FileSystem &fs = contacts::systemFileSystem());
+    std::unique_ptr<frmPersonas> open(contacts::FileSystem &fs = platform::systemFileSystem());
     QWidget *child(const char *name) const;
     void select(int index);
     void press(const char *button);

@@ -1,6 +1,7 @@
 // A data file of any bytes and any length: the core and the window must read it,
 // sort it and go on working, and a file too large to hold is refused with a message,
 // never a crash.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 #include "tests/ExchangeSortOracle.h"
@@ -108,7 +109,7 @@ void TestHostileFiles::anyBytesAnyLength()
     const std::vector<std::string> before = recordsOf(countedRecords(old));
 
     // The core: the list load sorts into a permutation of the records it counted.
-    ContactFile file(systemFileSystem(), m_folder);
+    ContactFile file(platform::systemFileSystem(), m_folder);
     const std::vector<std::string> surnames = file.sortAndList();
     const std::string sorted = countedRecords(readBytes(m_dat));
     const std::vector<std::string> after = recordsOf(sorted);
@@ -141,7 +142,7 @@ void TestHostileFiles::anyBytesAnyLength()
     // The window, on the same bytes: no message, every record listed, and it works.
     writeBytes(m_dat, old);
     {
-        ui::frmPersonas window(systemFileSystem(), m_folder, m_recorder, m_program);
+        ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
         QCOMPARE(std::size_t(window.List1()->count()), before.size());
         if (!before.empty()) {
@@ -173,7 +174,7 @@ void TestHostileFiles::tooLargeIsRefused()
     writeBytes(m_dat, recordBytes("Primero", "Ana"));
     QCOMPARE(::truncate(m_dat.c_str(), off_t(length)), 0);
 
-    ContactFile file(systemFileSystem(), m_folder);
+    ContactFile file(platform::systemFileSystem(), m_folder);
     try {
         file.sortAndList();
         QFAIL("the file was loaded");
@@ -185,7 +186,7 @@ void TestHostileFiles::tooLargeIsRefused()
     // One record at a time still reads.
     QCOMPARE(std::string(file.read(0)->data(), kRecordSize), recordBytes("Primero", "Ana"));
 
-    ui::frmPersonas window(systemFileSystem(), m_folder, m_recorder, m_program);
+    ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo leer el archivo «%1»")
                                              .arg(QString::fromStdString(m_dat.string()))),

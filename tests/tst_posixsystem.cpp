@@ -1,5 +1,6 @@
 // The POSIX system layer against real files: finding a system-information program,
 // the ordinary-file test, the detached start, and the user's contacts folder.
+#include "platform/SystemFileSystem.h"
 #include "platform/ContactsFolder.h"
 #include "platform/PosixSystem.h"
 
@@ -259,7 +260,7 @@ void tst_PosixSystem::contactsInUserData()
     QCOMPARE(QString::fromStdString(result.path.string()), QString(folder).replace("{T}", root.path()));
     QCOMPARE(result.error.value(), error);
     const QStringList treeAfter = tree(root.path());
-    platform::ContactsFileSystem files(contacts::systemFileSystem(), result);
+    platform::ContactsFileSystem files(platform::systemFileSystem(), result);
     contacts::ContactFile file(files, result.path);
     if (error != 0) {
         QCOMPARE(treeAfter, treeBefore);

@@ -2,6 +2,7 @@
 // no command takes away another's contact, and a command waits for the other's
 // lock rather than failing or interleaving, also when each reaches the data file
 // through a link of its own.
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "tests/DriverProcess.h"
 #include "tests/FaultyFileSystem.h"
@@ -169,13 +170,13 @@ void TestTwoCopies::commandWaitsForTheOtherCopy()
     }
     const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea");
     writeBytes(dat, old);
-    const FileHandle held = systemFileSystem().lock(dataFolder / kLockFileName);
+    const FileHandle held = platform::systemFileSystem().lock(dataFolder / kLockFileName);
     QProcess other;
     other.start(driverPath(), QStringList{QString::fromStdString(programFolder.string())} + commandRow(command));
     QVERIFY(other.waitForStarted());
     const bool stillWaiting = !other.waitForFinished(500);
     const bool untouched = readBytes(dat) == old && !fs::exists(m_folder / kTempFileName);
-    systemFileSystem().unlock(held);
+    platform::systemFileSystem().unlock(held);
     QVERIFY(stillWaiting);
     QVERIFY(other.waitForFinished(30000));
     QVERIFY(untouched);

@@ -3,10 +3,11 @@
 // run as an unprivileged user (root's permissions stop nothing), a read-only data
 // file or folder. Each command shows a Spanish message naming what failed, on which
 // file and why, leaves the data file as it was, and works once the fault is gone.
+#include "platform/SystemFileSystem.h"
 #include "tests/ContactFolder.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
-#include "ui/FileMessages.h"
+#include "wording/FileMessages.h"
 #include "ui/ListBox.h"
 #include "tests/RecordFiles.h"
 #include "tests/WindowFakes.h"
@@ -155,7 +156,7 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     // The whole message, as the user reads it: the command, then the step, the file
     // and the system's reason.
     QCOMPARE(message, QStringLiteral("%1\n\nNo se pudo %2 «%3».\nError del sistema: %4")
-                          .arg(failureFor(command), QString::fromUtf8(ui::describe(fault.op)), name, reason));
+                          .arg(failureFor(command), QString::fromUtf8(wording::describe(fault.op)), name, reason));
     QVERIFY2(fs::is_regular_file(dat) && readBytes(dat) == before, "the data file changed");
 
     // The window goes on: once the fault is gone, a list load and the command work.
@@ -287,7 +288,7 @@ void TestAsUnprivilegedUser::permissionFault()
         f.clear = [] {};
         f.refused = false;
     }
-    checkFault(folder, contacts::systemFileSystem(), f, command);
+    checkFault(folder, platform::systemFileSystem(), f, command);
     // A folder left read-only would stop QTemporaryDir from removing it.
     setMode(folder, 0755);
 }
@@ -381,7 +382,7 @@ void TestUserFaults::faultOnRealFiles()
             f.error = std::errc::read_only_file_system;
         }
     }
-    checkFault(folder, contacts::systemFileSystem(), f, command);
+    checkFault(folder, platform::systemFileSystem(), f, command);
 }
 
 void TestUserFaults::injectedPermissionFault_data()
@@ -427,7 +428,7 @@ void TestUserFaults::rewriteKeepsThePermissions()
     folder.setData(QByteArray::fromStdString(unsortedFile()));
     setMode(folder.dataPath(), mode_t(mode));
     const mode_t oldMask = ::umask(0);
-    contacts::ContactFile file(contacts::systemFileSystem(), folder.path());
+    contacts::ContactFile file(platform::systemFileSystem(), folder.path());
     if (command == "sort")
         file.sortAndList();
     else if (command == "add")

@@ -6,16 +6,14 @@
 add_library(vorteda_testsupport STATIC
     ${CMAKE_CURRENT_LIST_DIR}/../FaultyFileSystem.cpp ${CMAKE_CURRENT_LIST_DIR}/../FaultyFileSystem.h
     ${CMAKE_CURRENT_LIST_DIR}/../PowerCutFileSystem.cpp ${CMAKE_CURRENT_LIST_DIR}/../PowerCutFileSystem.h)
-set_target_properties(vorteda_testsupport PROPERTIES AUTOMOC OFF)
 target_include_directories(vorteda_testsupport PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(vorteda_testsupport PUBLIC vorteda_contacts)
+target_link_libraries(vorteda_testsupport PUBLIC vorteda_contacts vorteda_platform)
 
 # doctest is one header; a copy of it in the build tree lets the cross build see it
 # without the rest of the host's /usr/include.
 find_file(VORTEDA_DOCTEST_HEADER doctest/doctest.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
 configure_file(${VORTEDA_DOCTEST_HEADER} ${CMAKE_CURRENT_BINARY_DIR}/doctest/include/doctest/doctest.h COPYONLY)
 add_library(vorteda_doctest_main OBJECT ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-set_target_properties(vorteda_doctest_main PROPERTIES AUTOMOC OFF)
 target_include_directories(vorteda_doctest_main SYSTEM PUBLIC ${CMAKE_CURRENT_BINARY_DIR}/doctest/include)
 
 # vorteda_add_core_tests(ENVIRONMENT VAR=VALUE... LABELS...)
@@ -24,7 +22,6 @@ function(vorteda_add_core_tests)
     foreach(name IN ITEMS codec sort contactfile faultsweep powercut exchange)
         set(target tst_core_${name})
         add_executable(${target} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${target}.cpp)
-        set_target_properties(${target} PROPERTIES AUTOMOC OFF)
         target_link_libraries(${target} PRIVATE vorteda_doctest_main vorteda_testsupport vorteda_exchange)
         add_test(NAME ${target} COMMAND ${target})
         set_tests_properties(${target} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}" TIMEOUT 600)

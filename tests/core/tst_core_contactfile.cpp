@@ -1,5 +1,6 @@
 // The contact file on disk: counting, reading, appending, the sort and the rewrites,
 // through the platform's own file layer.
+#include "platform/SystemFileSystem.h"
 #include "tests/core/CoreTest.h"
 #include "contacts/ContactFile.h"
 #include "tests/ExchangeSortOracle.h"
@@ -115,7 +116,7 @@ TEST_CASE("appends after odd lengths")
         const std::string old = numbered(2).substr(0, std::size_t(row.oldLength));
         writeBytes(dat, old);
         const OpenFiles open(folder.path());
-        ContactFile file(systemFileSystem(), folder.path());
+        ContactFile file(platform::systemFileSystem(), folder.path());
         const auto before = file.read(1);
         const Persona added = persona("Nuevo", "Bea");
         file.append(added);
@@ -149,7 +150,7 @@ TEST_CASE("reads")
         const std::string file = numbered(2, {"Ana", "Luis"});
         if (row.length >= 0)
             writeBytes(folder / kDataFileName, file.substr(0, std::size_t(row.length)));
-        const auto record = ContactFile(systemFileSystem(), folder.path()).read(row.index);
+        const auto record = ContactFile(platform::systemFileSystem(), folder.path()).read(row.index);
         REQUIRE_EQ(record.has_value(), row.present >= 0);
         if (record) {
             const std::string expected = file.substr(std::size_t(row.index) * kRecordSize, std::size_t(row.present))
@@ -178,7 +179,7 @@ TEST_CASE("sorts as the exchange sort")
         const std::string expected = asRead(exchangeSortLiterally(old));
 
         const OpenFiles open(folder.path());
-        const auto surnames = ContactFile(systemFileSystem(), folder.path()).sortAndList();
+        const auto surnames = ContactFile(platform::systemFileSystem(), folder.path()).sortAndList();
         CHECK_EQ(asRead(readBytes(dat)), expected);
         REQUIRE_EQ(surnames.size(), std::size_t(recordCount(old.size())));
         for (std::size_t i = 0; i < surnames.size(); ++i)
@@ -210,7 +211,7 @@ TEST_CASE("a file in order is not written")
 TEST_CASE("a missing file is created empty")
 {
     TempFolder folder;
-    CHECK(ContactFile(systemFileSystem(), folder.path()).sortAndList().empty());
+    CHECK(ContactFile(platform::systemFileSystem(), folder.path()).sortAndList().empty());
     REQUIRE(fs::exists(folder / kDataFileName));
     CHECK_EQ(fs::file_size(folder / kDataFileName), std::uintmax_t(0));
 }
@@ -226,7 +227,7 @@ TEST_CASE("loads more than 32,767 records")
     for (int i = 0; i < n; ++i)
         old += recordBytes("R" + std::to_string(i), names[random() % names.size()]);
     writeBytes(dat, old);
-    ContactFile file(systemFileSystem(), folder.path());
+    ContactFile file(platform::systemFileSystem(), folder.path());
     CHECK_EQ(file.sortAndList().size(), std::size_t(n));
     const std::string now = readBytes(dat);
     REQUIRE_EQ(now.size(), old.size());
@@ -258,7 +259,7 @@ TEST_CASE("removes and modifies")
         if (row.length >= 0)
             writeBytes(dat, old);
         writeStaleTemp(folder.path());
-        ContactFile file(systemFileSystem(), folder.path());
+        ContactFile file(platform::systemFileSystem(), folder.path());
         Record shown = file.read(row.index).value_or(Record{});
         if (row.stale)
             shown[80] = '#';
@@ -286,7 +287,7 @@ TEST_CASE("a folder named like the data file is refused")
 {
     TempFolder folder;
     fs::create_directory(folder / kDataFileName);
-    ContactFile file(systemFileSystem(), folder.path());
+    ContactFile file(platform::systemFileSystem(), folder.path());
     CHECK_THROWS_AS(file.read(0), FileError);
     CHECK_THROWS_AS(file.sortAndList(), FileError);
 }
@@ -294,7 +295,7 @@ TEST_CASE("a folder named like the data file is refused")
 TEST_CASE("a folder with accents and a euro sign")
 {
     TempFolder folder(u8"Contactos \u00D1and\u00FA \u20AC");
-    ContactFile file(systemFileSystem(), folder.path());
+    ContactFile file(platform::systemFileSystem(), folder.path());
     file.append(persona("Pe\xC3\xB1" "a", "Luis"));
     file.append(persona("Le\xC3\xB3n", "Ana"));
     CHECK_EQ(file.sortAndList(), std::vector<std::string>{"Le\xC3\xB3n", "Pe\xC3\xB1" "a"});
@@ -305,9 +306,9 @@ TEST_CASE("the lock holds off another command until released")
 {
     TempFolder folder;
     const fs::path dat = folder / kDataFileName;
-    FileSystem &system = systemFileSystem();
+    FileSystem &system = platform::systemFileSystem();
     const FileHandle held = system.lock(folder / kLockFileName);
-    std::thread other([&] { ContactFile(systemFileSystem(), folder.path()).append(persona("Espera", "Ana")); });
+    std::thread other([&] { ContactFile(platform::systemFileSystem(), folder.path()).append(persona("Espera", "Ana")); });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const bool waited = !fs::exists(dat) || fs::file_size(dat) == 0;
     system.unlock(held);

@@ -4,6 +4,7 @@
 // refused with the file and line named and the data file untouched.
 #include <doctest/doctest.h>
 
+#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 #include "exchange/Command.h"
@@ -32,7 +33,7 @@ Run command(std::vector<std::string> args)
 {
     std::ostringstream out;
     std::ostringstream err;
-    const int status = exchange::run(args, out, err, systemFileSystem(), [] {
+    const int status = exchange::run(args, out, err, platform::systemFileSystem(), [] {
         FAIL("the default folder was asked for");
         return std::filesystem::path();
     });
@@ -109,7 +110,7 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
             TempFolder from;
             TempFolder to;
             writeBytes(from / kDataFileName, file);
-            ContactFile(systemFileSystem(), from.path()).sortAndList(); // the list load's order
+            ContactFile(platform::systemFileSystem(), from.path()).sortAndList(); // the list load's order
             const std::string sorted = readBytes(from / kDataFileName);
             const std::string exported = (from / name).string();
             REQUIRE(command({"exportar", exported, "--carpeta", from.path().string()}).status == 0);
@@ -356,7 +357,7 @@ TEST_CASE("an import adds in one rewrite and leaves the order a list load would 
             records.push_back(asRecord(added.substr(at, kRecordSize)));
         TempFolder folder;
         writeBytes(folder / kDataFileName, old);
-        ContactFile(systemFileSystem(), folder.path()).appendAll(records);
+        ContactFile(platform::systemFileSystem(), folder.path()).appendAll(records);
         CAPTURE(round);
         CHECK(readBytes(folder / kDataFileName) == exchangeSortLiterally(old + added));
     }

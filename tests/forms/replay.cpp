@@ -4,6 +4,7 @@
 //   vorteda_forms_replay FOLDER STEP...
 // Steps: select:SURNAME, set:FIELD:TEXT, search:TEXT, cmdAltas, cmdModificar,
 // cmdBajas, cmdVerlista, cmdLimpiar. The window loads first, as it does on start.
+#include "platform/SystemFileSystem.h"
 #include "tests/forms/FakeViews.h"
 
 #include <algorithm>
@@ -17,7 +18,7 @@ int main(int argc, char **argv)
         return 2;
     }
     FakePersonasView view;
-    forms::frmPersonas form(view, contacts::systemFileSystem(), argv[1], {});
+    forms::frmPersonas form(view, platform::systemFileSystem(), argv[1], {});
     form.Form_Load();
     for (int i = 2; i < argc; ++i) {
         const std::string step = argv[i];

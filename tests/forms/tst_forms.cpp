@@ -2,6 +2,7 @@
 // cross-built, under Wine, over each platform's file layer.
 #include <doctest/doctest.h>
 
+#include "platform/SystemFileSystem.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/forms/FakeViews.h"
 #include "contacts/ContactFile.h"
@@ -76,7 +77,7 @@ private:
 
 // One contacts window over a folder, loaded.
 struct Window {
-    explicit Window(const Folder &folder, contacts::FileSystem &files = contacts::systemFileSystem())
+    explicit Window(const Folder &folder, contacts::FileSystem &files = platform::systemFileSystem())
         : form(view, files, folder.path(), {[this] { ++abouts; }, [this] { ++exits; }})
     {
         form.Form_Load();

@@ -1,5 +1,6 @@
 // The Windows file layer itself: how it opens, reads at the end, empties, names
 // its errors, replaces a file that someone else holds open, and keeps its lock.
+#include "platform/SystemFileSystem.h"
 #include "tests/windows/Check.h"
 #include "contacts/ContactFile.h"
 #include "tests/RecordFiles.h"
@@ -120,7 +121,7 @@ const std::vector<HolderRow> kHolders = {
 int main(int argc, char **argv)
 {
     check::Suite suite(argc, argv);
-    FileSystem &system = systemFileSystem();
+    FileSystem &system = platform::systemFileSystem();
 
     suite.table("opens", kOpens, [&](const OpenRow &row) {
         TempFolder folder;

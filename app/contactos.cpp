@@ -1,4 +1,5 @@
 // vorteda-contactos: the address book's contacts in and out as vCard and CSV.
+#include "platform/SystemFileSystem.h"
 #include "exchange/Command.h"
 
 #include "contacts/FileSystem.h"
@@ -29,5 +30,5 @@ int main(int argc, char *argv[])
             throw contacts::FileError(contacts::FileOp::CreateFolder, folder.path, folder.error);
         return folder.path;
     };
-    return exchange::run(args, std::cout, std::cerr, contacts::systemFileSystem(), programFolder);
+    return exchange::run(args, std::cout, std::cerr, platform::systemFileSystem(), programFolder);
 }

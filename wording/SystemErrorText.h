@@ -3,7 +3,7 @@
 #include <string>
 #include <system_error>
 
-namespace ui {
+namespace wording {
 
 // The system's error in Spanish, whatever the machine's locale: the last line of every
 // file-error message. Errors a user can meet on a file or folder have the program's
@@ -15,4 +15,4 @@ std::string systemErrorText(const std::error_code &code);
 std::string errnoText(int number);
 std::string win32ErrorText(unsigned long number);
 
-} // namespace ui
+} // namespace wording

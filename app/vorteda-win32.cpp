@@ -1,4 +1,5 @@
 // Vorteda for Windows: the native Win32 windows over the program's behaviour.
+#include "platform/SystemFileSystem.h"
 #include "win32/AboutWindow.h"
 #include "win32/Common.h"
 #include "win32/PersonasWindow.h"
@@ -19,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // Where this build keeps the contacts: the portable Vorteda.exe beside itself, an
     // installed build in %LOCALAPPDATA%\Vorteda. A folder that cannot be made is
     // reported by the window like any file error.
-    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
+    platform::ContactsFileSystem files(platform::systemFileSystem(), platform::contactsFolder());
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 

@@ -1,9 +1,9 @@
-#include "ui/SystemErrorText.h"
+#include "wording/SystemErrorText.h"
 
 #include <cerrno>
 #include <cstring>
 
-namespace ui {
+namespace wording {
 
 std::string errnoText(int number)
 {
@@ -117,4 +117,4 @@ std::string systemErrorText(const std::error_code &code)
     return text;
 }
 
-} // namespace ui
+} // namespace wording

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace ui {
+namespace wording {
 
 // What a file operation does, in Spanish, for messages to the user ("escribir en el
 // archivo").
@@ -15,4 +15,4 @@ const char *describe(contacts::FileOp op);
 // command failed, then come the operation, the file and the system's error.
 std::string fileErrorMessage(std::string_view failure, const contacts::FileError &error);
 
-} // namespace ui
+} // namespace wording

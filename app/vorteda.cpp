@@ -1,3 +1,4 @@
+#include "platform/SystemFileSystem.h"
 #include "contacts/FileSystem.h"
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
@@ -72,7 +73,7 @@ int main(int argc, char *argv[])
 
     // Where this build keeps the contacts; a folder that cannot be made is reported
     // by the window like any file error.
-    platform::ContactsFileSystem files(contacts::systemFileSystem(), platform::contactsFolder());
+    platform::ContactsFileSystem files(platform::systemFileSystem(), platform::contactsFolder());
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
     ui::MessageBox messages;

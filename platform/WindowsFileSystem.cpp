@@ -1,6 +1,7 @@
 // The operating system's files, through the Win32 API.
-#include "contacts/FileSystem.h"
-#include "contacts/HandleNames.h"
+#include "platform/SystemFileSystem.h"
+
+#include "platform/HandleNames.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +10,12 @@
 
 #include <windows.h>
 
-namespace contacts {
+namespace platform {
+
+using contacts::FileError;
+using contacts::FileHandle;
+using contacts::FileOp;
+using contacts::FileSystem;
 
 namespace {
 
@@ -307,10 +313,10 @@ private:
 
 } // namespace
 
-FileSystem &systemFileSystem()
+contacts::FileSystem &systemFileSystem()
 {
     static WindowsFileSystem fs;
     return fs;
 }
 
-} // namespace contacts
+} // namespace platform

@@ -1,8 +1,8 @@
-#include "ui/FileMessages.h"
+#include "wording/FileMessages.h"
 
-#include "ui/SystemErrorText.h"
+#include "wording/SystemErrorText.h"
 
-namespace ui {
+namespace wording {
 
 const char *describe(contacts::FileOp op)
 {
@@ -36,4 +36,4 @@ std::string fileErrorMessage(std::string_view failure, const contacts::FileError
     return text;
 }
 
-} // namespace ui
+} // namespace wording

@@ -1,6 +1,7 @@
 // The operating system's files, through POSIX calls.
-#include "contacts/FileSystem.h"
-#include "contacts/HandleNames.h"
+#include "platform/SystemFileSystem.h"
+
+#include "platform/HandleNames.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace contacts {
+namespace platform {
+
+using contacts::FileError;
+using contacts::FileHandle;
+using contacts::FileOp;
+using contacts::FileSystem;
 
 namespace {
 
@@ -224,10 +230,10 @@ private:
 
 } // namespace
 
-FileSystem &systemFileSystem()
+contacts::FileSystem &systemFileSystem()
 {
     static PosixFileSystem fs;
     return fs;
 }
 
-} // namespace contacts
+} // namespace platform

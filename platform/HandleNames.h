@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_map>
 
-namespace contacts {
+namespace platform {
 
 // The file each open handle was opened on, so that an error on a handle names the
 // file the user knows rather than a number.
@@ -16,18 +16,18 @@ public:
     // `unknown` prefixes the number of a handle this table never saw ("fd ").
     explicit HandleNames(std::string unknown) : m_unknown(std::move(unknown)) {}
 
-    std::filesystem::path nameOf(FileHandle handle) const
+    std::filesystem::path nameOf(contacts::FileHandle handle) const
     {
         std::lock_guard guard(m_mutex);
         const auto it = m_names.find(handle);
         return it == m_names.end() ? std::filesystem::path(m_unknown + std::to_string(handle)) : it->second;
     }
-    void remember(FileHandle handle, const std::filesystem::path &path)
+    void remember(contacts::FileHandle handle, const std::filesystem::path &path)
     {
         std::lock_guard guard(m_mutex);
         m_names[handle] = path;
     }
-    void forget(FileHandle handle)
+    void forget(contacts::FileHandle handle)
     {
         std::lock_guard guard(m_mutex);
         m_names.erase(handle);
@@ -36,7 +36,7 @@ public:
 private:
     std::string m_unknown;
     mutable std::mutex m_mutex;
-    std::unordered_map<FileHandle, std::filesystem::path> m_names;
+    std::unordered_map<contacts::FileHandle, std::filesystem::path> m_names;
 };
 
-} // namespace contacts
+} // namespace platform
