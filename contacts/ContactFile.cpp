@@ -244,8 +244,8 @@ std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path
     }
     Contents contents = loadAll(fs, *data);
     data->close();
-    if (index < 0 || std::uint64_t(index) >= contents.count
-        || std::memcmp(contents.record(index), expected.data(), kRecordSize) != 0)
+    if (index < 0 || static_cast<std::uint64_t>(index) >= contents.count
+        || std::memcmp(contents.record(static_cast<std::uint64_t>(index)), expected.data(), kRecordSize) != 0)
         return std::nullopt;
     return contents;
 }
@@ -411,8 +411,9 @@ bool ContactFile::remove(std::int64_t index, const Record &expected)
     const Place place = placeOf(m_fs, dataPath());
     FolderLock lock(m_fs, place.folder);
     const auto contents = loadMatching(m_fs, place.data, index, expected);
+    // A matching record is one that exists: `index` is within 0 .. count - 1.
     if (contents)
-        rewrite(m_fs, place, *contents, allBut(contents->count, index), nullptr);
+        rewrite(m_fs, place, *contents, allBut(contents->count, static_cast<std::uint64_t>(index)), nullptr);
     lock.release();
     return contents.has_value();
 }
@@ -424,7 +425,7 @@ bool ContactFile::modify(std::int64_t index, const Record &expected, const Perso
     const auto contents = loadMatching(m_fs, place.data, index, expected);
     if (contents) {
         const Record record = encode(replacement);
-        rewrite(m_fs, place, *contents, allBut(contents->count, index), &record);
+        rewrite(m_fs, place, *contents, allBut(contents->count, static_cast<std::uint64_t>(index)), &record);
     }
     lock.release();
     return contents.has_value();
