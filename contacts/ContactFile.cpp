@@ -98,7 +98,9 @@ struct Contents {
     const char *record(std::uint64_t index) const { return bytes.get() + index * kRecordSize; }
 };
 
-Contents loadAll(FileSystem &fs, OpenFile &file)
+// `adding`: the records the command is about to add, refused here when the file has
+// no room for them, before the whole of it is read.
+Contents loadAll(FileSystem &fs, OpenFile &file, std::uint64_t adding = 0)
 {
     const std::uint64_t length = fs.length(file.handle());
     Contents contents;
@@ -107,6 +109,9 @@ Contents loadAll(FileSystem &fs, OpenFile &file)
     // in memory, and a huge or sparse file must not exhaust it.
     if (contents.count > kMaxRecords)
         throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::file_too_large));
+    // A file written past the limit could not be loaded again, by any command.
+    if (adding > kMaxRecords - contents.count)
+        throw FileError(FileOp::Write, file.path(), std::make_error_code(std::errc::file_too_large));
     const std::size_t size = contents.count * kRecordSize;
     contents.bytes.reset(new (std::nothrow) char[size]);
     if (!contents.bytes)
@@ -360,7 +365,7 @@ void ContactFile::append(const Persona &persona)
     // Written through the same rewrite as every other change, never in place: a
     // write cut short (disk full, a crash) must not leave part of a record behind.
     OpenFile data(m_fs, place.data, OpenMode::ReadWrite);
-    const Contents contents = loadAll(m_fs, data);
+    const Contents contents = loadAll(m_fs, data, 1);
     data.close();
     const Record record = encode(persona);
     rewrite(m_fs, place, contents, allBut(contents.count, contents.count), &record);
