@@ -149,7 +149,8 @@ Column classify(std::string_view cell)
         c.kind = Phone, c.sort = sortOf(list, Other);
     // Columns that only describe another (its type, its label) or sort the contacts.
     else if (isOneOf(key, {"labels", "group membership", "file as", "categories", "category", "categoria",
-                           "categorias", "grupo", "grupos"}))
+                           "categorias", "grupo", "grupos", "priority", "sensitivity", "private", "prioridad",
+                           "confidencialidad", "privado", "internet free busy", "disponibilidad en internet"}))
         c.kind = Ignored;
     else if (hasAny(list, {"fax", "pager", "localizador", "busca", "label", "type", "tipo", "display", "mostrar",
                            "yomi", "phonetic", "id"}))

@@ -591,14 +591,22 @@ TEST_CASE("an import adds no contact already there or earlier in the file, unles
     TempFolder other;
     ContactFile contacts(platform::systemFileSystem(), other.path());
     contacts.append({"Bravo", "Blas", "", "", ""});
-    std::istringstream in("Apellido,Nombre\r\nBravo,Blas\r\nCano,Carla\r\nDiaz,Dora\r\n");
-    exchange::Preview preview = exchange::previewImport(in, contacts, false);
+    // Large enough for the preview to report its progress, in bytes read.
+    std::string text = "Apellido,Nombre\r\nBravo,Blas\r\nCano,Carla\r\nDiaz,Dora\r\n";
+    for (int i = 0; i < 100000; ++i)
+        text += "Bravo,Blas\r\n";
+    std::istringstream in(text);
+    std::vector<std::uint64_t> progress;
+    exchange::Preview preview = exchange::previewImport(in, contacts, false, [&](std::uint64_t bytes) { progress.push_back(bytes); });
     CHECK(preview.read.records.size() == 2);
-    CHECK(preview.duplicates == 1);
+    CHECK(preview.duplicates == 100001);
+    REQUIRE(!progress.empty());
+    CHECK(std::is_sorted(progress.begin(), progress.end()));
+    CHECK(progress.back() <= text.size());
     contacts.append({"Cano", "Carla", "", "", ""});
     const exchange::Committed done = exchange::commitImport(std::move(preview), contacts, false);
     CHECK(done.added == 1);
-    CHECK(done.duplicates == 2);
+    CHECK(done.duplicates == 100002);
     CHECK(storedRows(other.path()) == std::vector<std::string>{"Bravo|Blas|||", "Cano|Carla|||", "Diaz|Dora|||"});
 }
 
