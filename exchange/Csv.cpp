@@ -18,6 +18,9 @@ enum Kind { None, Ignored, Surname, Given, Middle, FullName, Phone, Email, Stree
 // The sorts of telephone, in the order one is chosen; addresses use home, work, other.
 enum Sort { Mobile, Home, Work, Other };
 
+// The most lines a quoted cell may span.
+constexpr std::size_t kMaxCellLines = 1000;
+
 // The rows looked at for the header: a title, notes and blank rows may stand above it.
 constexpr int kHeaderSearchRows = 30;
 
@@ -205,7 +208,9 @@ Read readRecord(LineReader &lines, char separator, std::vector<std::string> &cel
         if (i == line.size()) {
             if (!quoted)
                 return Read::Row; // the last line, without a line end
-            if (!lines.next(line)) {
+            // A cell of notes spans a few lines; a quote still open after a thousand
+            // is a stray one, and reading every later row to the end would take hours.
+            if (further.size() == kMaxCellLines || !lines.next(line)) {
                 lines.giveBack(std::move(further));
                 return Read::Unclosed;
             }
