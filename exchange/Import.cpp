@@ -303,6 +303,8 @@ Committed commitImport(Preview &&preview, contacts::ContactFile &file, bool keep
     Committed committed;
     committed.duplicates = preview.duplicates;
     committed.added = preview.read.records.size();
+    if (preview.read.records.empty())
+        return committed; // nothing to add: the file is not touched
     contacts::ContactFile::Chooser choose;
     if (!keepDuplicates) {
         choose = [&](const char *existing, std::uint64_t count, std::vector<contacts::Record> &records) {
