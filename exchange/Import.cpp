@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace exchange {
@@ -330,18 +332,15 @@ Committed commitImport(Preview &&preview, contacts::ContactFile &file, bool keep
     return committed;
 }
 
-std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::ostream &out)
+namespace {
+
+// Every record as vCard or CSV, handed to `write` a megabyte at a time. The data file
+// is read whole before the first piece, so a file that cannot be read writes nothing.
+std::uint64_t exportInto(contacts::ContactFile &file, Format format, const std::function<void(const std::string &)> &write)
 {
     std::uint64_t count = 0;
     std::string buffer;
     buffer.reserve((std::size_t(1) << 20) + 4096);
-    const auto flush = [&] {
-        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        if (!out)
-            throw contacts::FileError(contacts::FileOp::Write, "-",
-                                      std::error_code(errno ? errno : EIO, std::generic_category()));
-        buffer.clear();
-    };
     if (format == Format::Csv)
         writeCsvHeader(buffer);
     contacts::Persona fields;
@@ -357,36 +356,65 @@ std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::os
         else
             writeVCard(fields, buffer);
         ++count;
-        if (buffer.size() >= (std::size_t(1) << 20))
-            flush();
+        if (buffer.size() >= (std::size_t(1) << 20)) {
+            write(buffer);
+            buffer.clear();
+        }
     });
-    flush();
+    write(buffer);
+    return count;
+}
+
+std::error_code lastError()
+{
+    return std::error_code(errno ? errno : EIO, std::generic_category());
+}
+
+} // namespace
+
+std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::ostream &out)
+{
+    const std::uint64_t count = exportInto(file, format, [&](const std::string &piece) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        if (!out)
+            throw contacts::FileError(contacts::FileOp::Write, "-", lastError());
+    });
     out.flush();
     if (!out)
-        throw contacts::FileError(contacts::FileOp::Flush, "-", std::error_code(errno ? errno : EIO, std::generic_category()));
+        throw contacts::FileError(contacts::FileOp::Flush, "-", lastError());
     return count;
 }
 
 std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const std::filesystem::path &destination)
 {
-    errno = 0;
-    std::ofstream out(destination, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw contacts::FileError(contacts::FileOp::Open, destination,
-                                  std::error_code(errno ? errno : EIO, std::generic_category()));
+    // Made on the first write: a data file that cannot be read leaves an older export as it was.
+    std::optional<std::ofstream> out;
     try {
-        const std::uint64_t count = exportContacts(file, format, out);
-        out.close();
-        if (out.fail())
-            throw contacts::FileError(contacts::FileOp::Close, destination,
-                                      std::error_code(errno ? errno : EIO, std::generic_category()));
+        const std::uint64_t count = exportInto(file, format, [&](const std::string &piece) {
+            if (!out) {
+                errno = 0;
+                out.emplace(destination, std::ios::binary | std::ios::trunc);
+                if (!*out) {
+                    const std::error_code code = lastError();
+                    out.reset();
+                    throw contacts::FileError(contacts::FileOp::Open, destination, code);
+                }
+            }
+            out->write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            if (!*out)
+                throw contacts::FileError(contacts::FileOp::Write, destination, lastError());
+        });
+        out->close();
+        if (out->fail())
+            throw contacts::FileError(contacts::FileOp::Close, destination, lastError());
         return count;
-    } catch (const contacts::FileError &error) {
-        out.close();
-        std::error_code ignored;
-        std::filesystem::remove(destination, ignored);
-        if (error.path() == "-")
-            throw contacts::FileError(error.op(), destination, error.code());
+    } catch (const contacts::FileError &) {
+        // Half an export is worse than none.
+        if (out) {
+            out.reset();
+            std::error_code ignored;
+            std::filesystem::remove(destination, ignored);
+        }
         throw;
     }
 }

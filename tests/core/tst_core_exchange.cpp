@@ -372,6 +372,12 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         CHECK((row.status == 0 ? run.out : run.err).find(row.says) != std::string::npos);
         CHECK(fs::is_empty(folder.path()));
     }
+    // A data file that cannot be read leaves an older export as it was.
+    TempFolder folder;
+    fs::create_directory(folder / kDataFileName);
+    writeBytes(folder / "agenda.vcf", "antes");
+    CHECK(command({"exportar", (folder / "agenda.vcf").string(), "--carpeta", folder.path().string()}).status == 1);
+    CHECK(readBytes(folder / "agenda.vcf") == "antes");
 }
 
 TEST_CASE("an import adds in one rewrite and leaves the order a list load would give")
