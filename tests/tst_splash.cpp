@@ -1,6 +1,7 @@
 // The splash window: its version line and layout, and the hand-over to the main
 // window by timer or by a character key, exactly once.
 #include "ui/Fonts.h"
+#include "tests/VersionTexts.h"
 #include "ui/Lifetime.h"
 #include "ui/Twips.h"
 #include "ui/frmSplash.h"
@@ -87,7 +88,7 @@ void tst_Splash::versionLine()
     const auto *version = start.splash->findChild<QLabel *>(QStringLiteral("lblVersion"));
     const auto *platform = start.splash->findChild<QLabel *>(QStringLiteral("lblPlatform"));
 
-    QCOMPARE(version->text(), QStringLiteral("Version 1.3.3"));
+    QCOMPARE(version->text(), QString::fromStdString("Version " + testversion::full()));
     QCOMPARE(version->geometry().right(), ui::twipsToPixels(6855) - 1);
     QCOMPARE(platform->geometry().right(), version->geometry().right());
 

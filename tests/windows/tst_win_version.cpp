@@ -3,6 +3,7 @@
 // generated header.
 #include "tests/core/CoreTest.h"
 #include "version/Version.h"
+#include "tests/VersionTexts.h"
 #include "tests/windows/WinTestSupport.h"
 #include "platform/WindowsSystem.h"
 
@@ -11,13 +12,7 @@
 
 namespace {
 
-// "1.03.0003": minor in two digits, revision in four.
-std::string versionText()
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%d.%02d.%04d", version::kMajor, version::kMinor, version::kRevision);
-    return text;
-}
+using testversion::fileVersion;
 
 struct StringRow {
     std::string name;
@@ -25,8 +20,8 @@ struct StringRow {
 };
 
 const std::vector<StringRow> kStrings = {
-    {"FileVersion", versionText()},
-    {"ProductVersion", versionText()},
+    {"FileVersion", fileVersion()},
+    {"ProductVersion", fileVersion()},
     {"ProductName", version::kProductName},
     {"CompanyName", version::kCompanyName},
 };
@@ -46,7 +41,7 @@ std::vector<char> versionInfo()
 
 TEST_CASE("the version text pads minor and revision")
 {
-    CHECK_EQ(versionText(), std::string(version::kVersionText));
+    CHECK_EQ(fileVersion(), std::string(version::kVersionText));
 }
 
 TEST_CASE("file and product version numbers")
