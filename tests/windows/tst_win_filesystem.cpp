@@ -265,11 +265,12 @@ TEST_CASE("replacing a file that another handle holds open")
         // A holder that shares nothing stops the data file from being opened at all,
         // so such a command fails at its first open rather than at the replace.
         try {
-            REQUIRE(file.remove(1, second));
+            const bool removed = file.remove(1, second);
+            REQUIRE(removed);
             outcome = "replaced";
         } catch (const FileError &error) {
             outcome = std::string("failed: ") + error.what();
-            REQUIRE_MESSAGE(error.op() == FileOp::Rename || error.op() == FileOp::Open, outcome);
+            REQUIRE_MESSAGE((error.op() == FileOp::Rename || error.op() == FileOp::Open), outcome);
             REQUIRE_MESSAGE(wintest::isUtf8(outcome), outcome);
             REQUIRE_MESSAGE(outcome.find(error.code().message()) != std::string::npos, outcome);
         }
