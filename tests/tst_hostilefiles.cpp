@@ -10,7 +10,7 @@
 #include "tests/TempFolder.h"
 #include "tests/WindowFakes.h"
 #include "contacts/Sort.h"
-#include "ui/frmPersonas.h"
+#include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -141,7 +141,7 @@ void TestHostileFiles::anyBytesAnyLength()
     // The window, on the same bytes: no message, every record listed, and it works.
     writeBytes(m_dat, old);
     {
-        ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
+        ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
         QCOMPARE(std::size_t(window.List1()->count()), before.size());
         if (!before.empty()) {
@@ -185,7 +185,7 @@ void TestHostileFiles::tooLargeIsRefused()
     // One record at a time still reads.
     QCOMPARE(std::string(file.read(0)->data(), kRecordSize), recordBytes("Primero", "Ana"));
 
-    ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
+    ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo leer el archivo «%1»")
                                              .arg(QString::fromStdString(m_dat.string()))),
