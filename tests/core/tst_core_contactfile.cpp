@@ -6,6 +6,8 @@
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"
 
+#include <atomic>
+#include <future>
 #include <limits>
 #include <optional>
 #include <random>
@@ -390,11 +392,30 @@ TEST_CASE("the lock holds off another command until released")
     const fs::path dat = folder / kDataFileName;
     FileSystem &system = platform::systemFileSystem();
     const FileHandle held = system.lock(folder / kLockFileName);
-    std::thread other([&] { ContactFile(platform::systemFileSystem(), folder.path()).append(persona("Espera", "Ana")); });
+    // The other command's calls, watched: it has asked for the lock, and whether that
+    // call has returned.
+    FaultyFileSystem watched;
+    std::promise<void> asked;
+    std::atomic<bool> askedOnce{false};
+    std::atomic<bool> granted{false};
+    watched.onCall(
+        [&](std::uint64_t, FileOp op) {
+            if (op == FileOp::Lock && !askedOnce.exchange(true))
+                asked.set_value();
+        },
+        [&](std::uint64_t, FileOp op) {
+            if (op == FileOp::Lock)
+                granted = true;
+        });
+    std::thread other([&] { ContactFile(watched, folder.path()).append(persona("Espera", "Ana")); });
+    // However late the thread starts, look only once it is at the lock, and give a
+    // lock that does not hold a moment to let it through.
+    asked.get_future().wait();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const bool waited = !fs::exists(dat) || fs::file_size(dat) == 0;
+    const bool waited = !granted && (!fs::exists(dat) || fs::file_size(dat) == 0);
     system.unlock(held);
     other.join();
     CHECK(waited);
+    CHECK(granted);
     CHECK_EQ(fs::file_size(dat), std::uintmax_t(105));
 }

@@ -10,6 +10,7 @@
 #include "exchange/Command.h"
 #include "exchange/Import.h"
 #include "exchange/Text.h"
+#include "tests/VersionTexts.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
@@ -359,7 +360,7 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{"exportar", "-", "--formato", "csv"}, 0, "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n"},
         {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
         {{"--help"}, 0, "Sin N, el FN da el nombre"},
-        {{"--version"}, 0, "vorteda-contactos 1.03.0003"},
+        {{"--version"}, 0, "vorteda-contactos " + testversion::fileVersion()},
     };
     for (const Row &row : rows) {
         TempFolder folder;
