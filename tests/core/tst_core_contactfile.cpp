@@ -176,7 +176,7 @@ TEST_CASE("sorts as the exchange sort")
 {
     const std::vector<SortRow> rows = {
         {"capitals first", {"Luis", "ana", "Ana"}, 0},
-        {"space before letters", {"Ana Mar\xC3\xAD" "a", "Ana"}, 0},
+        {"space before letters", {"Ana María", "Ana"}, 0},
         {"duplicates", {"Luis", "Ana", "Luis", "Ana", "Bea", "Ana", "Luis"}, 0},
         {"partial record sorts", {"Luis", "Bea", "Ana", "Zoe"}, 60},
         {"uncounted tail", {"Luis", "Bea", "Ana", "Zoe"}, 40},
@@ -234,7 +234,7 @@ TEST_CASE("loads more than 32,767 records")
     const fs::path dat = folder / kDataFileName;
     constexpr int n = 40000;
     std::mt19937 random(7);
-    const std::vector<std::string> names{"Luis", "Ana", "Bea", "\xC3\x81lvaro", "Zoe", "ana"};
+    const std::vector<std::string> names{"Luis", "Ana", "Bea", "Álvaro", "Zoe", "ana"};
     std::string old;
     for (int i = 0; i < n; ++i)
         old += recordBytes("R" + std::to_string(i), names[random() % names.size()]);
@@ -378,11 +378,11 @@ TEST_CASE("a folder named like the data file is refused")
 
 TEST_CASE("a folder with accents and a euro sign")
 {
-    TempFolder folder(u8"Contactos \u00D1and\u00FA \u20AC");
+    TempFolder folder(u8"Contactos Ñandú €");
     ContactFile file(platform::systemFileSystem(), folder.path());
-    file.append(persona("Pe\xC3\xB1" "a", "Luis"));
-    file.append(persona("Le\xC3\xB3n", "Ana"));
-    CHECK_EQ(file.sortAndList(), std::vector<std::string>{"Le\xC3\xB3n", "Pe\xC3\xB1" "a"});
+    file.append(persona("Peña", "Luis"));
+    file.append(persona("León", "Ana"));
+    CHECK_EQ(file.sortAndList(), std::vector<std::string>{"León", "Peña"});
     CHECK_EQ(readBytes(folder / kDataFileName).substr(0, 4), std::string("Le\xF3n"));
 }
 
