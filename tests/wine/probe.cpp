@@ -265,9 +265,13 @@ int dump()
 // The layout check.
 int failures = 0;
 
+// At the screen's dpi, as the windows scale their twips.
 int px(int twips)
 {
-    return forms::twipsToPixels(twips);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return forms::twipsToPixels(twips, dpi > 0 ? dpi : 96);
 }
 
 bool withinOne(long got, int expected)

@@ -517,6 +517,25 @@ def long_list(s):
     check(program.ended(20), "F4 ends the program")
 
 
+def other_dpi(s):
+    """At 120 and 144 dots per inch the windows scale as their twips say."""
+    for dpi in (120, 144):
+        s.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+               "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait()
+        program = Program(s, f"dpi{dpi}", ZAPATA + GOMEZ + ABRIL)
+        main = wait_for(program.main, 20, 0.1)
+        if check(main is not None, f"the main window opens at {dpi} dpi"):
+            time.sleep(0.3)
+            s.shot(f"main-{dpi}dpi")
+            rc, report = s.layout()
+            check(rc == 0 and "ok " in report, f"every main window control where its twips say at {dpi} dpi\n" + report)
+            s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+            s.key("F4")
+            check(program.ended(20), f"F4 ends the program at {dpi} dpi")
+    s.wine("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f", stdout=subprocess.DEVNULL,
+           stderr=subprocess.DEVNULL).wait()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -535,6 +554,7 @@ def main():
         everyday_use(session)
         read_only_file(session)
         long_list(session)
+        other_dpi(session)
     finally:
         session.stop()
     print(f"\n{len(failures)} failed; {time.monotonic() - started:.1f} s; screenshots in {args.screenshots}")
