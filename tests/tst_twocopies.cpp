@@ -145,21 +145,27 @@ void TestTwoCopies::commandWaitsForTheOtherCopy_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<bool>("linked");
+    QTest::addColumn<bool>("heldOn");  // the lock kept until the other copy gives up
     for (const char *command : {"sort", "add", "delete", "modify"}) {
-        QTest::addRow("%s", command) << QString::fromLatin1(command) << false;
+        QTest::addRow("%s", command) << QString::fromLatin1(command) << false << false;
         QTest::addRow("%s, each copy through its own link to the file", command) << QString::fromLatin1(command)
-                                                                                 << true;
+                                                                                 << true << false;
+        QTest::addRow("%s, held on by this process: fails, file untouched", command)
+            << QString::fromLatin1(command) << false << true;
     }
 }
 
 // While this process holds the lock, the other copy's command waits, touching
 // nothing, and then does its whole work once. Linked: the data file is elsewhere,
 // and this process holds the lock beside it, as a copy working through another link
-// to it does; the command changes that file and leaves its own link a link.
+// to it does; the command changes that file and leaves its own link a link. Held
+// on: after waiting contacts::kLockWait the command fails with the lock error,
+// having changed nothing.
 void TestTwoCopies::commandWaitsForTheOtherCopy()
 {
     QFETCH(QString, command);
     QFETCH(bool, linked);
+    QFETCH(bool, heldOn);
     const fs::path programFolder = linked ? m_folder / "programa" : m_folder;
     const fs::path dataFolder = linked ? m_folder / "copia" : m_folder;
     const fs::path dat = dataFolder / kDataFileName;
@@ -174,6 +180,22 @@ void TestTwoCopies::commandWaitsForTheOtherCopy()
     QProcess other;
     other.start(driverPath(), QStringList{QString::fromStdString(programFolder.string())} + commandRow(command));
     QVERIFY(other.waitForStarted());
+    if (heldOn) {
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(other.waitForFinished(30000));
+        const qint64 elapsed = waited.elapsed();
+        platform::systemFileSystem().unlock(held);
+        const QString out = QString::fromUtf8(other.readAllStandardOutput());
+        QCOMPARE(other.exitCode(), 3);
+        QVERIFY2(out.startsWith("error: lock") && out.contains(QString::fromStdString(
+                     std::make_error_code(std::errc::timed_out).message())), qPrintable(out));
+        // It waited its time (measured from its start here, so at most a little less).
+        QVERIFY2(elapsed >= contacts::kLockWait.count() - 100, qPrintable(QString::number(elapsed)));
+        QVERIFY(readBytes(dat) == old);
+        QVERIFY(!fs::exists(m_folder / kTempFileName));
+        return;
+    }
     const bool stillWaiting = !other.waitForFinished(500);
     const bool untouched = readBytes(dat) == old && !fs::exists(m_folder / kTempFileName);
     platform::systemFileSystem().unlock(held);

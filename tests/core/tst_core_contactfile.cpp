@@ -302,17 +302,67 @@ TEST_CASE("a folder with accents and a euro sign")
     CHECK_EQ(readBytes(folder / kDataFileName).substr(0, 4), std::string("Le\xF3n"));
 }
 
-TEST_CASE("the lock holds off another command until released")
+struct HeldLockRow {
+    std::string name;
+    std::string command;
+    int releaseAfterMs;  // -1: held until the command has given up
+};
+
+// Another copy's lock, taken through a handle of its own: a command waits for it,
+// and does its work once it is let go; held on past kLockWait, the command fails
+// with the lock error and leaves the file as it was.
+TEST_CASE("the lock holds off another command")
 {
-    TempFolder folder;
-    const fs::path dat = folder / kDataFileName;
-    FileSystem &system = platform::systemFileSystem();
-    const FileHandle held = system.lock(folder / kLockFileName);
-    std::thread other([&] { ContactFile(platform::systemFileSystem(), folder.path()).append(persona("Espera", "Ana")); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const bool waited = !fs::exists(dat) || fs::file_size(dat) == 0;
-    system.unlock(held);
-    other.join();
-    CHECK(waited);
-    CHECK_EQ(fs::file_size(dat), std::uintmax_t(105));
+    const std::vector<HeldLockRow> rows = {
+        {"let go after 300 ms: the add waits, then adds", "add", 300},
+        {"held on: the add gives up", "add", -1},
+        {"held on: the sort gives up", "sort", -1},
+        {"held on: the modify gives up", "modify", -1},
+    };
+    eachRow(rows, [](const HeldLockRow &row) {
+        TempFolder folder;
+        const fs::path dat = folder / kDataFileName;
+        // Out of order, so that the sort would write.
+        const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+        writeBytes(dat, old);
+        FileSystem &system = platform::systemFileSystem();
+        ContactFile file(system, folder.path());
+        const Record first = file.read(0).value();
+        const FileHandle held = system.lock(folder / kLockFileName);
+        std::optional<FileError> failure;
+        const auto started = std::chrono::steady_clock::now();
+        std::thread other([&] {
+            try {
+                if (row.command == "add")
+                    file.append(persona("Espera", "Zoe"));
+                else if (row.command == "sort")
+                    file.sortAndList();
+                else
+                    file.modify(0, first, persona("Otro", "Zoe"));
+            } catch (const FileError &error) {
+                failure = error;
+            }
+        });
+        if (row.releaseAfterMs >= 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(row.releaseAfterMs));
+            const bool waited = readBytes(dat) == old;
+            system.unlock(held);
+            other.join();
+            CHECK(waited);
+            CHECK_MESSAGE(!failure, (failure ? failure->what() : ""));
+            CHECK_EQ(fs::file_size(dat), std::uintmax_t(3 * kRecordSize));
+            return;
+        }
+        other.join();
+        const auto waited = std::chrono::steady_clock::now() - started;
+        system.unlock(held);
+        REQUIRE(failure);
+        CHECK_EQ(failure->op(), FileOp::Lock);
+        CHECK(failure->code() == std::errc::timed_out);
+        CHECK_EQ(failure->path(), folder / kLockFileName);
+        CHECK(waited >= kLockWait);
+        CHECK(readBytes(dat) == old);
+        CHECK(!fs::exists(folder / kTempFileName));
+        CHECK(coretest::lockIsFree(folder / kLockFileName));
+    });
 }
