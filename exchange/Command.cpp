@@ -53,9 +53,24 @@ std::string inQuotes(const std::string &text)
     return "\xC2\xAB" + text + "\xC2\xBB";
 }
 
+// The arguments are UTF-8 on every system: on Windows a path made from a plain
+// string would go through the ANSI code page and lose every character it lacks.
+std::filesystem::path pathOf(const std::string &utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string textOf(const std::filesystem::path &path)
+{
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 std::string fileErrorText(const contacts::FileError &error)
 {
-    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(error.path().string()) + ": "
+    if (wording::heldByAnotherCopy(error))
+        return wording::anotherCopyText(error);
+    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(textOf(error.path())) + ": "
         + wording::systemErrorText(error.code());
 }
 
@@ -150,7 +165,7 @@ public:
         if (m_file) {
             m_file.reset();
             std::error_code ignored;
-            std::filesystem::remove(m_name, ignored);
+            std::filesystem::remove(pathOf(m_name), ignored);
         }
     }
 
@@ -160,7 +175,7 @@ private:
         if (m_name == "-")
             return m_standard;
         if (!m_file) {
-            m_file.emplace(m_name, std::ios::binary | std::ios::trunc);
+            m_file.emplace(pathOf(m_name), std::ios::binary | std::ios::trunc);
             if (!*m_file)
                 throw std::runtime_error("no se puede crear " + inQuotes(m_name) + ": " + std::generic_category().message(errno));
         }
@@ -249,15 +264,15 @@ std::string skippedSummary(const Skipped &skipped)
 int importContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
-    const std::string nothing = "; no se ha cambiado " + inQuotes((folder / contacts::kDataFileName).string()) + ".\n";
+    const std::string nothing = "; no se ha cambiado " + inQuotes(textOf(folder / contacts::kDataFileName)) + ".\n";
     ImportResult result;
     {
         std::error_code ec;
-        if (std::filesystem::is_directory(options.file, ec)) {
+        if (std::filesystem::is_directory(pathOf(options.file), ec)) {
             err << kProgram << ": " << inQuotes(options.file) << " es una carpeta, no un archivo" << nothing;
             return kFailed;
         }
-        std::ifstream in(options.file, std::ios::binary);
+        std::ifstream in(pathOf(options.file), std::ios::binary);
         if (!in) {
             err << kProgram << ": no se puede abrir " << inQuotes(options.file) << ": "
                 << std::generic_category().message(errno) << nothing;
@@ -283,7 +298,8 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
         try {
             contacts::ContactFile(fs, folder).appendAll(std::move(result.records));
         } catch (const contacts::FileError &error) {
-            err << kProgram << ": " << fileErrorText(error) << nothing;
+            // The words for another copy's lock already say that nothing changed.
+            err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
             return kFailed;
         }
     }
@@ -317,7 +333,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     std::filesystem::path folder;
     try {
-        folder = options.folder ? std::filesystem::path(*options.folder) : defaultFolder();
+        folder = options.folder ? pathOf(*options.folder) : defaultFolder();
     } catch (const contacts::FileError &error) {
         err << kProgram << ": " << fileErrorText(error) << "\n";
         return kFailed;
