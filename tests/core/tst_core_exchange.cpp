@@ -14,6 +14,7 @@
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
 
+#include <optional>
 #include <sstream>
 
 using namespace contacts;
@@ -290,7 +291,9 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
 {
     struct Row {
         const char *name;
-        std::string text; // "\x01missing", "\x01" "folder": no file, or a folder in its place
+        // "\x01missing", "\x01" "folder": no file, or a folder in its place; "\x01" "held":
+        // a good file, and another copy holding the folder's lock all along
+        std::string text;
         std::string error;
     };
     const std::vector<Row> rows = {
@@ -308,6 +311,8 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         {"open quote", "Apellido,Nombre\r\nA,B\r\n\"C,D\r\nE,F\r\n", ", l\xC3\xADnea 3: comillas sin cerrar"},
         {"missing", "\x01missing", ": no se puede abrir"},
         {"a folder", "\x01" "folder", " es una carpeta"},
+        {"another copy holds the lock", "\x01" "held",
+         "Otra copia de Vorteda est\xC3\xA1 guardando cambios en este archivo: \xC2\xAB"},
     };
     for (const Row &row : rows) {
         const std::string name = row.name;
@@ -316,15 +321,23 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         const std::string before = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + "tail";
         writeBytes(folder / kDataFileName, before);
         std::string input = (folder / "entrada.vcf").string();
-        if (row.text == "\x01" "folder")
+        std::optional<FileHandle> held;
+        if (row.text == "\x01" "folder") {
             input = folder.path().string();
-        else if (row.text != "\x01missing")
+        } else if (row.text == "\x01" "held") {
+            writeBytes(input, "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\n");
+            held = platform::systemFileSystem().lock(folder / kLockFileName);
+        } else if (row.text != "\x01missing") {
             writeBytes(input, row.text);
+        }
         const Run run = command({"importar", input, "--carpeta", folder.path().string()});
+        if (held)
+            platform::systemFileSystem().unlock(*held);
         CHECK(run.status == 1);
         CHECK(run.out.empty());
         CHECK(run.err.find(row.error) != std::string::npos);
-        CHECK(run.err.find(input) != std::string::npos);
+        // The lock's words name the data file it guards.
+        CHECK(run.err.find(held ? (folder / kDataFileName).string() : input) != std::string::npos);
         CHECK(readBytes(folder / kDataFileName) == before);
         CHECK(!fs::exists(folder / kTempFileName));
     }
