@@ -92,14 +92,17 @@ package_windows() {
     done
 }
 
-# The installer under Wine in Xvfb with openbox: installed silently in a throwaway
-# prefix, the installed program used, the installed command given Unicode names,
-# installed again, uninstalled; the contacts must stay. Screenshots go to
+# The installer under Wine in Xvfb with openbox: an older version installed silently
+# in a throwaway prefix, the installed program used, the installed command given
+# Unicode names, the present version installed over it, uninstalled; the contacts
+# must stay. Screenshots go to
 # build-windows/screenshots/.
 run_windows_installer_test() {
-    cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_installer vorteda_probe --parallel "$(nproc)" &&
+    cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_installer vorteda_windows_installer_older \
+        vorteda_probe --parallel "$(nproc)" &&
     python3 "$ROOT/tests/wine/run_wine_installer.py" \
         --setup "$(ls "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64-setup.exe | head -1)" \
+        --older-setup "$WINDOWS_BUILD_DIR/win32/vorteda-older-setup.exe" \
         --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """The Windows installer as a user meets it, under Wine in a real X server.
 
-In a throwaway Wine prefix: installs Vorteda silently, checks the files, the
-Start-menu shortcut and the "Apps & features" entry, starts the installed program and
-adds a contact (which must land in %LOCALAPPDATA%\\Vorteda\\personas.dat), exports and
-imports it with the installed vorteda-contactos.exe through folders and files named in
-Cyrillic, Japanese and Polish, installs again over it, uninstalls, and checks that the
-contacts are still there, byte for byte.
+In a throwaway Wine prefix: installs an older version silently into a folder of the
+user's choosing, checks the files, the Start-menu shortcut and the "Apps & features"
+entry, starts the installed program and adds a contact (which must land in
+%LOCALAPPDATA%\\Vorteda\\personas.dat), exports and imports it with the installed
+vorteda-contactos.exe through folders and files named in Cyrillic, Japanese and
+Polish, installs the present version over the older one (into the same folder),
+uninstalls, and checks that the contacts are still there, byte for byte.
 
     run_wine_installer.py --setup vorteda-<version>-windows-x64-setup.exe
+                          --older-setup vorteda-older-setup.exe
                           --probe vorteda_probe.exe --screenshots DIR
 """
 import argparse
@@ -75,27 +77,28 @@ def read(path):
         return None
 
 
-def install(s, prefix, setup, what):
-    rc, _, _ = prefix.run(setup, "/S")
+def install(s, prefix, setup, what, *options):
+    rc, _, _ = prefix.run(setup, "/S", *options)
     check(rc == 0, f"{what}: the silent install (/S) ends with status 0 (status {rc})")
 
 
-def installed_files(s, prefix, program_dir, shortcut):
+def installed_files(s, prefix, install_dir, shortcut, version):
+    """The files, the shortcut and the entry of the version installed in install_dir."""
+    program_dir = prefix.unix(install_dir)
     names = sorted(os.listdir(program_dir)) if os.path.isdir(program_dir) else []
     check(names == ["LEEME.txt", "Vorteda.exe", "desinstalar.exe", "vorteda-contactos.exe"],
-          f"%LOCALAPPDATA%\\Programs\\Vorteda holds the program, the command, LEEME.txt and the uninstaller: {names}")
+          f"{install_dir} holds the program, the command, LEEME.txt and the uninstaller: {names}")
     link = read(shortcut) or b""
-    target = "Programs\\Vorteda\\Vorteda.exe"
+    target = install_dir.split("\\", 1)[1] + "\\Vorteda.exe"
     check(target.encode() in link or target.encode("utf-16-le") in link,
-          "the Start-menu shortcut \"Vorteda\" leads to the installed Vorteda.exe")
+          f"the Start-menu shortcut \"Vorteda\" leads to {target}")
     entry = prefix.registry() or {}
-    install_dir = prefix.variable("LOCALAPPDATA") + "\\Programs\\Vorteda"
     check(entry.get("DisplayName") == "Vorteda" and entry.get("Publisher") == "Brimacor"
-          and entry.get("DisplayVersion") == "1.03.0003"
+          and entry.get("DisplayVersion") == version
           and entry.get("DisplayIcon", "").lower() == (install_dir + "\\Vorteda.exe,0").lower()
           and entry.get("InstallLocation", "").lower() == install_dir.lower()
           and entry.get("QuietUninstallString", "").lower() == f'"{install_dir}\\desinstalar.exe" /s'.lower(),
-          f"\"Apps & features\": Vorteda by Brimacor, 1.03.0003, its icon and a silent uninstall: {entry}")
+          f"\"Apps & features\": Vorteda by Brimacor, {version}, its icon and a silent uninstall: {entry}")
     return entry
 
 
@@ -160,6 +163,7 @@ def uninstall(s, prefix, entry, program_dir, shortcut):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--setup", required=True)
+    parser.add_argument("--older-setup", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--screenshots", required=True)
     args = parser.parse_args()
@@ -175,33 +179,39 @@ def main():
         s.env["LC_ALL"] = "C.UTF-8"
     try:
         s.start()
-        setup = os.path.join(s.tmp, os.path.basename(args.setup))
-        shutil.copy(args.setup, setup)
-        s.give(setup)
-        blob = read(setup) or b""
-        check(b'level="asInvoker"' in blob, "the installer asks for no administrator rights (asInvoker)")
+        setups = []
+        for given in (args.older_setup, args.setup):
+            setups.append(os.path.join(s.tmp, os.path.basename(given)))
+            shutil.copy(given, setups[-1])
+            s.give(setups[-1])
+        check(b'level="asInvoker"' in (read(setups[1]) or b""),
+              "the installer asks for no administrator rights (asInvoker)")
 
         prefix = Prefix(s)
         local = prefix.variable("LOCALAPPDATA")
-        program_dir = prefix.unix(local + "\\Programs\\Vorteda")
-        data_dir = prefix.unix(local + "\\Vorteda")
-        data = os.path.join(data_dir, "personas.dat")
+        # The older version where the user chose to put it; an update goes there too.
+        # (Wine quotes an argument with a space, and NSIS takes /D= only unquoted.)
+        install_dir = local + "\\Aplicaciones\\Vorteda"
+        data = os.path.join(prefix.unix(local + "\\Vorteda"), "personas.dat")
         shortcut = prefix.unix(prefix.variable("APPDATA") + "\\Microsoft\\Windows\\Start Menu\\Programs\\Vorteda.lnk")
 
-        install(s, prefix, windows_path(setup), "first install")
-        entry = installed_files(s, prefix, program_dir, shortcut)
-        exe = read(os.path.join(program_dir, "Vorteda.exe")) or b""
-        check(b"Microsoft.Windows.Common-Controls" in exe and b">true</dpiAware>" in exe
-              and b'level="asInvoker"' in exe, "Vorteda.exe carries its manifest")
-        use_installed_program(s, local + "\\Programs\\Vorteda\\Vorteda.exe", data)
+        install(s, prefix, windows_path(setups[0]), "the older version", "/D=" + install_dir)
+        installed_files(s, prefix, install_dir, shortcut, "1.03.0002")
+        use_installed_program(s, install_dir + "\\Vorteda.exe", data)
+        program_dir = prefix.unix(install_dir)
         check(not os.path.exists(os.path.join(program_dir, "personas.dat")),
               "nothing is written beside the installed program")
         before = read(data)
-        names_in_every_script(s, prefix, local + "\\Programs\\Vorteda\\vorteda-contactos.exe", data)
+        names_in_every_script(s, prefix, install_dir + "\\vorteda-contactos.exe", data)
 
-        install(s, prefix, windows_path(setup), "installed again over itself")
-        installed_files(s, prefix, program_dir, shortcut)
-        check(read(data) == before, "installing again leaves personas.dat as it was")
+        install(s, prefix, windows_path(setups[1]), "the present version over the older one")
+        entry = installed_files(s, prefix, install_dir, shortcut, "1.03.0003")
+        exe = read(os.path.join(program_dir, "Vorteda.exe")) or b""
+        check(b"Microsoft.Windows.Common-Controls" in exe and b">true</dpiAware>" in exe
+              and b'level="asInvoker"' in exe, "Vorteda.exe carries its manifest")
+        check(not os.path.exists(prefix.unix(local + "\\Programs\\Vorteda")),
+              "the update went where the older version was, not to the default folder")
+        check(read(data) == before, "the update leaves personas.dat as it was")
 
         uninstall(s, prefix, entry, program_dir, shortcut)
         check(before == CONTACT and read(data) == before,
