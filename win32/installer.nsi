@@ -52,18 +52,39 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "${PUBLISHER}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Spanish"
 
+; A running Vorteda.exe cannot be replaced or removed: it is to be closed first (its
+; contacts are already saved: every change is written when it is made). A silent run
+; stops at once, changing nothing.
+!macro CLOSE_VORTEDA_FIRST
+    retry:
+        FindWindow $0 "Vorteda.frmPersonas"
+        StrCmp $0 0 0 running
+        FindWindow $0 "Vorteda.frmAbout"
+        StrCmp $0 0 0 running
+        FindWindow $0 "Vorteda.frmSplash"
+        StrCmp $0 0 done running
+    running:
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+            "Vorteda está abierto. Ciérrelo (sus contactos ya están guardados) y pulse Reintentar." \
+            /SD IDCANCEL IDRETRY retry
+        SetErrorLevel 3
+        Quit
+    done:
+!macroend
+
 Function .onInit
     SetShellVarContext current
+    !insertmacro CLOSE_VORTEDA_FIRST
 FunctionEnd
 
 Function un.onInit
     SetShellVarContext current
+    !insertmacro CLOSE_VORTEDA_FIRST
 FunctionEnd
 
 Section "Vorteda"
     SetOutPath "$INSTDIR"
-    ; Files of an older version are replaced; a running Vorteda.exe cannot be, and
-    ; the installer then asks to close it (Retry) or stops, changing no contact.
+    ; Files of an older version are replaced (.onInit made sure none is running).
     File "/oname=Vorteda.exe" "${PROGRAMS}/Vorteda.exe"
     File "/oname=vorteda-contactos.exe" "${PROGRAMS}/vorteda-contactos.exe"
     File "/oname=LEEME.txt" "${LEEME}"

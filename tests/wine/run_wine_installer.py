@@ -102,8 +102,9 @@ def installed_files(s, prefix, install_dir, shortcut, version):
     return entry
 
 
-def use_installed_program(s, exe_windows, data):
-    """Starts the installed Vorteda.exe from the Start menu's target and adds a contact."""
+def use_installed_program(s, exe_windows, data, while_running):
+    """Starts the installed Vorteda.exe from the Start menu's target, adds a contact,
+    calls while_running() and ends the program."""
     proc = s.wine(exe_windows, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     main = wait_for(lambda: s.window("Vorteda.frmPersonas"), 20, 0.1)
     if not check(main is not None, "the installed Vorteda.exe opens its main window"):
@@ -117,6 +118,7 @@ def use_installed_program(s, exe_windows, data):
     s.click(control(main, CMD_ALTAS))
     check(wait_for(lambda: read(data) == CONTACT, 10),
           "the contact lands in %LOCALAPPDATA%\\Vorteda\\personas.dat")
+    while_running()
     window = s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()
     if window:
         s.xdo("windowactivate", "--sync", window[0])
@@ -197,7 +199,13 @@ def main():
 
         install(s, prefix, windows_path(setups[0]), "the older version", "/D=" + install_dir)
         installed_files(s, prefix, install_dir, shortcut, "1.03.0002")
-        use_installed_program(s, install_dir + "\\Vorteda.exe", data)
+        def update_while_running():
+            rc, _, _ = prefix.run(windows_path(setups[1]), "/S")
+            check(rc == 3 and (prefix.registry() or {}).get("DisplayVersion") == "1.03.0002"
+                  and read(data) == CONTACT,
+                  f"an update while Vorteda is open stops (status {rc}), changing nothing")
+
+        use_installed_program(s, install_dir + "\\Vorteda.exe", data, update_while_running)
         program_dir = prefix.unix(install_dir)
         check(not os.path.exists(os.path.join(program_dir, "personas.dat")),
               "nothing is written beside the installed program")
