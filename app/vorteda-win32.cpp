@@ -1,12 +1,8 @@
 // Vorteda for Windows: the native Win32 windows over the program's behaviour.
-#include "platform/SystemFileSystem.h"
-#include "win32/AboutWindow.h"
-#include "win32/Common.h"
-#include "win32/PersonasWindow.h"
-#include "win32/SplashWindow.h"
-#include "contacts/FileSystem.h"
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
+#include "platform/SystemFileSystem.h"
+#include "win32/Win32Program.h"
 
 #include <windows.h>
 
@@ -21,27 +17,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 
-    win32::SplashWindow::open([&] {
-        win32::PersonasWindow::open(files, files.folder(),
-                                    {[&] { win32::AboutWindow::show(*registry, *launcher); },
-                                     [] { win32::lifetime::quit(); }});
-    });
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (win32::swallowed(msg))
-            continue;
-        HWND main = win32::PersonasWindow::handle();
-        if (main != nullptr && (msg.hwnd == main || IsChild(main, msg.hwnd))
-            && TranslateAcceleratorW(main, win32::PersonasWindow::accelerators(), &msg))
-            continue;
-        HWND about = win32::AboutWindow::handle();
-        if (about != nullptr && IsDialogMessageW(about, &msg))
-            continue;
-        if (main != nullptr && IsDialogMessageW(main, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
+    win32::Win32Program program(files, files.folder(), *registry, *launcher);
+    return program.run();
 }

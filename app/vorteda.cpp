@@ -1,39 +1,20 @@
-#include "platform/SystemFileSystem.h"
-#include "contacts/FileSystem.h"
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
+#include "platform/SystemFileSystem.h"
+#include "ui/Application.h"
 #include "ui/Fonts.h"
-#include "ui/Lifetime.h"
 #include "ui/MessageBox.h"
+#include "ui/QtProgram.h"
+#include "ui/Text.h"
 #include "ui/Translation.h"
-#include "ui/Services.h"
-#include "ui/frmAbout.h"
-#include "ui/frmPersonas.h"
-#include "ui/frmSplash.h"
 #include "version/Version.h"
-
-#include <QApplication>
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <vector>
 
 namespace {
-
-// What the main window's menu does to the program as a whole.
-class ProgramActions : public ui::Program {
-public:
-    ProgramActions(ui::AboutWindow &about, ui::Lifetime &lifetime) : m_about(about), m_lifetime(lifetime) {}
-
-    void showAbout() override { m_about.show(); }
-    void quit() override { m_lifetime.quitProgram(); }
-
-private:
-    ui::AboutWindow &m_about;
-    ui::Lifetime &m_lifetime;
-};
 
 // Under Wayland a program may not place its own windows, and the splash and the About
 // window have their designed places: run on X11 through XWayland when it is there,
@@ -66,8 +47,8 @@ int main(int argc, char *argv[])
 {
     std::vector<char *> arguments = withPlatformChoice(argc, argv);
     int count = static_cast<int>(arguments.size()) - 1;
-    QApplication app(count, arguments.data());
-    QApplication::setApplicationName(QString::fromLatin1(version::kProductName));
+    ui::Application app(count, arguments.data());
+    QApplication::setApplicationName(ui::qtext(version::kProductName));
     ui::installFonts();
     ui::installSpanishTranslation();
 
@@ -77,17 +58,11 @@ int main(int argc, char *argv[])
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
     ui::MessageBox messages;
-    ui::Lifetime lifetime;
-    ui::AboutWindow about(*registry, *launcher, messages);
-    ProgramActions program(about, lifetime);
+    ui::QtProgram program(files, files.folder(), *registry, *launcher, messages);
+    app.setProgram(&program.program());
 
-    auto *splash = new ui::frmSplash(lifetime, [&] {
-        // The main window comes up here, and only here.
-        auto *window = new ui::frmPersonas(files, files.folder(), messages, program);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-        window->show();
-    });
-    splash->show();
-    splash->activateWindow();
-    return app.exec();
+    program.program().start();
+    const int result = QApplication::exec();
+    app.setProgram(nullptr);
+    return result;
 }

@@ -10,7 +10,8 @@
 #include "ui/ListBox.h"
 #include "ui/MessageBox.h"
 #include "contacts/Sort.h"
-#include "ui/frmPersonas.h"
+#include "forms/Program.h"
+#include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -32,21 +33,22 @@
 #include <vector>
 
 using namespace contacts;
-using ui::frmPersonas;
+using ui::PersonasWidget;
 namespace fs = std::filesystem;
 
 namespace {
 
 // What the program gives the contacts window: its real message box, and a menu that
 // the benchmark never uses.
-struct WindowServices {
-    class NoProgram : public ui::Program {
-    public:
-        void showAbout() override {}
-        void quit() override {}
-    };
+struct WindowServices : forms::ProgramView {
+    void openWindow(forms::Window) override {}
+    void raiseWindow(forms::Window) override {}
+    void closeWindows() override {}
+    void endEventLoop() override {}
+    void showMessage(const std::string &) override {}
+
     ui::MessageBox messages;
-    NoProgram program;
+    forms::Program program{*this};
 };
 
 // Spanish given names and surnames in UTF-8; compound names are built from them.
@@ -173,44 +175,44 @@ const Case kCases[] = {
 
 // Window cases: the window is loaded and shown before the clock starts; each
 // operation includes the list reload that ends it and the relayout that follows.
-using WindowOperation = std::function<bool(frmPersonas &, std::size_t n)>;
+using WindowOperation = std::function<bool(PersonasWidget &, std::size_t n)>;
 
 struct WindowCase {
     const char *name;
     WindowOperation run;
 };
 
-QPushButton *button(frmPersonas &window, const char *name)
+QPushButton *button(PersonasWidget &window, const char *name)
 {
     return window.findChild<QPushButton *>(QString::fromLatin1(name));
 }
 
-QLineEdit *searchBox(frmPersonas &window)
+QLineEdit *searchBox(PersonasWidget &window)
 {
     return window.findChild<QLineEdit *>(QStringLiteral("txtBusqueda"));
 }
 
 const WindowCase kWindowCases[] = {
-    {"search, last entry", [](frmPersonas &w, std::size_t n) {
+    {"search, last entry", [](PersonasWidget &w, std::size_t n) {
          searchBox(w)->setText(QString::fromLatin1(kLastSurname));
          return w.List1()->listIndex() == int(n) - 1 && w.Text1(0)->text() == QLatin1String(kLastSurname);
      }},
-    {"search, no match", [](frmPersonas &w, std::size_t) {
+    {"search, no match", [](PersonasWidget &w, std::size_t) {
          searchBox(w)->setText(QStringLiteral("Qwertz"));
          return w.List1()->listIndex() == -1;
      }},
-    {"add", [](frmPersonas &w, std::size_t n) {
+    {"add", [](PersonasWidget &w, std::size_t n) {
          w.Text1(0)->setText(QStringLiteral("Nuevo"));
          w.Text1(1)->setText(QStringLiteral("Mar\u00eda"));
          button(w, "cmdAltas")->click();
          return w.List1()->count() == int(n) + 1;
      }},
-    {"delete", [](frmPersonas &w, std::size_t n) {
+    {"delete", [](PersonasWidget &w, std::size_t n) {
          w.List1()->setListIndex(int(n) / 2);
          button(w, "cmdBajas")->click();
          return w.List1()->count() == int(n) - 1;
      }},
-    {"modify", [](frmPersonas &w, std::size_t n) {
+    {"modify", [](PersonasWidget &w, std::size_t n) {
          w.List1()->setListIndex(int(n) / 2);
          w.Text1(1)->setText(QStringLiteral("Aaron"));
          button(w, "cmdModificar")->click();
@@ -367,7 +369,7 @@ int main(int argc, char **argv)
                     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
                     new QApplication(qtArgc, qtArgv); // lives until the child exits
                     auto services = std::make_shared<WindowServices>();
-                    auto window = std::make_shared<frmPersonas>(platform::systemFileSystem(), folder, services->messages,
+                    auto window = std::make_shared<PersonasWidget>(platform::systemFileSystem(), folder, services->messages,
                                                                 services->program);
                     // As a person meets it: shown, laid out and idle.
                     window->show();

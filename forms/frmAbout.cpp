@@ -12,7 +12,7 @@ frmAbout::frmAbout(AboutView &view, platform::Registry &registry, platform::Laun
 
 void frmAbout::Form_Load()
 {
-    m_view.setVersionText("Versi\xC3\xB3n " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor));
+    m_view.setVersionText("Versión " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor));
 }
 
 void frmAbout::cmdOK_Click()

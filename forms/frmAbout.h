@@ -14,7 +14,7 @@ public:
     virtual ~AboutView() = default;
 
     virtual void setVersionText(const std::string &text) = 0;
-    // Unloads the window, and with it this behaviour object.
+    // Closes the window; the view goes once no handler is running.
     virtual void unload() = 0;
     virtual void showMessage(const std::string &text) = 0;
 };

@@ -1,24 +1,11 @@
 #include "forms/frmPersonas.h"
 
 #include "wording/FileMessages.h"
+#include "wording/Messages.h"
 
 #include "version/Version.h"
 
 namespace forms {
-
-namespace {
-
-constexpr char kLoadFailed[] = "No se pudo cargar la lista de contactos.";
-constexpr char kReadFailed[] = "No se pudo leer el contacto seleccionado.";
-constexpr char kAddFailed[] = "No se pudo agregar el contacto.";
-constexpr char kDeleteFailed[] = "No se pudo eliminar el contacto.";
-constexpr char kModifyFailed[] = "No se pudo modificar el contacto.";
-constexpr char kRecordChanged[] =
-    "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "
-    "ha cambiado, quizá desde otra copia del programa.\n\n"
-    "No se ha modificado nada. La lista se vuelve a cargar.";
-
-} // namespace
 
 frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                          PersonasActions actions)
@@ -46,7 +33,7 @@ void frmPersonas::cmdVerlista_Click()
 void frmPersonas::loadList(bool reportErrors)
 {
     std::vector<std::string> entries;
-    const bool sorted = reportErrors ? runCommand(kLoadFailed, [&] { entries = OrdenarArchivo(); })
+    const bool sorted = reportErrors ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
                                      : tryQuietly([&] { entries = OrdenarArchivo(); });
     if (!sorted) {
         // The file is as it was; list it in its present order so that the list still
@@ -73,7 +60,7 @@ void frmPersonas::List1_Click()
         return;
     }
     std::optional<contacts::Record> record;
-    if (!runCommand(kReadFailed, [&] { record = m_file.read(index); }))
+    if (!runCommand(wording::kReadFailed, [&] { record = m_file.read(index); }))
         return;
     if (!record) {
         // The file is shorter than the list: another copy of the program changed it.
@@ -89,7 +76,7 @@ void frmPersonas::List1_Click()
 void frmPersonas::cmdAltas_Click()
 {
     const contacts::Persona persona = fieldsAsPersona();
-    if (!runCommand(kAddFailed, [&] { m_file.append(persona); })) {
+    if (!runCommand(wording::kAddFailed, [&] { m_file.append(persona); })) {
         loadList(false); // the fields keep what the user typed
         return;
     }
@@ -103,7 +90,7 @@ void frmPersonas::cmdBajas_Click()
     if (index < 0)
         return;
     bool removed = true;
-    if (!runCommand(kDeleteFailed, [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
+    if (!runCommand(wording::kDeleteFailed, [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
         loadList(false);
         return;
     }
@@ -121,7 +108,7 @@ void frmPersonas::cmdModificar_Click()
     }
     const contacts::Persona persona = fieldsAsPersona();
     bool modified = true;
-    if (!runCommand(kModifyFailed,
+    if (!runCommand(wording::kModifyFailed,
                     [&] { modified = m_shownRecord && m_file.modify(index, *m_shownRecord, persona); })) {
         loadList(false);
         return;
@@ -152,18 +139,9 @@ void frmPersonas::mnuAbout_Click()
 
 void frmPersonas::txtBusqueda_Change()
 {
-    // The first entry, in list order, that begins with the search text; comparing
-    // UTF-8 bytes is comparing code points, and a prefix stays a prefix.
-    const std::string prefix = m_view.searchText();
-    const std::vector<std::string> &entries = m_view.listEntries();
-    int found = -1;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].starts_with(prefix)) {
-            found = static_cast<int>(i);
-            break;
-        }
-    }
-    setListIndex(found);
+    // The first entry, in list order, that begins with the search text; none clears
+    // the selection (and the fields).
+    setListIndex(m_view.findListEntry(m_view.searchText()));
 }
 
 contacts::Persona frmPersonas::fieldsAsPersona() const
@@ -182,7 +160,7 @@ void frmPersonas::clearFields()
 
 void frmPersonas::reportChangedRecord()
 {
-    m_view.showMessage(kRecordChanged);
+    m_view.showMessage(wording::kRecordChanged);
 }
 
 bool frmPersonas::tryQuietly(const std::function<void()> &command)

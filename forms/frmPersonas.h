@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace contacts {
@@ -27,9 +28,11 @@ public:
     virtual void setText1(int index, const std::string &text) = 0;
     virtual std::string searchText() const = 0;
     // Replaces every entry of List1 (the selection becomes -1). The list keeps the
-    // entries, as a list box does: the search reads them back from it.
+    // entries, as a list box does; nothing else holds a copy.
     virtual void setListEntries(std::vector<std::string> entries) = 0;
-    virtual const std::vector<std::string> &listEntries() const = 0;
+    // The first entry, in list order, that begins with `prefix` (compared byte by
+    // byte, which for UTF-8 is code point by code point), or -1.
+    virtual int findListEntry(std::string_view prefix) const = 0;
     virtual int listIndex() const = 0;
     virtual void setListIndex(int index) = 0;
     // A modal message, titled with the product's name.

@@ -1,12 +1,12 @@
 #include "forms/frmSplash.h"
 
 #include "forms/Layout.h"
+#include "forms/Program.h"
 #include "version/Version.h"
 
 namespace forms {
 
-frmSplash::frmSplash(SplashView &view, std::function<void()> handOver)
-    : m_view(view), m_handOver(std::move(handOver))
+frmSplash::frmSplash(SplashView &view, Program &program) : m_view(view), m_program(program)
 {
 }
 
@@ -22,8 +22,10 @@ void frmSplash::Timer1_Timer()
     handOver();
 }
 
-void frmSplash::Form_KeyPress()
+void frmSplash::Form_KeyPress(int key)
 {
+    if (!m_handedOver)
+        m_program.keepKeyFromMainWindow(key);
     handOver();
 }
 
@@ -33,11 +35,10 @@ void frmSplash::handOver()
         return;
     m_handedOver = true;
     m_view.stopTimer();
-    // Closing destroys this object: from the close on only locals may be used.
-    const std::function<void()> showMainWindow = std::move(m_handOver);
+    // No window is open between the close and the main window's show; the handler
+    // that runs this holds the program meanwhile.
     m_view.unload();
-    if (showMainWindow)
-        showMainWindow();
+    m_program.handOver();
 }
 
 } // namespace forms

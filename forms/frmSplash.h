@@ -1,9 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace forms {
+
+class Program;
 
 class SplashView {
 public:
@@ -12,7 +13,7 @@ public:
     virtual void setVersionText(const std::string &text) = 0;
     virtual void startTimer(int milliseconds) = 0;
     virtual void stopTimer() = 0;
-    // Closes and destroys the window, and with it this behaviour object.
+    // Closes the window; the view goes once no handler is running.
     virtual void unload() = 0;
 };
 
@@ -20,21 +21,19 @@ public:
 // hands over to the main window, exactly once.
 class frmSplash {
 public:
-    // `handOver` brings up the main window; it runs once, after the splash has closed.
-    frmSplash(SplashView &view, std::function<void()> handOver);
+    frmSplash(SplashView &view, Program &program);
 
     void Form_Load();
     void Timer1_Timer();
-    // Only for keys that type a character; the view decides which do.
-    void Form_KeyPress();
-
-    bool handedOver() const { return m_handedOver; }
+    // Only for keys that type a character; the view decides which do and passes the
+    // toolkit's code of the physical key, which the main window will not see.
+    void Form_KeyPress(int key);
 
 private:
     void handOver();
 
     SplashView &m_view;
-    std::function<void()> m_handOver;
+    Program &m_program;
     bool m_handedOver = false;
 };
 

@@ -1,9 +1,17 @@
 #pragma once
 
+#include "forms/Program.h"
+#include "platform/SystemFileSystem.h"
+#include "ui/QtProgram.h"
 #include "ui/Services.h"
 
+#include <QLineEdit>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <optional>
 
 // Stand-ins for what the program gives its windows: messages are recorded instead of
 // shown, and the menu's requests to the program are counted.
@@ -16,13 +24,62 @@ private:
     QStringList &m_texts;
 };
 
-class CountingProgram : public ui::Program {
+// The program's rules over a toolkit that only counts the About windows it is asked
+// to open and the ends of the program.
+class CountingProgram : public forms::ProgramView {
 public:
     CountingProgram(int &aboutCalls, int &quitCalls) : m_aboutCalls(aboutCalls), m_quitCalls(quitCalls) {}
-    void showAbout() override { ++m_aboutCalls; }
-    void quit() override { ++m_quitCalls; }
+
+    // The rules afresh, for one window under test.
+    forms::Program &fresh()
+    {
+        m_program.emplace(*this);
+        return *m_program;
+    }
+
+    void openWindow(forms::Window window) override
+    {
+        if (window == forms::Window::About)
+            ++m_aboutCalls;
+    }
+    void raiseWindow(forms::Window) override {}
+    void closeWindows() override { ++m_quitCalls; }
+    void endEventLoop() override {}
+    void showMessage(const std::string &) override {}
 
 private:
     int &m_aboutCalls;
     int &m_quitCalls;
+    std::optional<forms::Program> m_program;
+};
+
+// The program on Qt with a stand-in main window: a text field that takes the focus.
+// The splash and the About window are the real ones.
+class StandInProgram : public ui::QtProgram {
+public:
+    StandInProgram(platform::Registry &registry, platform::Launcher &launcher, ui::Messages &messages,
+                   std::function<void()> endEventLoop = [] {})
+        : ui::QtProgram(platform::systemFileSystem(), {}, registry, launcher, messages, std::move(endEventLoop))
+    {
+    }
+
+    void openWindow(forms::Window window) override
+    {
+        if (window != forms::Window::Personas) {
+            ui::QtProgram::openWindow(window);
+            return;
+        }
+        ++handOvers;
+        main = new QLineEdit;
+        main->setObjectName(QStringLiteral("main"));
+        main->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(main, &QObject::destroyed, [this] { program().windowClosed(forms::Window::Personas); });
+        main->show();
+        main->activateWindow();
+        main->setFocus();
+        program().windowOpened(window);
+    }
+
+    int handOvers = 0;
+    QPointer<QLineEdit> main;
 };

@@ -4,7 +4,7 @@
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
 #include "tests/WindowFakes.h"
-#include "ui/frmAbout.h"
+#include "ui/AboutWidget.h"
 
 #include <QtTest>
 
@@ -17,7 +17,7 @@
 #include <memory>
 #include <system_error>
 
-using ui::frmAbout;
+using ui::AboutWidget;
 
 namespace {
 
@@ -54,7 +54,7 @@ int aboutWindows()
 {
     int count = 0;
     for (QWidget *window : QApplication::topLevelWidgets())
-        if (qobject_cast<frmAbout *>(window) && window->isVisible())
+        if (qobject_cast<AboutWidget *>(window) && window->isVisible())
             ++count;
     return count;
 }
@@ -65,10 +65,26 @@ public:
     QString version;
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show && qobject_cast<frmAbout *>(watched) && version.isNull())
+        if (event->type() == QEvent::Show && qobject_cast<AboutWidget *>(watched) && version.isNull())
             version = label(static_cast<QWidget *>(watched), "lblVersion")->text();
         return false;
     }
+};
+
+// The program's one About window, as "Acerca..." shows it.
+class AboutWindow {
+public:
+    AboutWindow(platform::Registry &registry, platform::Launcher &launcher, ui::Messages &messages)
+        : m_program(registry, launcher, messages)
+    {
+        // "Acerca..." is chosen in the main window, which stays open meanwhile.
+        m_program.program().windowOpened(forms::Window::Personas);
+    }
+    void show() { m_program.program().showAbout(); }
+    AboutWidget *window() const { return qobject_cast<AboutWidget *>(m_program.window(forms::Window::About)); }
+
+private:
+    StandInProgram m_program;
 };
 
 } // namespace
@@ -95,7 +111,7 @@ private:
     std::unique_ptr<RecordingLauncher> m_launcher;
     QStringList m_messages;
     RecordingMessages m_recorder{m_messages};
-    std::unique_ptr<ui::AboutWindow> m_about;
+    std::unique_ptr<AboutWindow> m_about;
 };
 
 void tst_About::initTestCase()
@@ -108,7 +124,7 @@ void tst_About::init()
     m_registry = std::make_unique<platform::TableRegistry>();
     m_registry->setString(platform::kHKeyLocalMachine, platform::kMsinfoKey, platform::kMsinfoPathValue, kProgram);
     m_launcher = std::make_unique<RecordingLauncher>();
-    m_about = std::make_unique<ui::AboutWindow>(*m_registry, *m_launcher, m_recorder);
+    m_about = std::make_unique<AboutWindow>(*m_registry, *m_launcher, m_recorder);
     m_messages.clear();
 }
 
@@ -135,7 +151,7 @@ void tst_About::versionBeforeFirstShown()
 void tst_About::fixedPlace()
 {
     m_about->show();
-    frmAbout *about = m_about->window();
+    AboutWidget *about = m_about->window();
 
     // The client area, not the frame, is at the fixed place.
     QCOMPARE(about->geometry(), QRect(156, 126, 382, 237));
@@ -145,7 +161,7 @@ void tst_About::fixedPlace()
 void tst_About::focusAndTabOrder()
 {
     m_about->show();
-    frmAbout *about = m_about->window();
+    AboutWidget *about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *ok = button(about, "cmdOK");
     QPushButton *sysInfo = button(about, "cmdSysInfo");
@@ -161,7 +177,7 @@ void tst_About::focusAndTabOrder()
 void tst_About::oneInstance()
 {
     m_about->show();
-    QPointer<frmAbout> first = m_about->window();
+    QPointer<AboutWidget> first = m_about->window();
     label(first, "lblVersion")->setText(QStringLiteral("not loaded again"));
 
     m_about->show();
@@ -174,7 +190,7 @@ void tst_About::oneInstance()
 void tst_About::reloadsAfterClose()
 {
     m_about->show();
-    QPointer<frmAbout> first = m_about->window();
+    QPointer<AboutWidget> first = m_about->window();
     label(first, "lblVersion")->setText(QStringLiteral("changed"));
     button(first, "cmdOK")->click();
 
@@ -199,7 +215,7 @@ void tst_About::closes()
 {
     QFETCH(QString, how);
     m_about->show();
-    QPointer<frmAbout> about = m_about->window();
+    QPointer<AboutWidget> about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *ok = button(about, "cmdOK");
     QPushButton *sysInfo = button(about, "cmdSysInfo");
@@ -242,9 +258,9 @@ void tst_About::launches()
     QFETCH(bool, registered);
     platform::TableRegistry empty;
     if (!registered)
-        m_about = std::make_unique<ui::AboutWindow>(empty, *m_launcher, m_recorder);
+        m_about = std::make_unique<AboutWindow>(empty, *m_launcher, m_recorder);
     m_about->show();
-    frmAbout *about = m_about->window();
+    AboutWidget *about = m_about->window();
     QVERIFY(QTest::qWaitForWindowActive(about));
     QPushButton *sysInfo = button(about, "cmdSysInfo");
 

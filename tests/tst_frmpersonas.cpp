@@ -8,7 +8,7 @@
 #include "ui/PushButton.h"
 #include "ui/Translation.h"
 #include "ui/Twips.h"
-#include "ui/frmPersonas.h"
+#include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -24,7 +24,7 @@
 #include <memory>
 
 using contacts::Persona;
-using ui::frmPersonas;
+using ui::PersonasWidget;
 using ui::ListBox;
 using ui::PushButton;
 
@@ -65,13 +65,13 @@ private slots:
     void toolkitTextsAreSpanish();
 
 private:
-    std::unique_ptr<frmPersonas> open(contacts::FileSystem &fs = platform::systemFileSystem());
+    std::unique_ptr<PersonasWidget> open(contacts::FileSystem &fs = platform::systemFileSystem());
     QWidget *child(const char *name) const;
     void select(int index);
     void press(const char *button);
 
     std::unique_ptr<ContactFolder> m_folder;
-    std::unique_ptr<frmPersonas> m_window;
+    std::unique_ptr<PersonasWidget> m_window;
     QStringList m_messages;
     int m_aboutCalls = 0;
     int m_exitCalls = 0;
@@ -100,9 +100,9 @@ void FrmPersonasTest::cleanup()
     m_folder.reset();
 }
 
-std::unique_ptr<frmPersonas> FrmPersonasTest::open(contacts::FileSystem &fs)
+std::unique_ptr<PersonasWidget> FrmPersonasTest::open(contacts::FileSystem &fs)
 {
-    return std::make_unique<frmPersonas>(fs, m_folder->path(), m_recorder, m_program);
+    return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_program.fresh());
 }
 
 QWidget *FrmPersonasTest::child(const char *name) const

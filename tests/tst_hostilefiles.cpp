@@ -9,7 +9,7 @@
 #include "tests/RecordFiles.h"
 #include "tests/WindowFakes.h"
 #include "contacts/Sort.h"
-#include "ui/frmPersonas.h"
+#include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -142,7 +142,7 @@ void TestHostileFiles::anyBytesAnyLength()
     // The window, on the same bytes: no message, every record listed, and it works.
     writeBytes(m_dat, old);
     {
-        ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
+        ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
         QCOMPARE(std::size_t(window.List1()->count()), before.size());
         if (!before.empty()) {
@@ -186,7 +186,7 @@ void TestHostileFiles::tooLargeIsRefused()
     // One record at a time still reads.
     QCOMPARE(std::string(file.read(0)->data(), kRecordSize), recordBytes("Primero", "Ana"));
 
-    ui::frmPersonas window(platform::systemFileSystem(), m_folder, m_recorder, m_program);
+    ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo leer el archivo «%1»")
                                              .arg(QString::fromStdString(m_dat.string()))),

@@ -1,9 +1,13 @@
 // The splash window: its version line and layout, and the hand-over to the main
 // window by timer or by a character key, exactly once.
+#include "platform/System.h"
+#include "platform/SystemFileSystem.h"
+#include "platform/TableRegistry.h"
+#include "tests/WindowFakes.h"
 #include "ui/Fonts.h"
-#include "ui/Lifetime.h"
+#include "ui/QtProgram.h"
+#include "ui/SplashWidget.h"
 #include "ui/Twips.h"
-#include "ui/frmSplash.h"
 
 #include <QtTest>
 
@@ -14,31 +18,25 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <memory>
+
 namespace {
 
-// The splash with a stand-in main window: a text field that takes the focus.
+// The splash with a stand-in main window.
 struct Start {
-    int handOvers = 0;
-    ui::Lifetime lifetime{[] {}};  // the program does not end here
-    QPointer<QLineEdit> main;
-    QPointer<ui::frmSplash> splash;
+    platform::TableRegistry registry;
+    std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
+    QStringList texts;
+    RecordingMessages messages{texts};
+    StandInProgram program{registry, *launcher, messages};
+    int &handOvers = program.handOvers;
+    QPointer<QLineEdit> &main = program.main;
+    QPointer<ui::SplashWidget> splash;
 
     Start()
     {
-        splash = new ui::frmSplash(lifetime, [this] {
-            ++handOvers;
-            main = new QLineEdit;
-            main->setAttribute(Qt::WA_DeleteOnClose);
-            main->show();
-            main->activateWindow();
-            main->setFocus();
-        });
-        splash->show();
-    }
-    ~Start()
-    {
-        delete splash;
-        delete main;
+        program.program().start();
+        splash = qobject_cast<ui::SplashWidget *>(program.window(forms::Window::Splash));
     }
 
     QTimer *timer() const { return splash ? splash->findChild<QTimer *>(QStringLiteral("Timer1")) : nullptr; }
@@ -88,7 +86,7 @@ void tst_Splash::versionLine()
     const auto *platform = start.splash->findChild<QLabel *>(QStringLiteral("lblPlatform"));
 
     QCOMPARE(version->text(), QStringLiteral("Version 1.3.3"));
-    QCOMPARE(version->geometry().right(), ui::twipsToPixels(6855) - 1);
+    QCOMPARE(version->geometry().right(), forms::twipsToPixels(6855) - 1);
     QCOMPARE(platform->geometry().right(), version->geometry().right());
 
     // A dialog's raised two-pixel border around the 492 x 283 client area, whose
@@ -218,7 +216,7 @@ void tst_Splash::handOverHappensOnce()
 {
     QFETCH(QString, events);
     Start start;
-    QPointer<ui::frmSplash> splash = start.splash;
+    QPointer<ui::SplashWidget> splash = start.splash;
     QTimer *timer = start.timer();
 
     // Both events arrive before the closed splash is deleted.

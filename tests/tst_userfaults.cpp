@@ -11,7 +11,7 @@
 #include "ui/ListBox.h"
 #include "tests/RecordFiles.h"
 #include "tests/WindowFakes.h"
-#include "ui/frmPersonas.h"
+#include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -32,7 +32,7 @@
 using contacts::FileError;
 using contacts::FileOp;
 using contacts::Persona;
-using ui::frmPersonas;
+using ui::PersonasWidget;
 namespace fs = std::filesystem;
 
 namespace {
@@ -125,7 +125,7 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
     CountingProgram program(aboutCalls, quitCalls);
     const fs::path dat = folder / "personas.dat";
     writeBytes(dat, unsortedFile());
-    auto window = std::make_unique<frmPersonas>(fileSystem, folder, recorder, program);
+    auto window = std::make_unique<PersonasWidget>(fileSystem, folder, recorder, program.fresh());
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     auto prepare = [&] {
         if (command == "cmdVerlista") {

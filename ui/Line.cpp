@@ -9,12 +9,13 @@
 
 namespace ui {
 
-Line::Line(QWidget *parent, QPoint fromTwips, QPoint toTwips, const QColor &colour, int widthPixels)
+Line::Line(QWidget *parent, const forms::TwipPoint &fromTwips, const forms::TwipPoint &toTwips, const QColor &colour,
+           int widthPixels)
     : QWidget(parent), m_colour(colour)
 {
-    Q_ASSERT(fromTwips.x() == toTwips.x() || fromTwips.y() == toTwips.y());
-    const QPoint from(twipsToPixels(fromTwips.x()), twipsToPixels(fromTwips.y()));
-    const QPoint to(twipsToPixels(toTwips.x()), twipsToPixels(toTwips.y()));
+    Q_ASSERT(fromTwips.x == toTwips.x || fromTwips.y == toTwips.y);
+    const QPoint from = toPixels(fromTwips);
+    const QPoint to = toPixels(toTwips);
     const int before = (widthPixels - 1) / 2;
     if (from.y() == to.y())
         setGeometry(std::min(from.x(), to.x()), from.y() - before, std::abs(to.x() - from.x()), widthPixels);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/Layout.h"
+
 #include <QColor>
 #include <QPoint>
 #include <QWidget>
@@ -13,7 +15,8 @@ namespace ui {
 class Line : public QWidget {
     Q_OBJECT
 public:
-    Line(QWidget *parent, QPoint fromTwips, QPoint toTwips, const QColor &colour, int widthPixels);
+    Line(QWidget *parent, const forms::TwipPoint &fromTwips, const forms::TwipPoint &toTwips, const QColor &colour,
+         int widthPixels);
 
     QColor colour() const { return m_colour; }
 

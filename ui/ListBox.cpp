@@ -1,5 +1,7 @@
 #include "ui/ListBox.h"
 
+#include "ui/Text.h"
+
 #include <QAbstractListModel>
 #include <QItemSelectionModel>
 
@@ -18,7 +20,7 @@ public:
     {
         if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole))
             return {};
-        return QString::fromStdString(entries[static_cast<std::size_t>(index.row())]);
+        return qtext(entries[static_cast<std::size_t>(index.row())]);
     }
 
     void clear()
@@ -79,16 +81,21 @@ int ListBox::count() const
     return m_model->rowCount();
 }
 
-const std::vector<std::string> &ListBox::items() const
+int ListBox::find(std::string_view prefix) const
 {
-    return m_model->entries;
+    const std::vector<std::string> &entries = m_model->entries;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (std::string_view(entries[i]).starts_with(prefix))
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
 QString ListBox::text(int index) const
 {
     if (index < 0 || index >= count())
         return {};
-    return QString::fromStdString(m_model->entries[static_cast<std::size_t>(index)]);
+    return qtext(m_model->entries[static_cast<std::size_t>(index)]);
 }
 
 int ListBox::listIndex() const

@@ -4,6 +4,7 @@
 #include <QListView>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QItemSelection;
@@ -28,8 +29,10 @@ public:
     // Appends `entries` after the present ones.
     void addItems(std::vector<std::string> entries);
     int count() const;
-    const std::vector<std::string> &items() const;
     QString text(int index) const;
+    // The first entry, in list order, that begins with `prefix` (UTF-8, compared
+    // byte by byte), or -1.
+    int find(std::string_view prefix) const;
 
     int listIndex() const;
     // Selects entry `index` (-1 removes the selection) and raises selectionSet().

@@ -1,5 +1,7 @@
 #include "ui/MessageBox.h"
 
+#include "ui/Text.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -7,7 +9,7 @@ namespace ui {
 
 void MessageBox::show(QWidget *owner, const std::string &text)
 {
-    const QString shown = QString::fromStdString(text);
+    const QString shown = qtext(text);
     QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), shown, QMessageBox::Ok, owner);
     box.setObjectName(QStringLiteral("messageBox"));
     box.setAccessibleName(shown);

@@ -18,17 +18,4 @@ public:
     virtual void show(QWidget *owner, const std::string &text) = 0;
 };
 
-// What the main window's menu asks of the program as a whole.
-class Program {
-public:
-    virtual ~Program() = default;
-
-    // "Acerca...": the About window, loaded when it is not open, brought forward
-    // when it is.
-    virtual void showAbout() = 0;
-
-    // "Salir": every window closes and the program ends at once.
-    virtual void quit() = 0;
-};
-
 } // namespace ui

@@ -3,34 +3,31 @@
 #include "forms/Layout.h"
 
 #include <QRect>
-#include <QtMath>
 
 // Window layouts are designed in twips (1/1440 inch). Qt widget coordinates are
 // device-independent pixels of 1/96 inch, and Qt scales them to the screen's real
-// dpi, so 15 twips make one pixel here at every dpi.
+// dpi, so the layouts convert at 96 dpi here whatever the screen.
 namespace ui {
 
-inline constexpr double kTwipsPerPixel = 1440.0 / 96.0;
-
-inline int twipsToPixels(int twips)
-{
-    return qRound(twips / kTwipsPerPixel);
-}
-
-// One control's designed place: left, top, width and height in twips.
 using TwipRect = forms::TwipRect;
 
+// One control's designed place, in pixels.
 inline QRect toPixels(const TwipRect &r)
 {
-    return QRect(twipsToPixels(r.left), twipsToPixels(r.top), twipsToPixels(r.width),
-                 twipsToPixels(r.height));
+    return QRect(forms::twipsToPixels(r.left), forms::twipsToPixels(r.top), forms::twipsToPixels(r.width),
+                 forms::twipsToPixels(r.height));
+}
+
+inline QPoint toPixels(const forms::TwipPoint &p)
+{
+    return QPoint(forms::twipsToPixels(p.x), forms::twipsToPixels(p.y));
 }
 
 // Font sizes are designed in points; pixel sizes keep text and twip layout at the
 // same scale whatever dpi the platform reports for fonts.
 inline int pointsToPixels(double points)
 {
-    return qRound(points * 96.0 / 72.0);
+    return forms::pointsToPixels(points);
 }
 
 } // namespace ui

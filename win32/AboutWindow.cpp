@@ -1,8 +1,9 @@
 #include "win32/AboutWindow.h"
 
-#include "win32/Common.h"
-#include "win32/ControlIds.h"
+#include "forms/Program.h"
 #include "version/Version.h"
+#include "win32/Common.h"
+#include "win32/Win32Program.h"
 
 namespace win32 {
 
@@ -14,7 +15,11 @@ namespace layout = forms::about;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
-AboutWindow *g_open = nullptr;
+HICON magnetIcon(int sizeX, int sizeY)
+{
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconMagnet), IMAGE_ICON,
+                                         GetSystemMetrics(sizeX), GetSystemMetrics(sizeY), 0));
+}
 
 void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
 {
@@ -26,41 +31,28 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
 
 } // namespace
 
-AboutWindow::AboutWindow(platform::Registry &registry, platform::Launcher &launcher)
-    : m_form(*this, registry, launcher)
+AboutWindow::AboutWindow(Win32Program &root, platform::Registry &registry, platform::Launcher &launcher)
+    : BaseWindow(root), m_form(*this, registry, launcher)
 {
 }
 
-void AboutWindow::show(platform::Registry &registry, platform::Launcher &launcher)
+void AboutWindow::open()
 {
-    if (g_open != nullptr) {
-        SetForegroundWindow(g_open->m_window);
-        return;
-    }
-    registerWindowClass(kAboutClass, kIconMagnet);
-    auto *self = new AboutWindow(registry, launcher);
     const RECT client = toPixels(layout::kClient);
     const RECT frame =
         windowRectForClient(client.left, client.top, client.right - client.left, client.bottom - client.top, kStyle,
                             kExStyle, false);
-    HWND window = CreateWindowExW(kExStyle, kAboutClass, widen(layout::kCaption).c_str(), kStyle, frame.left,
-                                  frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
-    self->m_window = window;
-    g_open = self;
-    lifetime::windowOpened();
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AboutWindow::windowProc));
-    self->createControls();
-    self->m_form.Form_Load();
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-    SetFocus(GetDlgItem(window, kCmdOK));
-}
-
-HWND AboutWindow::handle()
-{
-    return g_open != nullptr ? g_open->m_window : nullptr;
+    if (create(kExStyle, widen(layout::kCaption).c_str(), kStyle, frame.left, frame.top, frame.right - frame.left,
+               frame.bottom - frame.top, nullptr, nullptr, magnetIcon(SM_CXICON, SM_CYICON),
+               magnetIcon(SM_CXSMICON, SM_CYSMICON), reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))
+        == nullptr)
+        throw WindowCreationFailed();
+    createControls();
+    root().program().run([this] { m_form.Form_Load(); });
+    ShowWindow(m_window, SW_SHOWNORMAL);
+    root().program().windowOpened(forms::Window::About);
+    SetForegroundWindow(m_window);
+    SetFocus(GetDlgItem(m_window, kCmdOK));
 }
 
 void AboutWindow::createControls()
@@ -81,15 +73,7 @@ void AboutWindow::createControls()
                                toPixels(layout::kLblVersion), font);
 }
 
-LRESULT CALLBACK AboutWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto *self = reinterpret_cast<AboutWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
-}
-
-LRESULT AboutWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -112,37 +96,37 @@ LRESULT AboutWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
         EndPaint(m_window, &paint);
         return 0;
     }
-    case WM_NCDESTROY: {
-        HWND window = m_window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (g_open == this)
-            g_open = nullptr;
-        delete this;
-        lifetime::windowClosed();
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+    return defaultMessage(message, wParam, lParam);
+}
+
+void AboutWindow::destroyed()
+{
+    root().windowDestroyed(forms::Window::About);
+}
+
+void AboutWindow::unexpectedError(std::exception_ptr error)
+{
+    root().program().unexpectedError(error);
 }
 
 void AboutWindow::command(int id, int code)
 {
-    guarded(m_window, [&] {
-        // Enter sends IDOK and presses the button that has the focus; Escape sends
-        // IDCANCEL and presses OK, the window's cancel button.
-        if (id == IDOK)
-            id = GetFocus() == m_cmdSysInfo ? kCmdSysInfo : kCmdOK;
-        else if (id == IDCANCEL)
-            id = kCmdOK;
-        else if (code != BN_CLICKED)
-            return;
-        if (id == kCmdOK)
-            m_form.cmdOK_Click(); // `this` is gone afterwards
-        else if (id == kCmdSysInfo)
-            m_form.cmdSysInfo_Click();
-    });
+    // Enter sends IDOK and presses the button that has the focus; Escape sends
+    // IDCANCEL and presses OK, the window's cancel button.
+    if (id == IDOK)
+        id = GetFocus() == m_cmdSysInfo ? kCmdSysInfo : kCmdOK;
+    else if (id == IDCANCEL)
+        id = kCmdOK;
+    else if (code != BN_CLICKED)
+        return;
+    // The window may close in the handler; the root deletes it only afterwards.
+    if (id == kCmdOK)
+        root().program().run([this] { m_form.cmdOK_Click(); });
+    else if (id == kCmdSysInfo)
+        root().program().run([this] { m_form.cmdSysInfo_Click(); });
 }
 
 void AboutWindow::setVersionText(const std::string &text)
@@ -157,7 +141,7 @@ void AboutWindow::unload()
 
 void AboutWindow::showMessage(const std::string &text)
 {
-    win32::showMessage(m_window, text);
+    root().showMessageOver(m_window, text);
 }
 
 } // namespace win32

@@ -1,10 +1,5 @@
 #include "win32/Common.h"
 
-#include "win32/PersonasWindow.h"
-#include "win32/AboutWindow.h"
-
-#include <exception>
-#include <vector>
 
 namespace win32 {
 
@@ -79,6 +74,8 @@ HWND makeControl(HWND parent, const wchar_t *cls, const std::string &text, DWORD
                                    place.top, place.right - place.left, place.bottom - place.top, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                                    nullptr);
+    if (control == nullptr)
+        throw WindowCreationFailed();
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
 }
@@ -115,135 +112,6 @@ void showMessage(HWND owner, const std::string &text)
 {
     MessageBoxW(owner != nullptr && IsWindowVisible(owner) ? owner : nullptr, widen(text).c_str(), L"Vorteda",
                 MB_OK);
-}
-
-void guarded(HWND owner, const std::function<void()> &handler)
-{
-    try {
-        handler();
-    } catch (const std::exception &error) {
-        showMessage(owner, std::string("Error inesperado: ") + error.what() + "\n\nEl programa se cerrar\xC3\xA1.");
-        lifetime::quit();
-    } catch (...) {
-        showMessage(owner, "Error inesperado.\n\nEl programa se cerrar\xC3\xA1.");
-        lifetime::quit();
-    }
-}
-
-void registerWindowClass(const wchar_t *name, int iconId)
-{
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const auto icon = [&](int sizeX, int sizeY) {
-        return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(iconId), IMAGE_ICON,
-                                             GetSystemMetrics(sizeX), GetSystemMetrics(sizeY), 0));
-    };
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = DefWindowProcW;
-    cls.hInstance = instance;
-    cls.hIcon = icon(SM_CXICON, SM_CYICON);
-    cls.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
-    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    cls.lpszClassName = name;
-    // A second registration fails with ERROR_CLASS_ALREADY_EXISTS, which is fine.
-    RegisterClassExW(&cls);
-}
-
-namespace lifetime {
-
-namespace {
-
-int g_openWindows = 0;
-int g_holds = 0;
-bool g_quitting = false;
-
-void check()
-{
-    if (g_openWindows == 0 && g_holds == 0 && !g_quitting) {
-        g_quitting = true;
-        PostQuitMessage(0);
-    }
-}
-
-} // namespace
-
-void windowOpened()
-{
-    ++g_openWindows;
-}
-
-void windowClosed()
-{
-    --g_openWindows;
-    check();
-}
-
-Hold::Hold()
-{
-    ++g_holds;
-}
-
-Hold::~Hold()
-{
-    --g_holds;
-    check();
-}
-
-void quit()
-{
-    if (g_quitting)
-        return;
-    g_quitting = true;
-    // Without further events or questions: every command has already written the file.
-    if (HWND about = AboutWindow::handle())
-        DestroyWindow(about);
-    if (HWND main = PersonasWindow::handle())
-        DestroyWindow(main);
-    PostQuitMessage(0);
-}
-
-} // namespace lifetime
-
-namespace {
-
-UINT g_swallowScan = 0;
-bool g_swallowing = false;
-
-UINT scanCode(LPARAM keyData)
-{
-    return static_cast<UINT>((keyData >> 16) & 0x1FF);
-}
-
-} // namespace
-
-void swallowKey(LPARAM keyData)
-{
-    g_swallowScan = scanCode(keyData);
-    g_swallowing = true;
-}
-
-bool swallowed(const MSG &msg)
-{
-    if (!g_swallowing)
-        return false;
-    switch (msg.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        // Bit 30: the key was already down, so this is an auto-repeat.
-        if (scanCode(msg.lParam) == g_swallowScan && (msg.lParam & (1 << 30)) != 0)
-            return true;
-        g_swallowing = false; // a new key press
-        return false;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-        if (scanCode(msg.lParam) != g_swallowScan)
-            return false;
-        g_swallowing = false;
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace win32

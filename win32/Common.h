@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
-#include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace win32 {
 
+// The one conversion between the program's texts (UTF-8, in forms/ and wording/)
+// and the system's UTF-16.
 std::wstring widen(const std::string &utf8);
 std::string narrow(const std::wstring &text);
 
@@ -19,13 +21,17 @@ RECT toPixels(const forms::TwipRect &place);
 
 // A font of `points` at the screen's dpi; weight 400 or 700.
 HFONT makeFont(const wchar_t *face, double points, bool bold = false);
-// The default dialog font for every control that the design gives no font.
+// The default dialog font for every control that the design gives no font; made
+// once and kept for the program's life.
 HFONT dialogFont();
 
-// A class of top-level window with the dialog's face colour and the icon `iconId`
-// of the program's resources, big and small; registering it again does nothing.
-void registerWindowClass(const wchar_t *name, int iconId);
+// The system refused to make a window or control (out of its resources).
+class WindowCreationFailed : public std::runtime_error {
+public:
+    WindowCreationFailed() : std::runtime_error("CreateWindowEx failed") {}
+};
 
+// A child control; throws WindowCreationFailed when the system refuses it.
 HWND makeControl(HWND parent, const wchar_t *cls, const std::string &text, DWORD style, int id,
                  const RECT &place, HFONT font, DWORD exStyle = 0);
 std::string windowText(HWND window);
@@ -39,28 +45,5 @@ void centre(HWND window, const RECT &area);
 
 // The program's modal message, titled "Vorteda".
 void showMessage(HWND owner, const std::string &text);
-
-// Runs a handler; an exception that no handler expects is reported and ends the program.
-void guarded(HWND owner, const std::function<void()> &handler);
-
-// The program runs while one of its windows is open or a hand-over holds it.
-namespace lifetime {
-void windowOpened();
-void windowClosed();
-struct Hold {
-    Hold();
-    ~Hold();
-    Hold(const Hold &) = delete;
-    Hold &operator=(const Hold &) = delete;
-};
-// Closes every window and ends the message loop.
-void quit();
-} // namespace lifetime
-
-// The key that ended the splash: its auto-repeats and its release are kept from the
-// window that comes up. Called with the WM_CHAR's lParam.
-void swallowKey(LPARAM keyData);
-// Whether the message loop drops `msg` for that reason.
-bool swallowed(const MSG &msg);
 
 } // namespace win32

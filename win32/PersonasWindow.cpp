@@ -1,8 +1,10 @@
 #include "win32/PersonasWindow.h"
 
+#include "forms/Program.h"
+#include "version/Version.h"
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
-#include "version/Version.h"
+#include "win32/Win32Program.h"
 
 namespace win32 {
 
@@ -13,81 +15,70 @@ namespace layout = forms::personas;
 // Fixed single border, system menu and minimise button; no maximise, no resizing.
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-PersonasWindow *g_window = nullptr;
-
+// The menus keep the design's names: gfh is "Archivo", sedf is "Ayuda".
 HMENU makeMenu()
 {
     HMENU bar = CreateMenu();
-    HMENU archivo = CreatePopupMenu();
-    AppendMenuW(archivo, MF_STRING, kMnuSalir, (widen(layout::kSalirItem) + L"\tF4").c_str());
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(archivo), widen(layout::kArchivoMenu).c_str());
-    HMENU ayuda = CreatePopupMenu();
-    AppendMenuW(ayuda, MF_STRING, kMnuAbout, (widen(layout::kAboutItem) + L"\tF1").c_str());
-    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(ayuda), widen(layout::kAyudaMenu).c_str());
+    HMENU gfh = CreatePopupMenu();
+    AppendMenuW(gfh, MF_STRING, kMnuSalir, (widen(layout::kSalirItem) + L"\tF4").c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(gfh), widen(layout::kArchivoMenu).c_str());
+    HMENU sedf = CreatePopupMenu();
+    AppendMenuW(sedf, MF_STRING, kMnuAbout, (widen(layout::kAboutItem) + L"\tF1").c_str());
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(sedf), widen(layout::kAyudaMenu).c_str());
     return bar;
+}
+
+HICON programIcon(int sizeX, int sizeY)
+{
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconLogo), IMAGE_ICON,
+                                         GetSystemMetrics(sizeX), GetSystemMetrics(sizeY), 0));
 }
 
 } // namespace
 
-PersonasWindow::PersonasWindow(contacts::FileSystem &fs, const std::filesystem::path &folder,
-                               forms::PersonasActions actions)
-    : m_form(*this, fs, folder, std::move(actions))
+PersonasWindow::PersonasWindow(Win32Program &root, contacts::FileSystem &fs, const std::filesystem::path &folder)
+    : BaseWindow(root),
+      m_form(*this, fs, folder, {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }})
 {
 }
 
-void PersonasWindow::open(contacts::FileSystem &fs, const std::filesystem::path &folder,
-                          forms::PersonasActions actions)
+PersonasWindow::~PersonasWindow()
 {
-    if (g_window != nullptr) {
-        ShowWindow(g_window->m_window, SW_SHOW);
-        return;
-    }
-    registerWindowClass(kPersonasClass, kIconLogo);
-    auto *self = new PersonasWindow(fs, folder, std::move(actions));
+    if (m_helpFont != nullptr)
+        DeleteObject(m_helpFont);
+}
+
+void PersonasWindow::open()
+{
     const RECT client = toPixels(layout::kClientArea);
     const RECT frame = windowRectForClient(0, 0, client.right, client.bottom, kStyle, 0, true);
-    HWND window = CreateWindowExW(0, kPersonasClass, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, makeMenu(),
-                                  GetModuleHandleW(nullptr), nullptr);
-    self->m_window = window;
-    g_window = self;
-    lifetime::windowOpened();
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PersonasWindow::windowProc));
+    HMENU menu = makeMenu();
+    if (create(0, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+               menu, programIcon(SM_CXICON, SM_CYICON), programIcon(SM_CXSMICON, SM_CYSMICON),
+               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))
+        == nullptr) {
+        DestroyMenu(menu);
+        throw WindowCreationFailed();
+    }
     // A menu bar that wraps would take client height: measure the real client area.
     RECT got;
-    GetClientRect(window, &got);
+    GetClientRect(m_window, &got);
     if (got.bottom != client.bottom) {
         RECT outer;
-        GetWindowRect(window, &outer);
-        SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left,
+        GetWindowRect(m_window, &outer);
+        SetWindowPos(m_window, nullptr, 0, 0, outer.right - outer.left,
                      outer.bottom - outer.top + client.bottom - got.bottom, SWP_NOMOVE | SWP_NOZORDER);
     }
-    self->createControls();
+    createControls();
     // Loaded before it is first shown.
-    guarded(nullptr, [self] { self->m_form.Form_Load(); });
-    if (g_window != self)
-        return; // the load ended the program
+    run(&forms::frmPersonas::Form_Load);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    centre(window, work);
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-    SetFocus(self->m_text1[0]);
-}
-
-HWND PersonasWindow::handle()
-{
-    return g_window != nullptr ? g_window->m_window : nullptr;
-}
-
-HACCEL PersonasWindow::accelerators()
-{
-    static HACCEL table = [] {
-        ACCEL keys[2] = {{FVIRTKEY, VK_F4, kMnuSalir}, {FVIRTKEY, VK_F1, kMnuAbout}};
-        return CreateAcceleratorTableW(keys, 2);
-    }();
-    return table;
+    centre(m_window, work);
+    ShowWindow(m_window, SW_SHOWNORMAL);
+    root().program().windowOpened(forms::Window::Personas);
+    SetForegroundWindow(m_window);
+    SetFocus(m_text1[0]);
 }
 
 void PersonasWindow::createControls()
@@ -95,11 +86,10 @@ void PersonasWindow::createControls()
     HFONT font = dialogFont();
     // Created in tab order: the five fields, the buttons top to bottom, the list,
     // the search box; the labels take no focus.
-    for (int i = 0; i < 5; ++i) {
-        m_text1[static_cast<std::size_t>(i)] =
-            makeControl(m_window, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, kText1 + i,
-                        toPixels(layout::kFields[i].field), font, WS_EX_CLIENTEDGE);
-        SendMessageW(m_text1[static_cast<std::size_t>(i)], EM_SETLIMITTEXT, contacts::kFieldWidths[static_cast<std::size_t>(i)], 0);
+    for (std::size_t i = 0; i < m_text1.size(); ++i) {
+        m_text1[i] = makeControl(m_window, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, kText1 + static_cast<int>(i),
+                                 toPixels(layout::kFields[i].field), font, WS_EX_CLIENTEDGE);
+        SendMessageW(m_text1[i], EM_SETLIMITTEXT, contacts::kFieldWidths[i], 0);
     }
     for (int i = 0; i < 5; ++i)
         makeControl(m_window, L"BUTTON", layout::kButtons[i].caption, WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE,
@@ -117,15 +107,12 @@ void PersonasWindow::createControls()
                            SS_CENTER | SS_NOPREFIX, kLabel6, toPixels(layout::kHelpLine), m_helpFont);
 }
 
-LRESULT CALLBACK PersonasWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+void PersonasWindow::run(void (forms::frmPersonas::*handler)())
 {
-    auto *self = reinterpret_cast<PersonasWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
+    root().program().run([this, handler] { (m_form.*handler)(); });
 }
 
-LRESULT PersonasWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
@@ -139,46 +126,44 @@ LRESULT PersonasWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
             return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
         }
         break;
-    case WM_NCDESTROY: {
-        HWND window = m_window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        if (g_window == this)
-            g_window = nullptr;
-        DeleteObject(m_helpFont);
-        delete this;
-        lifetime::windowClosed();
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
     default:
         break;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+    return defaultMessage(message, wParam, lParam);
+}
+
+void PersonasWindow::destroyed()
+{
+    root().windowDestroyed(forms::Window::Personas);
+}
+
+void PersonasWindow::unexpectedError(std::exception_ptr error)
+{
+    root().program().unexpectedError(error);
 }
 
 void PersonasWindow::command(int id, int code)
 {
     // Enter and Escape in a field send IDOK and IDCANCEL: the design gives this
     // window no default or cancel button, so they do nothing.
-    guarded(m_window, [&] {
-        if (id >= kCmdButton && id < kCmdButton + 5 && code == BN_CLICKED) {
-            switch (id - kCmdButton) {
-            case 0: m_form.cmdAltas_Click(); break;
-            case 1: m_form.cmdModificar_Click(); break;
-            case 2: m_form.cmdBajas_Click(); break;
-            case 3: m_form.cmdVerlista_Click(); break;
-            case 4: m_form.cmdLimpiar_Click(); break;
-            default: break;
-            }
-        } else if (id == kList1 && code == LBN_SELCHANGE) {
-            m_form.List1_Click();
-        } else if (id == kTxtBusqueda && code == EN_CHANGE) {
-            m_form.txtBusqueda_Change();
-        } else if (id == kMnuSalir && (code == 0 || code == 1)) {
-            m_form.mnuSalir_Click();
-        } else if (id == kMnuAbout && (code == 0 || code == 1)) {
-            m_form.mnuAbout_Click();
+    if (id >= kCmdButton && id < kCmdButton + 5 && code == BN_CLICKED) {
+        switch (id - kCmdButton) {
+        case 0: run(&forms::frmPersonas::cmdAltas_Click); break;
+        case 1: run(&forms::frmPersonas::cmdModificar_Click); break;
+        case 2: run(&forms::frmPersonas::cmdBajas_Click); break;
+        case 3: run(&forms::frmPersonas::cmdVerlista_Click); break;
+        case 4: run(&forms::frmPersonas::cmdLimpiar_Click); break;
+        default: break;
         }
-    });
+    } else if (id == kList1 && code == LBN_SELCHANGE) {
+        run(&forms::frmPersonas::List1_Click);
+    } else if (id == kTxtBusqueda && code == EN_CHANGE) {
+        run(&forms::frmPersonas::txtBusqueda_Change);
+    } else if (id == kMnuSalir && (code == 0 || code == 1)) {
+        run(&forms::frmPersonas::mnuSalir_Click);
+    } else if (id == kMnuAbout && (code == 0 || code == 1)) {
+        run(&forms::frmPersonas::mnuAbout_Click);
+    }
 }
 
 void PersonasWindow::setCaption(const std::string &caption)
@@ -203,14 +188,45 @@ std::string PersonasWindow::searchText() const
 
 void PersonasWindow::setListEntries(std::vector<std::string> entries)
 {
-    // The list box keeps its texts in UTF-16; these, in UTF-8, are what the search reads.
-    m_entries = std::move(entries);
     SendMessageW(m_list1, WM_SETREDRAW, FALSE, 0);
     SendMessageW(m_list1, LB_RESETCONTENT, 0, 0);
-    for (const std::string &entry : m_entries)
-        SendMessageW(m_list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(entry).c_str()));
+    // Room for every entry at once, rather than growing with each.
+    std::size_t characters = 0;
+    for (const std::string &entry : entries)
+        characters += entry.size() + 1;
+    SendMessageW(m_list1, LB_INITSTORAGE, entries.size(), static_cast<LPARAM>(characters * sizeof(wchar_t)));
+    std::wstring text;
+    for (const std::string &entry : entries) {
+        text = widen(entry);
+        SendMessageW(m_list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
     SendMessageW(m_list1, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(m_list1, nullptr, TRUE);
+}
+
+int PersonasWindow::findListEntry(std::string_view prefix) const
+{
+    const auto count = static_cast<int>(SendMessageW(m_list1, LB_GETCOUNT, 0, 0));
+    if (prefix.empty())
+        return count > 0 ? 0 : -1;
+    // The list box finds prefixes ignoring case, which every exact match also is:
+    // each of its finds, in list order, is checked as the program compares, by code
+    // point. It wraps around to the top after the last one.
+    const std::wstring wanted = widen(std::string(prefix));
+    std::wstring entry;
+    int after = -1;
+    for (;;) {
+        const auto found = static_cast<int>(
+            SendMessageW(m_list1, LB_FINDSTRING, static_cast<WPARAM>(after), reinterpret_cast<LPARAM>(wanted.c_str())));
+        if (found == LB_ERR || found <= after)
+            return -1;
+        const auto length = SendMessageW(m_list1, LB_GETTEXTLEN, static_cast<WPARAM>(found), 0);
+        entry.assign(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+        SendMessageW(m_list1, LB_GETTEXT, static_cast<WPARAM>(found), reinterpret_cast<LPARAM>(entry.data()));
+        if (entry.compare(0, wanted.size(), wanted) == 0 && static_cast<std::size_t>(length) >= wanted.size())
+            return found;
+        after = found;
+    }
 }
 
 int PersonasWindow::listIndex() const
@@ -225,7 +241,7 @@ void PersonasWindow::setListIndex(int index)
 
 void PersonasWindow::showMessage(const std::string &text)
 {
-    win32::showMessage(m_window, text);
+    root().showMessageOver(m_window, text);
 }
 
 } // namespace win32

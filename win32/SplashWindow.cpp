@@ -1,8 +1,10 @@
 #include "win32/SplashWindow.h"
 
+#include "forms/Program.h"
+#include "version/Version.h"
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
-#include "version/Version.h"
+#include "win32/Win32Program.h"
 
 namespace win32 {
 
@@ -17,77 +19,74 @@ constexpr COLORREF kOrange = RGB(255, 128, 0);
 constexpr COLORREF kDarkRed = RGB(192, 0, 0);
 constexpr UINT_PTR kTimer1 = 1;
 
-HBRUSH darkRedBrush()
+void paintBackground(HWND window, HDC dc, COLORREF colour)
 {
-    static HBRUSH brush = CreateSolidBrush(kDarkRed);
-    return brush;
-}
-
-void registerClasses()
-{
-    static bool registered = false;
-    if (registered)
-        return;
-    registered = true;
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = DefWindowProcW;
-    cls.hInstance = GetModuleHandleW(nullptr);
-    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
-    cls.hbrBackground = CreateSolidBrush(kOrange);
-    cls.lpszClassName = kSplashClass;
-    RegisterClassExW(&cls);
-    cls.hbrBackground = darkRedBrush();
-    cls.lpszClassName = kFrameClass;
-    RegisterClassExW(&cls);
+    RECT rect;
+    GetClientRect(window, &rect);
+    SetBkColor(dc, colour);
+    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 }
 
 } // namespace
 
-SplashWindow::SplashWindow(std::function<void()> handOver) : m_form(*this, std::move(handOver))
+SplashWindow::SplashWindow(Win32Program &root) : BaseWindow(root), m_frame1(root, *this), m_form(*this, root.program())
 {
 }
 
-void SplashWindow::open(std::function<void()> handOver)
+SplashWindow::~SplashWindow()
 {
-    registerClasses();
-    auto *self = new SplashWindow(std::move(handOver));
+    for (HGDIOBJ object : {static_cast<HGDIOBJ>(m_small), static_cast<HGDIOBJ>(m_company),
+                           static_cast<HGDIOBJ>(m_product), static_cast<HGDIOBJ>(m_platform),
+                           static_cast<HGDIOBJ>(m_darkRed)}) {
+        if (object != nullptr)
+            DeleteObject(object);
+    }
+    if (m_logo != nullptr)
+        DestroyIcon(m_logo);
+}
+
+void SplashWindow::open()
+{
     const RECT client = toPixels(layout::kClient);
     const RECT frame = windowRectForClient(0, 0, client.right, client.bottom, kStyle, kExStyle, false);
-    HWND window = CreateWindowExW(kExStyle, kSplashClass, L"", kStyle, 0, 0, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    self->m_window = window;
-    lifetime::windowOpened();
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SplashWindow::windowProc));
-    self->createControls();
-    self->m_form.Form_Load();
+    if (create(kExStyle, L"", kStyle, 0, 0, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+               nullptr, nullptr, nullptr)
+        == nullptr)
+        throw WindowCreationFailed();
+    createControls();
+    root().program().run([this] { m_form.Form_Load(); });
     RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    centre(window, screen);
-    ShowWindow(window, SW_SHOWNORMAL);
-    SetForegroundWindow(window);
-    SetFocus(window);
+    centre(m_window, screen);
+    ShowWindow(m_window, SW_SHOWNORMAL);
+    root().program().windowOpened(forms::Window::Splash);
+    SetForegroundWindow(m_window);
+    SetFocus(m_window);
+}
+
+void SplashWindow::Frame::create(HWND parent)
+{
+    const RECT place = toPixels(layout::kFrame1);
+    if (BaseWindow::create(0, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, place.left, place.top,
+                           place.right - place.left, place.bottom - place.top, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrame1)), nullptr, nullptr, nullptr)
+        == nullptr)
+        throw WindowCreationFailed();
 }
 
 HWND SplashWindow::label(int id, const std::string &text, const forms::TwipRect &place, DWORD align, HFONT font)
 {
-    return makeControl(m_frame1, L"STATIC", text, align | SS_NOPREFIX, id, toPixels(place), font);
+    return makeControl(m_frame1.handle(), L"STATIC", text, align | SS_NOPREFIX, id, toPixels(place), font);
 }
 
 void SplashWindow::createControls()
 {
-    m_frame1 = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                               toPixels(layout::kFrame1).left, toPixels(layout::kFrame1).top,
-                               px(layout::kFrame1.width), px(layout::kFrame1.height), m_window,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFrame1)), GetModuleHandleW(nullptr),
-                               nullptr);
-    SetWindowLongPtrW(m_frame1, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(m_frame1, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SplashWindow::frameProc));
+    m_darkRed = CreateSolidBrush(kDarkRed);
+    m_frame1.create(m_window);
 
     // The 32 x 32 image, stretched pixel by pixel to the picture's size.
     m_logo = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconLogo), IMAGE_ICON,
                                            32, 32, 0));
-    makeControl(m_frame1, L"STATIC", "", SS_OWNERDRAW, kImgLogo, toPixels(layout::kImgLogo), nullptr);
+    makeControl(m_frame1.handle(), L"STATIC", "", SS_OWNERDRAW, kImgLogo, toPixels(layout::kImgLogo), nullptr);
 
     m_small = makeFont(L"Arial", 8.25);
     m_company = makeFont(L"Arial", 18, true);
@@ -122,85 +121,82 @@ void SplashWindow::sizeToText(HWND label, const forms::TwipRect &place, Keep edg
     SetWindowPos(label, nullptr, left, designed.top, size.cx, metrics.tmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-LRESULT CALLBACK SplashWindow::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *self = reinterpret_cast<SplashWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self == nullptr)
-        return DefWindowProcW(window, message, wParam, lParam);
-    return self->handle(message, wParam, lParam);
-}
-
-LRESULT CALLBACK SplashWindow::frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto *self = reinterpret_cast<SplashWindow *>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
+    case WM_ERASEBKGND:
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kDarkRed);
+        return TRUE;
     case WM_CTLCOLORSTATIC: {
         // Every label: the highlighted-text colour on an opaque dark red.
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
         SetBkColor(dc, kDarkRed);
-        return reinterpret_cast<LRESULT>(darkRedBrush());
+        return reinterpret_cast<LRESULT>(m_splash.m_darkRed);
     }
     case WM_DRAWITEM: {
         const auto *item = reinterpret_cast<const DRAWITEMSTRUCT *>(lParam);
-        if (self != nullptr && item->CtlID == static_cast<UINT>(kImgLogo)) {
-            FillRect(item->hDC, &item->rcItem, darkRedBrush());
-            DrawIconEx(item->hDC, 0, 0, self->m_logo, item->rcItem.right - item->rcItem.left,
+        if (item->CtlID == static_cast<UINT>(kImgLogo)) {
+            FillRect(item->hDC, &item->rcItem, m_splash.m_darkRed);
+            DrawIconEx(item->hDC, 0, 0, m_splash.m_logo, item->rcItem.right - item->rcItem.left,
                        item->rcItem.bottom - item->rcItem.top, 0, nullptr, DI_NORMAL);
         }
         return TRUE;
     }
     case WM_PAINT: {
         PAINTSTRUCT paint;
-        HDC dc = BeginPaint(window, &paint);
+        HDC dc = BeginPaint(m_window, &paint);
         RECT rect;
-        GetClientRect(window, &rect);
+        GetClientRect(m_window, &rect);
         // The frame's own border line, etched as a frame without caption draws it.
         DrawEdge(dc, &rect, EDGE_ETCHED, BF_RECT);
-        EndPaint(window, &paint);
+        EndPaint(m_window, &paint);
         return 0;
     }
     default:
-        return DefWindowProcW(window, message, wParam, lParam);
+        return defaultMessage(message, wParam, lParam);
     }
 }
 
-LRESULT SplashWindow::handle(UINT message, WPARAM wParam, LPARAM lParam)
+void SplashWindow::Frame::unexpectedError(std::exception_ptr error)
+{
+    m_splash.unexpectedError(error);
+}
+
+LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_ERASEBKGND:
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kOrange);
+        return TRUE;
     case WM_TIMER:
         if (wParam == kTimer1) {
-            // Between closing this window and showing the next no window is open.
-            lifetime::Hold hold;
-            guarded(nullptr, [this] { m_form.Timer1_Timer(); });
-            return 0; // `this` may be gone
+            root().program().run([this] { m_form.Timer1_Timer(); });
+            return 0;
         }
         break;
     case WM_CHAR: {
         // A character key, Enter, Escape and Backspace included; Alt combinations come
-        // as WM_SYSCHAR and are left to the system.
-        if (!m_form.handedOver())
-            swallowKey(lParam);
-        lifetime::Hold hold;
-        guarded(nullptr, [this] { m_form.Form_KeyPress(); });
+        // as WM_SYSCHAR and are left to the system. The physical key (its scan code)
+        // is what the main window will not see repeated or let go.
+        const int key = static_cast<int>((lParam >> 16) & 0x1FF);
+        root().program().run([this, key] { m_form.Form_KeyPress(key); });
         return 0;
-    }
-    case WM_NCDESTROY: {
-        HWND window = m_window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        DeleteObject(m_small);
-        DeleteObject(m_company);
-        DeleteObject(m_product);
-        DeleteObject(m_platform);
-        DestroyIcon(m_logo);
-        delete this;
-        lifetime::windowClosed();
-        return DefWindowProcW(window, message, wParam, lParam);
     }
     default:
         break;
     }
-    return DefWindowProcW(m_window, message, wParam, lParam);
+    return defaultMessage(message, wParam, lParam);
+}
+
+void SplashWindow::destroyed()
+{
+    root().windowDestroyed(forms::Window::Splash);
+}
+
+void SplashWindow::unexpectedError(std::exception_ptr error)
+{
+    root().program().unexpectedError(error);
 }
 
 void SplashWindow::setVersionText(const std::string &text)

@@ -2,40 +2,62 @@
 
 #include "forms/Layout.h"
 #include "forms/frmSplash.h"
+#include "win32/ControlIds.h"
+#include "win32/Window.h"
 
 #include <windows.h>
-
-#include <functional>
 
 namespace win32 {
 
 // The start-up window as a native Win32 window: a view over forms::frmSplash.
-class SplashWindow : public forms::SplashView {
+class SplashWindow : public BaseWindow<SplashWindow>, private forms::SplashView {
 public:
-    // Creates, loads and shows the splash, centred; `handOver` brings up the main window.
-    static void open(std::function<void()> handOver);
+    static constexpr const wchar_t *kClassName = kSplashClass;
 
+    explicit SplashWindow(Win32Program &root);
+    ~SplashWindow() override;
+
+    // Creates, loads and shows the splash, centred. Throws WindowCreationFailed.
+    void open();
+
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void destroyed();
+    void unexpectedError(std::exception_ptr error);
+
+private:
+    enum class Keep { Left, Right };
+
+    // Frame1: a child window of its own class, which paints the dark-red panel and
+    // its controls' colours.
+    class Frame : public BaseWindow<Frame> {
+    public:
+        static constexpr const wchar_t *kClassName = kFrameClass;
+
+        Frame(Win32Program &root, SplashWindow &splash) : BaseWindow(root), m_splash(splash) {}
+        void create(HWND parent);
+
+        LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+        void destroyed() {}
+        void unexpectedError(std::exception_ptr error);
+
+    private:
+        SplashWindow &m_splash;
+    };
+
+    void createControls();
+    HWND label(int id, const std::string &text, const forms::TwipRect &place, DWORD align, HFONT font);
+    void sizeToText(HWND label, const forms::TwipRect &place, Keep edge);
+
+    // forms::SplashView
     void setVersionText(const std::string &text) override;
     void startTimer(int milliseconds) override;
     void stopTimer() override;
     void unload() override;
 
-private:
-    enum class Keep { Left, Right };
-
-    explicit SplashWindow(std::function<void()> handOver);
-
-    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK frameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void createControls();
-    HWND label(int id, const std::string &text, const forms::TwipRect &place, DWORD align, HFONT font);
-    void sizeToText(HWND label, const forms::TwipRect &place, Keep edge);
-
-    HWND m_window = nullptr;
-    HWND m_frame1 = nullptr;
+    Frame m_frame1;
     HWND m_lblVersion = nullptr;
     HICON m_logo = nullptr;
+    HBRUSH m_darkRed = nullptr;
     HFONT m_small = nullptr;
     HFONT m_company = nullptr;
     HFONT m_product = nullptr;

@@ -3,9 +3,11 @@
 #include "forms/frmAbout.h"
 #include "forms/frmPersonas.h"
 #include "forms/frmSplash.h"
+#include "forms/Program.h"
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Views that only remember what the windows' behaviour asked them to show.
@@ -21,7 +23,14 @@ public:
         selected = -1;
         ++listLoads;
     }
-    const std::vector<std::string> &listEntries() const override { return entries; }
+    int findListEntry(std::string_view prefix) const override
+    {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (std::string_view(entries[i]).starts_with(prefix))
+                return static_cast<int>(i);
+        }
+        return -1;
+    }
     int listIndex() const override { return selected; }
     void setListIndex(int index) override { selected = index; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
@@ -69,5 +78,35 @@ public:
 
     std::string version;
     int closes = 0;
+    std::vector<std::string> messages;
+};
+
+// A toolkit that only remembers which windows the program's rules asked for. Its
+// windows report themselves open and closed as a toolkit's would.
+class FakeProgramView : public forms::ProgramView {
+public:
+    void openWindow(forms::Window window) override
+    {
+        opened.push_back(window);
+        if (program != nullptr)
+            program->windowOpened(window);
+    }
+    void raiseWindow(forms::Window window) override { raised.push_back(window); }
+    void closeWindows() override
+    {
+        ++closeAll;
+        for (forms::Window window : {forms::Window::Splash, forms::Window::Personas, forms::Window::About}) {
+            if (program != nullptr && program->isOpen(window))
+                program->windowClosed(window);
+        }
+    }
+    void endEventLoop() override { ++loopEnds; }
+    void showMessage(const std::string &text) override { messages.push_back(text); }
+
+    forms::Program *program = nullptr;
+    std::vector<forms::Window> opened;
+    std::vector<forms::Window> raised;
+    int closeAll = 0;
+    int loopEnds = 0;
     std::vector<std::string> messages;
 };

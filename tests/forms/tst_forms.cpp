@@ -9,6 +9,7 @@
 #include "platform/Launcher.h"
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
+#include "version/Version.h"
 
 #include <algorithm>
 #include <atomic>
@@ -511,27 +512,136 @@ TEST_CASE("the splash shows the version and hands over once, after closing")
 {
     for (const bool byKey : {false, true}) {
         CAPTURE(byKey);
+        FakeProgramView toolkit;
+        forms::Program program(toolkit);
+        toolkit.program = &program;
+        program.windowOpened(forms::Window::Splash);
         FakeSplashView view;
-        int handOvers = 0;
-        int closesSeenByHandOver = -1;
-        forms::frmSplash splash(view, [&] {
-            ++handOvers;
-            closesSeenByHandOver = view.closes;
-        });
+        forms::frmSplash splash(view, program);
         splash.Form_Load();
-        CHECK(view.version == "Version 1.3.3");
+        CHECK(view.version == "Version " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor) + "."
+                                  + std::to_string(version::kRevision));
         CHECK(view.timer == 1500);
+        const auto handler = [&](auto step) {
+            program.run([&] {
+                step();
+                if (view.closes > 0 && program.isOpen(forms::Window::Splash))
+                    program.windowClosed(forms::Window::Splash); // what the view's close reports
+            });
+        };
         if (byKey)
-            splash.Form_KeyPress();
+            handler([&] { splash.Form_KeyPress('a'); });
         else
-            splash.Timer1_Timer();
-        splash.Form_KeyPress();
-        splash.Timer1_Timer();
-        CHECK(handOvers == 1);
-        CHECK(closesSeenByHandOver == 1);
+            handler([&] { splash.Timer1_Timer(); });
+        handler([&] { splash.Form_KeyPress('b'); });
+        handler([&] { splash.Timer1_Timer(); });
+        CHECK(toolkit.opened == std::vector<forms::Window>{forms::Window::Personas});
         CHECK(view.closes == 1);
         CHECK(view.timer == 0);
+        // Between the splash's close and the main window's show no window was open,
+        // yet the program went on.
+        CHECK(toolkit.loopEnds == 0);
+        // The key that ended the splash is kept from the main window: its repeats
+        // and its release, until another key is pressed.
+        CHECK(program.swallowsKey('a', forms::KeyEvent::Repeat) == byKey);
+        CHECK(program.swallowsKey('b', forms::KeyEvent::Release) == false);
+        CHECK(program.swallowsKey('a', forms::KeyEvent::Release) == byKey);
+        CHECK(program.swallowsKey('a', forms::KeyEvent::Release) == false);
     }
+}
+
+// When the program ends: not in the hand-over from the splash to the main window, not
+// while the About window alone is open, but once the last window has closed; and at
+// once on "Salir", every window closing.
+TEST_CASE("the program ends with its last window, or at once on Salir")
+{
+    using forms::Window;
+    struct Row {
+        const char *name;
+        std::vector<Window> open;
+        std::vector<Window> close; // in this order; empty with `salir`
+        bool salir;
+        int loopEnds;
+    };
+    const std::vector<Row> rows = {
+        {"main window alone", {Window::Personas}, {Window::Personas}, false, 1},
+        {"About first, then main", {Window::Personas, Window::About}, {Window::About, Window::Personas}, false, 1},
+        {"About closed, main open", {Window::Personas, Window::About}, {Window::About}, false, 0},
+        {"main closed, About open", {Window::Personas, Window::About}, {Window::Personas}, false, 0},
+        {"Salir closes everything", {Window::Personas, Window::About}, {}, true, 1},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(row.name);
+        FakeProgramView toolkit;
+        forms::Program program(toolkit);
+        toolkit.program = &program;
+        for (Window window : row.open)
+            program.run([&] { toolkit.openWindow(window); });
+        for (Window window : row.close)
+            program.windowClosed(window);
+        if (row.salir)
+            program.run([&] { program.quit(); });
+        CHECK(toolkit.loopEnds == row.loopEnds);
+        if (row.salir) {
+            CHECK(toolkit.closeAll == 1);
+            CHECK_FALSE(program.isOpen(Window::Personas));
+            CHECK_FALSE(program.isOpen(Window::About));
+        }
+    }
+}
+
+TEST_CASE("the hand-over keeps the program running while the main window loads")
+{
+    // The main window's load may let events run before it shows, as a message box
+    // would: the splash is closed by then and no window is open.
+    for (const bool slowLoad : {false, true}) {
+        CAPTURE(slowLoad);
+        FakeProgramView toolkit;
+        forms::Program program(toolkit);
+        toolkit.program = &program;
+        program.start();
+        REQUIRE(program.isOpen(forms::Window::Splash));
+        program.run([&] {
+            program.windowClosed(forms::Window::Splash);
+            if (slowLoad)
+                CHECK(toolkit.loopEnds == 0);
+            program.handOver();
+        });
+        CHECK(toolkit.loopEnds == 0);
+        CHECK(program.isOpen(forms::Window::Personas));
+    }
+}
+
+TEST_CASE("Acerca... opens one About window and brings it forward after")
+{
+    FakeProgramView toolkit;
+    forms::Program program(toolkit);
+    toolkit.program = &program;
+    program.windowOpened(forms::Window::Personas); // where "Acerca..." is chosen
+    program.showAbout();
+    program.showAbout();
+    CHECK(toolkit.opened == std::vector<forms::Window>{forms::Window::About});
+    CHECK(toolkit.raised == std::vector<forms::Window>{forms::Window::About});
+    program.windowClosed(forms::Window::About);
+    program.showAbout();
+    CHECK(toolkit.opened.size() == 2);
+}
+
+TEST_CASE("an unexpected error is told and the program goes on")
+{
+    FakeProgramView toolkit;
+    forms::Program program(toolkit);
+    toolkit.program = &program;
+    program.run([&] { toolkit.openWindow(forms::Window::Personas); });
+    try {
+        program.run([] { throw std::runtime_error("broken"); });
+    } catch (...) {
+        program.unexpectedError(std::current_exception());
+    }
+    REQUIRE(toolkit.messages.size() == 1);
+    CHECK(toolkit.messages[0].find("broken") != std::string::npos);
+    CHECK(toolkit.loopEnds == 0);
+    CHECK_FALSE(program.handlerRunning());
 }
 
 namespace {
@@ -557,7 +667,7 @@ TEST_CASE("the About window: version, OK, and System Info")
     FakeAboutView view;
     forms::frmAbout about(view, registry, launcher);
     about.Form_Load();
-    CHECK(view.version == "Versi\xC3\xB3n 1.3");
+    CHECK(view.version == "Versión " + std::to_string(version::kMajor) + "." + std::to_string(version::kMinor));
 
     about.cmdSysInfo_Click();
     CHECK(view.messages == std::vector<std::string>{platform::kSysInfoUnavailable});

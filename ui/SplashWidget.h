@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <string>
 
 class QFrame;
@@ -13,19 +12,18 @@ class QTimer;
 
 namespace ui {
 
-class Lifetime;
-
 // The start-up window on the screen: product, maker and version on an orange-framed
 // dark-red panel; a Qt view over forms::frmSplash, which hands over to the main
 // window after 1,500 ms or at once on a character key, exactly once.
-class frmSplash : public QWidget, private forms::SplashView {
+class SplashWidget : public QWidget, private forms::SplashView {
     Q_OBJECT
 public:
-    // `handOver` brings up the main window; it runs once, after the splash has closed,
-    // and `lifetime` keeps the program running in between.
-    frmSplash(Lifetime &lifetime, std::function<void()> handOver);
+    // The window's handlers run under `program`, which the splash hands over to.
+    explicit SplashWidget(forms::Program &program);
 
 protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -36,7 +34,7 @@ private:
     void stopTimer() override;
     void unload() override;
 
-    Lifetime &m_lifetime;
+    forms::Program &m_program;
     forms::frmSplash m_form;
 
     QFrame *Frame1;

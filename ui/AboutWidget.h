@@ -2,13 +2,16 @@
 
 #include "forms/frmAbout.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <string>
 
 class QLabel;
 class QPushButton;
+
+namespace forms {
+class Program;
+}
 
 namespace platform {
 class Launcher;
@@ -24,17 +27,17 @@ class Messages;
 // maker's web address, a legal notice, "OK" and "System Info..."; a Qt view over
 // forms::frmAbout. Modeless and without an owner: it outlives the main window and
 // keeps the program running.
-class frmAbout : public QWidget, private forms::AboutView {
+class AboutWidget : public QWidget, private forms::AboutView {
     Q_OBJECT
 public:
     // "System Info..." looks in `registry` and starts the program through `launcher`,
-    // or tells the user through `messages` that it cannot.
-    frmAbout(platform::Registry &registry, platform::Launcher &launcher, Messages &messages);
-
-    // Closed, so no longer the open About window, even before it is deleted.
-    bool unloaded() const { return m_unloaded; }
+    // or tells the user through `messages` that it cannot. The window's handlers run
+    // under `program`.
+    AboutWidget(platform::Registry &registry, platform::Launcher &launcher, Messages &messages,
+                forms::Program &program);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -45,8 +48,8 @@ private:
     void showMessage(const std::string &text) override;
 
     Messages &m_messages;
+    forms::Program &m_program;
     forms::frmAbout m_form;
-    bool m_unloaded = false;
 
     QPushButton *cmdOK;
     QPushButton *cmdSysInfo;
@@ -56,28 +59,6 @@ private:
     Line *Line1_0;
     QLabel *lblVersion;
     QLabel *lblDisclaimer;
-};
-
-// The program's one About window: loaded on first use, or after it was closed, and
-// brought forward otherwise.
-class AboutWindow {
-public:
-    AboutWindow(platform::Registry &registry, platform::Launcher &launcher, Messages &messages);
-    ~AboutWindow();
-    AboutWindow(const AboutWindow &) = delete;
-    AboutWindow &operator=(const AboutWindow &) = delete;
-
-    // What the main window's "Acerca..." does.
-    void show();
-
-    // The open window, or null.
-    frmAbout *window() const;
-
-private:
-    platform::Registry &m_registry;
-    platform::Launcher &m_launcher;
-    Messages &m_messages;
-    QPointer<frmAbout> m_window;
 };
 
 } // namespace ui

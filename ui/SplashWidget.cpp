@@ -1,11 +1,13 @@
-#include "ui/frmSplash.h"
+#include "ui/SplashWidget.h"
 
+#include "forms/Program.h"
 #include "ui/Icons.h"
-#include "ui/Lifetime.h"
+#include "ui/Text.h"
 #include "ui/Twips.h"
 #include "version/Version.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <qdrawutil.h>
 #include <QFrame>
 #include <QKeyEvent>
@@ -15,6 +17,8 @@
 #include <QTimer>
 
 namespace {
+
+using ui::qtext;
 
 // The window's design, in twips; the controls inside Frame1 are placed relative to it.
 namespace layout = forms::splash;
@@ -31,11 +35,11 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
                   Qt::Alignment alignment, const char *family, double points, bool bold)
 {
     auto *label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
+    label->setObjectName(qtext(name));
     label->setAccessibleName(text);
     label->setGeometry(ui::toPixels(place));
     label->setAlignment(alignment | Qt::AlignTop);
-    QFont font(QString::fromLatin1(family));
+    QFont font(qtext(family));
     font.setPixelSize(ui::pointsToPixels(points));
     font.setBold(bold);
     label->setFont(font);
@@ -70,60 +74,18 @@ bool typesCharacter(const QKeyEvent &event)
     return !(modifiers & (Qt::AltModifier | Qt::MetaModifier)) || (modifiers & Qt::ControlModifier);
 }
 
-// After the key that ends the splash, its auto-repeats and its release belong to that
-// key too: they are kept from the window that comes up. Any new key press ends this.
-class KeySwallower : public QObject {
-public:
-    explicit KeySwallower(int key) : QObject(qApp), m_key(key) { qApp->installEventFilter(this); }
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride: {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() == m_key && key->isAutoRepeat())
-                return true;
-            if (event->type() == QEvent::KeyPress)
-                finish();
-            return false;
-        }
-        case QEvent::KeyRelease: {
-            const auto *key = static_cast<QKeyEvent *>(event);
-            if (key->key() != m_key)
-                return false;
-            if (!key->isAutoRepeat())
-                finish();
-            return true;
-        }
-        default:
-            return false;
-        }
-    }
-
-private:
-    void finish()
-    {
-        qApp->removeEventFilter(this);
-        deleteLater();
-    }
-
-    int m_key;
-};
-
 } // namespace
 
 namespace ui {
 
-frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
-    : QWidget(nullptr), m_lifetime(lifetime), m_form(*this, std::move(handOver))
+SplashWidget::SplashWidget(forms::Program &program)
+    : QWidget(nullptr), m_program(program), m_form(*this, program)
 {
     setObjectName(QStringLiteral("frmSplash"));
     // No title bar and no taskbar button; not resizable.
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
     // The caption stays empty; a screen reader still names the window.
-    setAccessibleName(QString::fromLatin1(version::kProductName));
+    setAccessibleName(qtext(version::kProductName));
     setAttribute(Qt::WA_DeleteOnClose);
     // The client area and the dialog border drawn around it (paintEvent).
     setFixedSize(ui::toPixels(layout::kClient).size() + QSize(2 * kDialogEdge, 2 * kDialogEdge));
@@ -147,43 +109,37 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     // Never early: a coarse timer may fire up to 5% before its time.
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, [this] {
-        // Between closing this window and showing the next no window is open; the
-        // program goes on all the same. From the close on, nothing of this object may
-        // be used: the main window's load may run events, which delete it.
-        Lifetime::Hold hold(m_lifetime);
-        m_form.Timer1_Timer();
-    });
+    connect(Timer1, &QTimer::timeout, this, [this] { m_program.run([this] { m_form.Timer1_Timer(); }); });
 
     imgLogo = new QLabel(Frame1);
     imgLogo->setObjectName(QStringLiteral("imgLogo"));
-    imgLogo->setAccessibleName(QString::fromLatin1(version::kProductName));
+    imgLogo->setAccessibleName(qtext(version::kProductName));
     imgLogo->setGeometry(ui::toPixels(layout::kImgLogo));
     // Stretched pixel by pixel, as an icon picture is.
     imgLogo->setPixmap(ui::logoImage().scaled(imgLogo->size(), Qt::IgnoreAspectRatio, Qt::FastTransformation));
 
     const auto left = Qt::AlignLeft;
     const auto right = Qt::AlignRight;
-    lblLicenseTo = makeLabel(Frame1, "lblLicenseTo", QString::fromUtf8(layout::kLicenseTo), layout::kLblLicenseTo,
+    lblLicenseTo = makeLabel(Frame1, "lblLicenseTo", qtext(layout::kLicenseTo), layout::kLblLicenseTo,
                              right, "Arial", 8.25, false);
-    lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", QString::fromUtf8(layout::kCompanyProduct), layout::kLblCompanyProduct,
+    lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", qtext(layout::kCompanyProduct), layout::kLblCompanyProduct,
                                   left, "Arial", 18, true);
     sizeToText(lblCompanyProduct, layout::kLblCompanyProduct, Keep::Left);
-    lblProductName = makeLabel(Frame1, "lblProductName", QString::fromLatin1(version::kProductName), layout::kLblProductName,
+    lblProductName = makeLabel(Frame1, "lblProductName", qtext(version::kProductName), layout::kLblProductName,
                                left, "Verdana", 27.75, true);
     sizeToText(lblProductName, layout::kLblProductName, Keep::Left);
-    lblPlatform = makeLabel(Frame1, "lblPlatform", QString::fromUtf8(layout::kPlatform), layout::kLblPlatform,
+    lblPlatform = makeLabel(Frame1, "lblPlatform", qtext(layout::kPlatform), layout::kLblPlatform,
                             right, "Arial", 12, true);
     sizeToText(lblPlatform, layout::kLblPlatform, Keep::Right);
     lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), layout::kLblVersion, right, "Arial", 12, true);
-    lblCopyright = makeLabel(Frame1, "lblCopyright", QString::fromUtf8(layout::kCopyright), layout::kLblCopyright,
+    lblCopyright = makeLabel(Frame1, "lblCopyright", qtext(layout::kCopyright), layout::kLblCopyright,
                              left, "Arial", 8.25, false);
-    lblCompany = makeLabel(Frame1, "lblCompany", QString::fromUtf8(layout::kCompany), layout::kLblCompany, left, "Arial",
+    lblCompany = makeLabel(Frame1, "lblCompany", qtext(layout::kCompany), layout::kLblCompany, left, "Arial",
                            8.25, false);
     lblWarning = makeLabel(Frame1, "lblWarning",
-                           QString::fromUtf8(layout::kWarning), layout::kLblWarning, left, "Arial", 8.25, false);
+                           qtext(layout::kWarning), layout::kLblWarning, left, "Arial", 8.25, false);
 
-    m_form.Form_Load();
+    m_program.run([this] { m_form.Form_Load(); });
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         QRect placed(QPoint(), size());
@@ -192,46 +148,57 @@ frmSplash::frmSplash(Lifetime &lifetime, std::function<void()> handOver)
     }
 }
 
-void frmSplash::setVersionText(const std::string &text)
+void SplashWidget::setVersionText(const std::string &text)
 {
-    lblVersion->setText(QString::fromStdString(text));
+    lblVersion->setText(qtext(text));
     lblVersion->setAccessibleName(lblVersion->text());
     // The label grows to the left, so that it ends where lblPlatform ends.
     sizeToText(lblVersion, layout::kLblVersion, Keep::Right);
 }
 
-void frmSplash::startTimer(int milliseconds)
+void SplashWidget::startTimer(int milliseconds)
 {
     Timer1->start(milliseconds);
 }
 
-void frmSplash::stopTimer()
+void SplashWidget::stopTimer()
 {
     Timer1->stop();
 }
 
-void frmSplash::unload()
+void SplashWidget::unload()
 {
     QWidget::close();
 }
 
-void frmSplash::paintEvent(QPaintEvent *)
+void SplashWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     qDrawWinPanel(&painter, rect(), palette(), false);
 }
 
-void frmSplash::keyPressEvent(QKeyEvent *event)
+void SplashWidget::keyPressEvent(QKeyEvent *event)
 {
     if (!typesCharacter(*event)) {
         QWidget::keyPressEvent(event);
         return;
     }
     event->accept();
-    if (!m_form.handedOver())
-        new KeySwallower(event->key());
-    Lifetime::Hold hold(m_lifetime);
-    m_form.Form_KeyPress();
+    const int key = event->key();
+    m_program.run([this, key] { m_form.Form_KeyPress(key); });
+}
+
+void SplashWidget::showEvent(QShowEvent *event)
+{
+    m_program.windowOpened(forms::Window::Splash);
+    QWidget::showEvent(event);
+}
+
+void SplashWidget::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        m_program.windowClosed(forms::Window::Splash);
 }
 
 } // namespace ui

@@ -1,15 +1,18 @@
-#include "ui/frmPersonas.h"
+#include "ui/PersonasWidget.h"
 
 #include "forms/Layout.h"
+#include "forms/Program.h"
 #include "ui/Icons.h"
 #include "ui/ListBox.h"
 #include "ui/PushButton.h"
 #include "ui/Services.h"
+#include "ui/Text.h"
 #include "ui/Twips.h"
 #include "version/Version.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -20,18 +23,20 @@
 
 namespace {
 
+using ui::qtext;
+
 namespace layout = forms::personas;
 
 } // namespace
 
 namespace ui {
 
-frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages,
-                         Program &program, QWidget *parent)
+PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages,
+                               forms::Program &program, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_messages(messages), m_program(program),
-      m_form(*this, fs, folder, {[this] { m_program.showAbout(); }, [this] { m_program.quit(); }})
+      m_form(*this, fs, folder, {[&program] { program.showAbout(); }, [&program] { program.quit(); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
     createMenus();
@@ -42,43 +47,49 @@ frmPersonas::frmPersonas(contacts::FileSystem &fs, const std::filesystem::path &
     m_client->setGeometry(0, menuHeight, client.width(), client.height());
     setFixedSize(client.width(), menuHeight + client.height());
     setWindowIcon(ui::logoIcon());
-    m_form.Form_Load();
+    run(&forms::frmPersonas::Form_Load);
 }
 
-void frmPersonas::createMenus()
+void PersonasWidget::run(void (forms::frmPersonas::*handler)())
+{
+    m_program.run([this, handler] { (m_form.*handler)(); });
+}
+
+void PersonasWidget::createMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
     m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
 
-    QMenu *archivo = m_menuBar->addMenu(QString::fromLatin1(layout::kArchivoMenu));
-    archivo->setObjectName(QStringLiteral("gfh"));
-    m_mnuSalir = archivo->addAction(QString::fromLatin1(layout::kSalirItem));
-    m_mnuSalir->setObjectName(QStringLiteral("mnuSalir"));
-    m_mnuSalir->setShortcut(QKeySequence(Qt::Key_F4));
-    connect(m_mnuSalir, &QAction::triggered, this, [this] { m_form.mnuSalir_Click(); });
+    // The menus keep the design's names: gfh is "Archivo", sedf is "Ayuda".
+    QMenu *gfh = m_menuBar->addMenu(qtext(layout::kArchivoMenu));
+    gfh->setObjectName(QStringLiteral("gfh"));
+    QAction *mnuSalir = gfh->addAction(qtext(layout::kSalirItem));
+    mnuSalir->setObjectName(QStringLiteral("mnuSalir"));
+    mnuSalir->setShortcut(QKeySequence(Qt::Key_F4));
+    connect(mnuSalir, &QAction::triggered, this, [this] { run(&forms::frmPersonas::mnuSalir_Click); });
 
-    QMenu *ayuda = m_menuBar->addMenu(QString::fromLatin1(layout::kAyudaMenu));
-    ayuda->setObjectName(QStringLiteral("sedf"));
-    m_mnuAbout = ayuda->addAction(QString::fromLatin1(layout::kAboutItem));
-    m_mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
-    m_mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(m_mnuAbout, &QAction::triggered, this, [this] { m_form.mnuAbout_Click(); });
+    QMenu *sedf = m_menuBar->addMenu(qtext(layout::kAyudaMenu));
+    sedf->setObjectName(QStringLiteral("sedf"));
+    QAction *mnuAbout = sedf->addAction(qtext(layout::kAboutItem));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    mnuAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(mnuAbout, &QAction::triggered, this, [this] { run(&forms::frmPersonas::mnuAbout_Click); });
 
     // The shortcut keys act whenever this window is active, menu open or not.
-    addAction(m_mnuSalir);
-    addAction(m_mnuAbout);
+    addAction(mnuSalir);
+    addAction(mnuAbout);
 }
 
-void frmPersonas::createControls()
+void PersonasWidget::createControls()
 {
     m_client = new QWidget(this);
     m_client->setObjectName(QStringLiteral("clientArea"));
 
     for (std::size_t i = 0; i < std::size(layout::kFields); ++i) {
         const layout::FieldPlace &place = layout::kFields[i];
-        auto *label = new QLabel(QString::fromUtf8(place.caption), m_client);
-        label->setObjectName(QString::fromLatin1(place.labelName));
+        auto *label = new QLabel(qtext(place.caption), m_client);
+        label->setObjectName(qtext(place.labelName));
         label->setGeometry(ui::toPixels(place.label));
 
         auto *field = new QLineEdit(m_client);
@@ -92,8 +103,8 @@ void frmPersonas::createControls()
 
     std::array<PushButton *, 5> buttons{};
     for (std::size_t i = 0; i < std::size(layout::kButtons); ++i) {
-        buttons[i] = new PushButton(QString::fromUtf8(layout::kButtons[i].caption), m_client);
-        buttons[i]->setObjectName(QString::fromLatin1(layout::kButtons[i].name));
+        buttons[i] = new PushButton(qtext(layout::kButtons[i].caption), m_client);
+        buttons[i]->setObjectName(qtext(layout::kButtons[i].name));
         buttons[i]->setGeometry(ui::toPixels(layout::kButtons[i].place));
     }
     PushButton *cmdAltas = buttons[0];
@@ -101,17 +112,17 @@ void frmPersonas::createControls()
     PushButton *cmdBajas = buttons[2];
     PushButton *cmdVerlista = buttons[3];
     PushButton *cmdLimpiar = buttons[4];
-    connect(cmdAltas, &QPushButton::clicked, this, [this] { m_form.cmdAltas_Click(); });
-    connect(cmdModificar, &QPushButton::clicked, this, [this] { m_form.cmdModificar_Click(); });
-    connect(cmdBajas, &QPushButton::clicked, this, [this] { m_form.cmdBajas_Click(); });
-    connect(cmdVerlista, &QPushButton::clicked, this, [this] { m_form.cmdVerlista_Click(); });
-    connect(cmdLimpiar, &QPushButton::clicked, this, [this] { m_form.cmdLimpiar_Click(); });
+    connect(cmdAltas, &QPushButton::clicked, this, [this] { run(&forms::frmPersonas::cmdAltas_Click); });
+    connect(cmdModificar, &QPushButton::clicked, this, [this] { run(&forms::frmPersonas::cmdModificar_Click); });
+    connect(cmdBajas, &QPushButton::clicked, this, [this] { run(&forms::frmPersonas::cmdBajas_Click); });
+    connect(cmdVerlista, &QPushButton::clicked, this, [this] { run(&forms::frmPersonas::cmdVerlista_Click); });
+    connect(cmdLimpiar, &QPushButton::clicked, this, [this] { run(&forms::frmPersonas::cmdLimpiar_Click); });
 
     m_txtBusqueda = new QLineEdit(m_client);
     m_txtBusqueda->setObjectName(QStringLiteral("txtBusqueda"));
     m_txtBusqueda->setGeometry(ui::toPixels(layout::kSearchBox));
     m_txtBusqueda->setAccessibleName(QStringLiteral("Buscar apellido"));
-    connect(m_txtBusqueda, &QLineEdit::textChanged, this, [this] { m_form.txtBusqueda_Change(); });
+    connect(m_txtBusqueda, &QLineEdit::textChanged, this, [this] { run(&forms::frmPersonas::txtBusqueda_Change); });
 
     m_list1 = new ListBox(m_client);
     m_list1->setObjectName(QStringLiteral("List1"));
@@ -119,10 +130,9 @@ void frmPersonas::createControls()
     m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
     // The user's choice, and code that sets the index from outside (tests do), raise
     // the selection handler; the behaviour's own settings do not (setListIndex below).
-    connect(m_list1, &ListBox::selectionSet, this, [this] { m_form.List1_Click(); });
+    connect(m_list1, &ListBox::selectionSet, this, [this] { run(&forms::frmPersonas::List1_Click); });
 
-    auto *helpLine = new QLabel(QLatin1String(layout::kHelpLinePrefix) + QLatin1String(version::kWebAddress)
-                                    + QLatin1String(layout::kHelpPage),
+    auto *helpLine = new QLabel(qtext(layout::kHelpLinePrefix) + qtext(version::kWebAddress) + qtext(layout::kHelpPage),
                                 m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
     helpLine->setGeometry(ui::toPixels(layout::kHelpLine));
@@ -144,8 +154,9 @@ void frmPersonas::createControls()
     m_text1[0]->setFocus();
 }
 
-void frmPersonas::showEvent(QShowEvent *event)
+void PersonasWidget::showEvent(QShowEvent *event)
 {
+    m_program.windowOpened(forms::Window::Personas);
     if (!m_centred) {
         m_centred = true;
         if (QScreen *screen = this->screen()) {
@@ -163,7 +174,14 @@ void frmPersonas::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
+void PersonasWidget::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        m_program.windowClosed(forms::Window::Personas);
+}
+
+bool PersonasWidget::eventFilter(QObject *watched, QEvent *event)
 {
     QWindow *window = windowHandle();
     if (watched == window && event->type() == QEvent::Expose && window->isExposed()) {
@@ -179,49 +197,49 @@ bool frmPersonas::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-void frmPersonas::setCaption(const std::string &caption)
+void PersonasWidget::setCaption(const std::string &caption)
 {
-    setWindowTitle(QString::fromStdString(caption));
+    setWindowTitle(qtext(caption));
 }
 
-std::string frmPersonas::text1(int index) const
+std::string PersonasWidget::text1(int index) const
 {
-    return Text1(index)->text().toStdString();
+    return utf8(Text1(index)->text());
 }
 
-void frmPersonas::setText1(int index, const std::string &text)
+void PersonasWidget::setText1(int index, const std::string &text)
 {
-    Text1(index)->setText(QString::fromStdString(text));
+    Text1(index)->setText(qtext(text));
 }
 
-std::string frmPersonas::searchText() const
+std::string PersonasWidget::searchText() const
 {
-    return m_txtBusqueda->text().toStdString();
+    return utf8(m_txtBusqueda->text());
 }
 
-void frmPersonas::setListEntries(std::vector<std::string> entries)
+void PersonasWidget::setListEntries(std::vector<std::string> entries)
 {
     m_list1->clear();
     m_list1->addItems(std::move(entries));
 }
 
-const std::vector<std::string> &frmPersonas::listEntries() const
+int PersonasWidget::findListEntry(std::string_view prefix) const
 {
-    return m_list1->items();
+    return m_list1->find(prefix);
 }
 
-int frmPersonas::listIndex() const
+int PersonasWidget::listIndex() const
 {
     return m_list1->listIndex();
 }
 
-void frmPersonas::setListIndex(int index)
+void PersonasWidget::setListIndex(int index)
 {
     const QSignalBlocker quiet(m_list1);
     m_list1->setListIndex(index);
 }
 
-void frmPersonas::showMessage(const std::string &text)
+void PersonasWidget::showMessage(const std::string &text)
 {
     m_messages.show(isVisible() ? this : nullptr, text);
 }

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <exception>
+#include <functional>
+#include <string>
+
+namespace forms {
+
+// The program's windows, as the rules of the whole program know them.
+enum class Window { Splash, Personas, About };
+
+// What the program as a whole needs from a toolkit.
+class ProgramView {
+public:
+    virtual ~ProgramView() = default;
+
+    // Creates the window, loads it and shows it; the view then reports it with
+    // Program::windowOpened(), and its end with Program::windowClosed().
+    virtual void openWindow(Window window) = 0;
+    // Brings an open window to the front, with the keyboard focus.
+    virtual void raiseWindow(Window window) = 0;
+    // Closes every open window at once, without a question or a further event.
+    virtual void closeWindows() = 0;
+    // Ends the event loop once the running handler has returned.
+    virtual void endEventLoop() = 0;
+    // A modal message of its own, titled with the product's name.
+    virtual void showMessage(const std::string &text) = 0;
+};
+
+// How a toolkit's key event looks to the rule after the splash.
+enum class KeyEvent { Press, Repeat, Release };
+
+// What the program does beyond its windows: it starts with the splash, which hands
+// over to the main window once; "Acerca..." shows the one About window; the program
+// ends when its last window has closed and no handler is running, or at once on
+// "Salir".
+class Program {
+public:
+    explicit Program(ProgramView &view);
+    Program(const Program &) = delete;
+    Program &operator=(const Program &) = delete;
+
+    // Shows the splash.
+    void start();
+
+    // The views report their windows here.
+    void windowOpened(Window window);
+    void windowClosed(Window window);
+    bool isOpen(Window window) const;
+
+    // Keeps the program running while it lives, even with no window open, so that a
+    // handler can close one window and open another. Every handler of every window
+    // runs inside one (run()).
+    class Hold {
+    public:
+        explicit Hold(Program &program);
+        ~Hold();
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+
+    private:
+        Program &m_program;
+    };
+    bool handlerRunning() const { return m_holds > 0; }
+
+    // Runs one handler of a window, holding the program.
+    void run(const std::function<void()> &handler);
+    // What a view's outermost event handler does with an exception that nothing
+    // else caught: it tells the user and the program goes on. A command's file is
+    // safe by its own design, whatever stopped it.
+    void unexpectedError(std::exception_ptr error);
+
+    // The splash's hand-over: the main window comes up, once.
+    void handOver();
+    // The character key that ended the splash: its repeats and its release belong
+    // to it and are kept from the main window, until any other key is pressed.
+    // `key` is the toolkit's code for the physical key.
+    void keepKeyFromMainWindow(int key);
+    // Whether the view drops this key event for that reason.
+    bool swallowsKey(int key, KeyEvent event);
+
+    // "Acerca...": the About window, loaded when it is not open, brought forward
+    // when it is.
+    void showAbout();
+    // "Salir": every window closes and the program ends at once.
+    void quit();
+    bool ending() const { return m_ending; }
+
+private:
+    void endIfDone();
+
+    ProgramView &m_view;
+    bool m_open[3] = {};
+    bool m_started = false; // a window has been open: before, there is no last one
+    int m_holds = 0;
+    bool m_ending = false;
+    bool m_handedOver = false;
+    bool m_swallowing = false;
+    int m_swallowedKey = 0;
+};
+
+} // namespace forms
