@@ -16,3 +16,11 @@ if(VORTEDA_WERROR)
     # Sets COMPILE_WARNING_AS_ERROR on each target: -Werror for the compilers that have it.
     set(CMAKE_COMPILE_WARNING_AS_ERROR ON)
 endif()
+
+# The stricter conversions for the Qt-free code that handles bytes and sizes: the
+# contact core, the platform layer, the wording and the command.
+function(vorteda_conversion_warnings target)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${target} PRIVATE -Wconversion -Wsign-conversion)
+    endif()
+endfunction()

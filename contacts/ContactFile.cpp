@@ -98,7 +98,9 @@ struct Contents {
     const char *record(std::uint64_t index) const { return bytes.get() + index * kRecordSize; }
 };
 
-Contents loadAll(FileSystem &fs, OpenFile &file)
+// `adding`: the records the command is about to add, refused here when the file has
+// no room for them, before the whole of it is read.
+Contents loadAll(FileSystem &fs, OpenFile &file, std::uint64_t adding = 0)
 {
     const std::uint64_t length = fs.length(file.handle());
     Contents contents;
@@ -107,6 +109,9 @@ Contents loadAll(FileSystem &fs, OpenFile &file)
     // in memory, and a huge or sparse file must not exhaust it.
     if (contents.count > kMaxRecords)
         throw FileError(FileOp::Read, file.path(), std::make_error_code(std::errc::file_too_large));
+    // A file written past the limit could not be loaded again, by any command.
+    if (adding > kMaxRecords - contents.count)
+        throw FileError(FileOp::Write, file.path(), std::make_error_code(std::errc::file_too_large));
     const std::size_t size = contents.count * kRecordSize;
     contents.bytes.reset(new (std::nothrow) char[size]);
     if (!contents.bytes)
@@ -244,8 +249,8 @@ std::optional<Contents> loadMatching(FileSystem &fs, const std::filesystem::path
     }
     Contents contents = loadAll(fs, *data);
     data->close();
-    if (index < 0 || std::uint64_t(index) >= contents.count
-        || std::memcmp(contents.record(index), expected.data(), kRecordSize) != 0)
+    if (index < 0 || static_cast<std::uint64_t>(index) >= contents.count
+        || std::memcmp(contents.record(static_cast<std::uint64_t>(index)), expected.data(), kRecordSize) != 0)
         return std::nullopt;
     return contents;
 }
@@ -360,7 +365,7 @@ void ContactFile::append(const Persona &persona)
     // Written through the same rewrite as every other change, never in place: a
     // write cut short (disk full, a crash) must not leave part of a record behind.
     OpenFile data(m_fs, place.data, OpenMode::ReadWrite);
-    const Contents contents = loadAll(m_fs, data);
+    const Contents contents = loadAll(m_fs, data, 1);
     data.close();
     const Record record = encode(persona);
     rewrite(m_fs, place, contents, allBut(contents.count, contents.count), &record);
@@ -411,8 +416,9 @@ bool ContactFile::remove(std::int64_t index, const Record &expected)
     const Place place = placeOf(m_fs, dataPath());
     FolderLock lock(m_fs, place.folder);
     const auto contents = loadMatching(m_fs, place.data, index, expected);
+    // A matching record is one that exists: `index` is within 0 .. count - 1.
     if (contents)
-        rewrite(m_fs, place, *contents, allBut(contents->count, index), nullptr);
+        rewrite(m_fs, place, *contents, allBut(contents->count, static_cast<std::uint64_t>(index)), nullptr);
     lock.release();
     return contents.has_value();
 }
@@ -424,7 +430,7 @@ bool ContactFile::modify(std::int64_t index, const Record &expected, const Perso
     const auto contents = loadMatching(m_fs, place.data, index, expected);
     if (contents) {
         const Record record = encode(replacement);
-        rewrite(m_fs, place, *contents, allBut(contents->count, index), &record);
+        rewrite(m_fs, place, *contents, allBut(contents->count, static_cast<std::uint64_t>(index)), &record);
     }
     lock.release();
     return contents.has_value();

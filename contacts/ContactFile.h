@@ -57,6 +57,7 @@ public:
 
     // Adds `persona` as a new last record, at the append position: a partly present
     // last record that counts stays, completed with spaces; a shorter tail goes.
+    // Refused (FileError, nothing changed) when the file already holds kMaxRecords.
     void append(const Persona &persona);
 
     // Adds `records` after the file's own in one rewrite, leaving the file in the

@@ -20,7 +20,7 @@ std::array<std::uint8_t, 256> makeRanks()
     std::sort(bytes.begin(), bytes.end(),
               [](std::uint8_t a, std::uint8_t b) { return cp1252ToUnicode(a) < cp1252ToUnicode(b); });
     std::array<std::uint8_t, 256> rank{};
-    for (int r = 0; r < 256; ++r)
+    for (std::size_t r = 0; r < bytes.size(); ++r)
         rank[bytes[r]] = static_cast<std::uint8_t>(r);
     return rank;
 }

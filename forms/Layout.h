@@ -41,17 +41,18 @@ inline constexpr TwipRect kClientArea{0, 0, 6270, 5535};
 struct FieldPlace {
     const char *labelName;
     const char *caption;
+    const char *accessibleName; // what a screen reader calls the field
     TwipRect label;
     TwipRect field;
 };
 
 // The five contact fields, in record field order; each caption stands above its field.
 inline constexpr FieldPlace kFields[5] = {
-    {"Label1", "Apellido:", {360, 480, 1455, 255}, {360, 720, 1605, 420}},
-    {"Label3", "Nombre:", {360, 1320, 1575, 255}, {360, 1560, 1575, 495}},
-    {"Label2", "Dirección:", {360, 2160, 1575, 255}, {360, 2400, 1575, 495}},
-    {"Label4", "Teléfono", {360, 3000, 1455, 255}, {360, 3360, 1575, 495}},
-    {"Label5", "E-mail", {360, 3960, 1455, 255}, {360, 4320, 1575, 495}},
+    {"Label1", "Apellido:", "Apellido", {360, 480, 1455, 255}, {360, 720, 1605, 420}},
+    {"Label3", "Nombre:", "Nombre", {360, 1320, 1575, 255}, {360, 1560, 1575, 495}},
+    {"Label2", "Dirección:", "Dirección", {360, 2160, 1575, 255}, {360, 2400, 1575, 495}},
+    {"Label4", "Teléfono", "Teléfono", {360, 3000, 1455, 255}, {360, 3360, 1575, 495}},
+    {"Label5", "E-mail", "E-mail", {360, 3960, 1455, 255}, {360, 4320, 1575, 495}},
 };
 
 struct ButtonPlace {
@@ -70,6 +71,8 @@ inline constexpr ButtonPlace kButtons[5] = {
 };
 
 inline constexpr TwipRect kSearchBox{4320, 840, 1575, 285};
+// What a screen reader calls the search box, which shows no caption.
+inline constexpr char kSearchName[] = "Buscar apellido";
 inline constexpr TwipRect kList{4320, 1200, 1575, 2400};
 inline constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
 inline constexpr double kHelpLinePoints = 9.75;

@@ -55,12 +55,17 @@ public:
         } while (handle < 0 && errno == EINTR);
         if (handle < 0)
             fail(FileOp::Open, path);
-        // Read-only opens succeed on a folder; a record file is never one.
+        // Read-only opens succeed on a folder; a record file is never one. A file
+        // that cannot even be examined is no more usable than one that cannot open.
         struct stat st;
-        if (::fstat(handle, &st) != 0 || S_ISDIR(st.st_mode)) {
-            const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
+        if (::fstat(handle, &st) != 0) {
+            const int error = errno;
             ::close(handle);
             fail(FileOp::Open, path, error);
+        }
+        if (S_ISDIR(st.st_mode)) {
+            ::close(handle);
+            fail(FileOp::Open, path, EISDIR);
         }
         m_names.remember(handle, path);
         return handle;

@@ -96,7 +96,7 @@ void PersonasWidget::createControls()
         field->setObjectName(QStringLiteral("Text1(%1)").arg(i));
         field->setGeometry(ui::toPixels(place.field));
         field->setMaxLength(static_cast<int>(contacts::kFieldWidths[i]));
-        field->setAccessibleName(label->text().remove(QLatin1Char(':')));
+        field->setAccessibleName(qtext(place.accessibleName));
         label->setBuddy(field);
         m_text1[i] = field;
     }
@@ -121,7 +121,7 @@ void PersonasWidget::createControls()
     m_txtBusqueda = new QLineEdit(m_client);
     m_txtBusqueda->setObjectName(QStringLiteral("txtBusqueda"));
     m_txtBusqueda->setGeometry(ui::toPixels(layout::kSearchBox));
-    m_txtBusqueda->setAccessibleName(QStringLiteral("Buscar apellido"));
+    m_txtBusqueda->setAccessibleName(qtext(layout::kSearchName));
     connect(m_txtBusqueda, &QLineEdit::textChanged, this, [this] { run(&forms::frmPersonas::txtBusqueda_Change); });
 
     m_list1 = new ListBox(m_client);

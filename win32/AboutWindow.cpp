@@ -52,7 +52,8 @@ void AboutWindow::open()
     ShowWindow(m_window, SW_SHOWNORMAL);
     root().program().windowOpened(forms::Window::About);
     SetForegroundWindow(m_window);
-    SetFocus(GetDlgItem(m_window, kCmdOK));
+    m_focus = GetDlgItem(m_window, kCmdOK);
+    SetFocus(m_focus);
 }
 
 void AboutWindow::createControls()
@@ -79,6 +80,18 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_ACTIVATE:
+        // The focused button gets the focus back after a message box, so that Enter
+        // presses it as before.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(m_window, focus))
+                m_focus = focus;
+        } else if (m_focus != nullptr && IsWindow(m_focus) && IsChild(m_window, m_focus)) {
+            SetFocus(m_focus);
+            return 0;
+        }
+        break;
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, reinterpret_cast<HWND>(lParam) == m_lblVersion ? GetSysColor(COLOR_BTNTEXT) : RGB(0, 0, 0));

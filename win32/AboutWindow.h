@@ -35,6 +35,7 @@ private:
 
     HWND m_cmdSysInfo = nullptr;
     HWND m_lblVersion = nullptr;
+    HWND m_focus = nullptr; // the control to give the focus back to
     forms::frmAbout m_form;
 };
 

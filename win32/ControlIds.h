@@ -22,6 +22,7 @@ inline constexpr int kCmdButton = 120; // the five buttons, top to bottom
 inline constexpr int kTxtBusqueda = 130;
 inline constexpr int kList1 = 131;
 inline constexpr int kLabel6 = 132;
+inline constexpr int kSearchName = 133; // the search box's name, a label of no size
 inline constexpr int kMnuSalir = 140;
 inline constexpr int kMnuAbout = 141;
 

@@ -4,6 +4,7 @@
 #include "version/Version.h"
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
+#include "win32/ListBoxScroll.h"
 #include "win32/Win32Program.h"
 
 namespace win32 {
@@ -77,6 +78,7 @@ void PersonasWindow::open()
     centre(m_window, work);
     ShowWindow(m_window, SW_SHOWNORMAL);
     root().program().windowOpened(forms::Window::Personas);
+    m_focus = m_text1[0];
     SetForegroundWindow(m_window);
     SetFocus(m_text1[0]);
 }
@@ -85,8 +87,11 @@ void PersonasWindow::createControls()
 {
     HFONT font = dialogFont();
     // Created in tab order: the five fields, the buttons top to bottom, the list,
-    // the search box; the labels take no focus.
+    // the search box. Each caption comes just before its field, where a screen
+    // reader looks for an edit box's name; labels take no focus.
     for (std::size_t i = 0; i < m_text1.size(); ++i) {
+        makeControl(m_window, L"STATIC", layout::kFields[i].caption, SS_LEFT, kLabelOfText1 + static_cast<int>(i),
+                    toPixels(layout::kFields[i].label), font);
         m_text1[i] = makeControl(m_window, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, kText1 + static_cast<int>(i),
                                  toPixels(layout::kFields[i].field), font, WS_EX_CLIENTEDGE);
         SendMessageW(m_text1[i], EM_SETLIMITTEXT, contacts::kFieldWidths[i], 0);
@@ -96,11 +101,14 @@ void PersonasWindow::createControls()
                     kCmdButton + i, toPixels(layout::kButtons[i].place), font);
     m_list1 = makeControl(m_window, L"LISTBOX", "", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                           kList1, toPixels(layout::kList), font, WS_EX_CLIENTEDGE);
-    m_txtBusqueda = makeControl(m_window, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, kTxtBusqueda,
-                                toPixels(layout::kSearchBox), font, WS_EX_CLIENTEDGE);
-    for (int i = 0; i < 5; ++i)
-        makeControl(m_window, L"STATIC", layout::kFields[i].caption, SS_LEFT, kLabelOfText1 + i,
-                    toPixels(layout::kFields[i].label), font);
+    ListBoxScroll::attach(m_list1);
+    // The search box has no caption on the screen; a label of no size before it
+    // names it for a screen reader without changing what the window shows.
+    const RECT search = toPixels(layout::kSearchBox);
+    makeControl(m_window, L"STATIC", layout::kSearchName, SS_LEFT | SS_NOPREFIX, kSearchName,
+                RECT{search.left, search.top, search.left, search.top}, font);
+    m_txtBusqueda = makeControl(m_window, L"EDIT", "", WS_TABSTOP | ES_AUTOHSCROLL, kTxtBusqueda, search, font,
+                                WS_EX_CLIENTEDGE);
     m_helpFont = makeFont(L"Tahoma", layout::kHelpLinePoints);
     m_label6 = makeControl(m_window, L"STATIC",
                            std::string(layout::kHelpLinePrefix) + version::kWebAddress + layout::kHelpPage,
@@ -118,6 +126,18 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case WM_ACTIVATE:
+        // As a dialog does: the control that had the focus gets it back when the
+        // window is active again, after a message box or another window.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(m_window, focus))
+                m_focus = focus;
+        } else if (m_focus != nullptr && IsWindow(m_focus) && IsChild(m_window, m_focus)) {
+            SetFocus(m_focus);
+            return 0;
+        }
+        break;
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == m_label6) {
             HDC dc = reinterpret_cast<HDC>(wParam);

@@ -51,6 +51,7 @@ private:
     HWND m_list1 = nullptr;
     HWND m_txtBusqueda = nullptr;
     HWND m_label6 = nullptr;
+    HWND m_focus = nullptr; // the control to give the focus back to
     HFONT m_helpFont = nullptr;
     forms::frmPersonas m_form;
 };

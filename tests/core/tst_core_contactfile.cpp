@@ -11,6 +11,16 @@
 #include <random>
 #include <thread>
 
+#ifdef __linux__
+#include <cstddef>
+
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#endif
+
 using namespace contacts;
 using coretest::eachRow;
 using coretest::OpenFiles;
@@ -238,6 +248,78 @@ TEST_CASE("loads more than 32,767 records")
     CHECK(file.read(n - 1).has_value());
     CHECK(!file.read(n).has_value());
 }
+
+TEST_CASE("a full file takes no more contacts")
+{
+    // Sparse: the length of the most records a file may hold, without the bytes.
+    TempFolder folder;
+    const fs::path dat = folder / kDataFileName;
+    writeBytes(dat, recordBytes("Primero", "Ana"));
+    const std::uintmax_t full = kMaxRecords * kRecordSize;
+    fs::resize_file(dat, full);
+    ContactFile file(platform::systemFileSystem(), folder.path());
+    const OpenFiles open(folder.path());
+    try {
+        file.append(persona("Nuevo", "Bea"));
+        FAIL("a contact was added past the limit");
+    } catch (const FileError &error) {
+        CHECK_EQ(error.op(), FileOp::Write);
+        CHECK(error.code() == std::errc::file_too_large);
+    }
+    CHECK_EQ(fs::file_size(dat), full);
+    CHECK(!fs::exists(folder / kTempFileName));
+    CHECK(open.released());
+    CHECK(coretest::lockIsFree(folder / kLockFileName));
+    CHECK_EQ(text(file.read(0)), recordBytes("Primero", "Ana"));
+}
+
+#ifdef __linux__
+// A file that opens but cannot be examined (fstat fails: a failing disk or network
+// file system) is an open error with the system's reason, and its descriptor is
+// closed. Checked in a child whose fstat calls are made to fail with EIO.
+TEST_CASE("a file that cannot be examined is an open error")
+{
+    TempFolder folder;
+    const fs::path dat = folder / kDataFileName;
+    writeBytes(dat, recordBytes("Primero", "Ana"));
+    const pid_t child = ::fork();
+    REQUIRE(child >= 0);
+    if (child == 0) {
+        sock_filter rules[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fstat, 3, 0),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_newfstatat, 2, 0),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_statx, 1, 0),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EIO),
+        };
+        sock_fprog program{static_cast<unsigned short>(std::size(rules)), rules};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+            ::_exit(99);
+        // The lowest free descriptor: the file's, if it is opened and then closed.
+        const int lowest = ::open("/dev/null", O_RDONLY);
+        ::close(lowest);
+        int status = 1;
+        try {
+            platform::systemFileSystem().open(dat, FileSystem::OpenMode::ReadOnly);
+        } catch (const FileError &error) {
+            status = error.op() == FileOp::Open && error.code() == std::errc::io_error && error.path() == dat ? 0 : 2;
+        }
+        if (status == 0 && ::open("/dev/null", O_RDONLY) != lowest)
+            status = 3;
+        ::_exit(status);
+    }
+    int status = 0;
+    REQUIRE_EQ(::waitpid(child, &status, 0), child);
+    REQUIRE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 99) {
+        MESSAGE("seccomp is not available here; not checked");
+        return;
+    }
+    // 1: opened; 2: another error; 3: the descriptor was left open.
+    CHECK_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 TEST_CASE("removes and modifies")
 {

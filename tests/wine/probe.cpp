@@ -157,7 +157,13 @@ std::string controlJson(HWND control)
         }
         out += "],\"itemRects\":[" + rects + "]";
     } else if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"Edit") == 0) {
-        out += ",\"limit\":" + std::to_string(SendMessageW(control, EM_GETLIMITTEXT, 0, 0));
+        out += ",\"limit\":" + std::to_string(SendMessageW(control, EM_GETLIMITTEXT, 0, 0))
+;
+        // A screen reader names an edit box after the label just before it (Wine's
+        // accessibility does not answer another process, so the probe reads the label).
+        HWND before = GetWindow(control, GW_HWNDPREV);
+        const std::string beforeClass = before != nullptr ? classOf(before) : "";
+        out += ",\"label\":" + quoted(_stricmp(beforeClass.c_str(), "Static") == 0 ? textOf(before) : "");
     }
     return out + "}";
 }

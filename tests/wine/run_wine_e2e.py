@@ -288,6 +288,10 @@ def everyday_use(s):
     check(rc == 0, "every main window control within 1 px of its twips / 15\n" + report)
     check([control(main, TEXT1 + i)["limit"] for i in range(5)] == list(WIDTHS),
           "the five fields take at most 25, 20, 20, 15, 25 characters")
+    # A screen reader names an edit box after the label just before it.
+    labels = [control(main, ident)["label"] for ident in (*range(TEXT1, TEXT1 + 5), TXT_BUSQUEDA)]
+    check(labels == ["Apellido:", "Nombre:", "Dirección:", "Teléfono", "E-mail", "Buscar apellido"],
+          f"each field's label comes just before it, the search box's too: {labels}")
     listbox = control(main, LIST1)
     check(listbox["style"] & LBS_NOTIFY and not listbox["style"] & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL),
           "List1: a single-selection list box that notifies and does not sort")
@@ -384,8 +388,30 @@ def everyday_use(s):
                  == "System Information Is Unavailable At This Time" and box["title"] == "Vorteda",
                  "Alt+S: no system-information program in a fresh prefix gives the one message"):
             s.key("Return")
+            # The focus comes back to the button that had it: Enter presses it again.
+            wait_for(lambda: s.window("#32770") is None, 5)
+            s.key("Return")
+            again = wait_for(lambda: s.window("#32770"), 5)
+            if check(again is not None and s.window("Vorteda.frmAbout") is not None,
+                     "after the message, Enter presses System Info again, as the focused button"):
+                s.key("Return")
+                wait_for(lambda: s.window("#32770") is None, 5)
         s.key("Escape")
         check(wait_for(lambda: s.window("Vorteda.frmAbout") is None, 5), "Escape closes the About window")
+
+    # Typing goes on where it was after the About window and after a message box.
+    main = program.main()
+    s.click(control(main, TEXT1 + 4))
+    s.type("abc")
+    s.key("F1")
+    if check(wait_for(lambda: s.window("Vorteda.frmAbout"), 5) is not None, "F1 opens the About window again"):
+        s.key("Escape")
+        wait_for(lambda: s.window("Vorteda.frmAbout") is None, 5)
+        wait_for(lambda: program.main() is not None and program.main()["foreground"], 5)
+    s.type("def")
+    check(fields(program.main())[4] == "abcdef",
+          f"typing after the About window goes to the field it went to before: {fields(program.main())[4]!r}")
+    s.key("End", "shift+Home", "Delete")
 
     # F4 ends the program.
     s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
