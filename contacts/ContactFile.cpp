@@ -374,6 +374,11 @@ void ContactFile::append(const Persona &persona)
 
 void ContactFile::appendAll(std::vector<Record> records)
 {
+    appendAll(std::move(records), nullptr);
+}
+
+void ContactFile::appendAll(std::vector<Record> records, const Chooser &choose)
+{
     const Place place = placeOf(m_fs, dataPath());
     FolderLock lock(m_fs, place.folder);
     Contents contents;
@@ -381,6 +386,8 @@ void ContactFile::appendAll(std::vector<Record> records)
         OpenFile data(m_fs, place.data, OpenMode::ReadWrite);
         const Contents old = loadAll(m_fs, data);
         data.close();
+        if (choose)
+            choose(old.bytes.get(), old.count, records);
         if (records.size() > kMaxRecords - old.count)
             throw FileError(FileOp::Write, place.data, std::make_error_code(std::errc::file_too_large));
         contents.count = old.count + records.size();

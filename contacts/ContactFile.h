@@ -64,6 +64,11 @@ public:
     // order the next list load would give it, so that the load has nothing to write.
     // Refused whole (FileError, nothing changed) beyond kMaxRecords.
     void appendAll(std::vector<Record> records);
+    // The same, but `choose` first sees the file's records as they stand under the
+    // lock (`count` records of 105 bytes end to end) and may drop some of `records`:
+    // an import leaves out the contacts that are already there.
+    using Chooser = std::function<void(const char *existing, std::uint64_t count, std::vector<Record> &records)>;
+    void appendAll(std::vector<Record> records, const Chooser &choose);
 
     // Calls `visit` with each record's 105 bytes in file order (a partly present last
     // record completed with spaces); a missing file has none.

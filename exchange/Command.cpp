@@ -26,25 +26,37 @@ constexpr char kProgram[] = "vorteda-contactos";
 
 const char kUsage[] =
     "Uso: vorteda-contactos exportar ARCHIVO [--formato vcard|csv] [--carpeta DIR]\n"
-    "     vorteda-contactos importar ARCHIVO [--prueba] [--carpeta DIR]\n"
+    "     vorteda-contactos importar ARCHIVO [--prueba] [--duplicados] [--carpeta DIR]\n"
     "     vorteda-contactos --ayuda | --version\n"
     "\n"
-    "exportar   Escribe todos los contactos, en el orden del archivo, en ARCHIVO:\n"
-    "           vCard 3.0 si termina en .vcf, CSV si termina en .csv. Con \xC2\xAB-\xC2\xBB los\n"
-    "           escribe en la salida est\xC3\xA1ndar (indique --formato).\n"
-    "importar   A\xC3\xB1" "ade los contactos de un archivo vCard (2.1, 3.0 o 4.0) o CSV\n"
-    "           (separado por \xC2\xAB,\xC2\xBB o \xC2\xAB;\xC2\xBB, UTF-8 o Windows-1252) a personas.dat y\n"
-    "           lo deja ordenado por nombre. Con --prueba solo muestra el informe.\n"
-    "--carpeta  La carpeta de los contactos (por omisi\xC3\xB3n, la del programa).\n"
+    "exportar     Escribe todos los contactos, en el orden del archivo, en ARCHIVO:\n"
+    "             vCard 3.0 si termina en .vcf, CSV si termina en .csv. Con \xC2\xAB-\xC2\xBB los\n"
+    "             escribe en la salida est\xC3\xA1ndar (indique --formato).\n"
+    "importar     A\xC3\xB1" "ade a personas.dat los contactos de un archivo vCard (2.1, 3.0 o\n"
+    "             4.0) o CSV, y lo deja ordenado por nombre. Los contactos que ya\n"
+    "             estaban no se a\xC3\xB1" "aden otra vez.\n"
+    "--prueba     Solo muestra el informe; no escribe nada.\n"
+    "--duplicados A\xC3\xB1" "ade tambi\xC3\xA9n los contactos que ya estaban.\n"
+    "--carpeta    La carpeta de los contactos (por omisi\xC3\xB3n, la del programa).\n"
     "\n"
     "De cada vCard se guardan: de N, el apellido y el nombre (con los nombres\n"
     "adicionales); de ADR, la calle (o la localidad si no hay calle); TEL y EMAIL (el\n"
     "preferido, si no el primero). Sin N, el FN da el nombre (su primera palabra) y el\n"
-    "apellido (el resto); un FN de una sola palabra es el apellido. Lo dem\xC3\xA1s se omite\n"
-    "y se cuenta en el resumen. En CSV se leen las columnas Apellido, Nombre,\n"
-    "Direcci\xC3\xB3n, Tel\xC3\xA9" "fono y E-mail. Cada contacto que no cabe entero se avisa:\n"
-    "los campos se cortan a 25, 20, 20, 15 y 25 caracteres, y los caracteres que\n"
-    "Windows-1252 no tiene se guardan como \xC2\xAB?\xC2\xBB.\n"
+    "apellido (el resto); un FN de una sola palabra es el apellido.\n"
+    "\n"
+    "Los CSV de Outlook, Google Contacts, Thunderbird, Yahoo y Apple, y las hojas de\n"
+    "c\xC3\xA1lculo con columnas como Apellidos, Nombre, Tel\xC3\xA9" "fono m\xC3\xB3vil, Domicilio o\n"
+    "Correo electr\xC3\xB3nico (separadas por \xC2\xAB,\xC2\xBB, \xC2\xAB;\xC2\xBB o tabulador; UTF-8, Windows-1252\n"
+    "o UTF-16) se leen as\xC3\xAD: el tel\xC3\xA9" "fono es el primero de m\xC3\xB3vil, particular,\n"
+    "trabajo y otro; el correo, el primero; la direcci\xC3\xB3n, la calle del domicilio, si\n"
+    "no la del trabajo (sus l\xC3\xAD" "neas unidas con \xC2\xAB, \xC2\xBB). La fila de t\xC3\xADtulos se busca\n"
+    "aunque haya un t\xC3\xADtulo encima.\n"
+    "\n"
+    "Lo dem\xC3\xA1s se omite y se cuenta en el resumen. Cada contacto que no cabe entero\n"
+    "se avisa: los campos se cortan a 25, 20, 20, 15 y 25 caracteres, y los\n"
+    "caracteres que Windows-1252 no tiene se guardan como \xC2\xAB?\xC2\xBB. Un salto de l\xC3\xAD" "nea\n"
+    "dentro de un dato se guarda como un espacio (\xC2\xAB, \xC2\xBB en la direcci\xC3\xB3n). Una vCard o\n"
+    "fila que no se puede leer se omite y se avisa; las dem\xC3\xA1s se a\xC3\xB1" "aden.\n"
     "\n"
     "Salida: 0 hecho (puede haber avisos), 1 error (no se escribi\xC3\xB3 nada), 2 uso incorrecto.\n";
 
@@ -80,6 +92,7 @@ struct Options {
     std::optional<std::string> format;
     std::optional<std::string> folder;
     bool trial = false;
+    bool duplicates = false;
     bool help = false;
     bool version = false;
 };
@@ -96,6 +109,8 @@ std::string parse(const std::vector<std::string> &args, Options &options)
             options.version = true;
         } else if (a == "--prueba") {
             options.trial = true;
+        } else if (a == "--duplicados") {
+            options.duplicates = true;
         } else if (a == "--carpeta" || a == "--formato") {
             if (i + 1 == args.size())
                 return "falta el valor de " + a;
@@ -120,8 +135,8 @@ std::string parse(const std::vector<std::string> &args, Options &options)
     options.file = positional[1];
     if (options.command == "importar" && options.format)
         return "--formato es solo para exportar: al importar el formato se reconoce por el contenido";
-    if (options.command == "exportar" && options.trial)
-        return "--prueba es solo para importar";
+    if (options.command == "exportar" && (options.trial || options.duplicates))
+        return std::string(options.trial ? "--prueba" : "--duplicados") + " es solo para importar";
     if (options.format && *options.format != "vcard" && *options.format != "csv")
         return "formato desconocido " + inQuotes(*options.format) + " (vcard o csv)";
     return {};
@@ -132,183 +147,165 @@ bool endsWithIgnoreCase(const std::string &text, std::string_view suffix)
     return text.size() >= suffix.size() && equalsIgnoreCase(std::string_view(text).substr(text.size() - suffix.size()), suffix);
 }
 
-// Where the exported text goes: standard output, or a file created on the first
-// write and removed again when the export fails.
-class Output {
-public:
-    Output(std::ostream &standard, std::string name)
-        : m_standard(standard)
-        , m_name(std::move(name))
-    {
-    }
-
-    void write(const std::string &data)
-    {
-        std::ostream &stream = target();
-        stream.write(data.data(), std::streamsize(data.size()));
-        if (!stream)
-            fail();
-    }
-
-    void close()
-    {
-        std::ostream &stream = target();
-        stream.flush();
-        if (m_file)
-            m_file->close();
-        if (!stream || (m_file && m_file->fail()))
-            fail();
-    }
-
-    void discard()
-    {
-        if (m_file) {
-            m_file.reset();
-            std::error_code ignored;
-            std::filesystem::remove(pathOf(m_name), ignored);
-        }
-    }
-
-private:
-    std::ostream &target()
-    {
-        if (m_name == "-")
-            return m_standard;
-        if (!m_file) {
-            m_file.emplace(pathOf(m_name), std::ios::binary | std::ios::trunc);
-            if (!*m_file)
-                throw std::runtime_error("no se puede crear " + inQuotes(m_name) + ": " + std::generic_category().message(errno));
-        }
-        return *m_file;
-    }
-
-    [[noreturn]] void fail()
-    {
-        throw std::runtime_error("no se pudo escribir " + inQuotes(m_name == "-" ? "la salida est\xC3\xA1ndar" : m_name));
-    }
-
-    std::ostream &m_standard;
-    std::string m_name;
-    std::optional<std::ofstream> m_file;
-};
+std::string count(std::uint64_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 int exportContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
-    bool csv = false;
+    Format format = Format::VCard;
     if (options.format)
-        csv = *options.format == "csv";
+        format = *options.format == "csv" ? Format::Csv : Format::VCard;
     else if (endsWithIgnoreCase(options.file, ".csv"))
-        csv = true;
+        format = Format::Csv;
     else if (!endsWithIgnoreCase(options.file, ".vcf")) {
         err << kProgram << ": no se sabe en qu\xC3\xA9 formato escribir " << inQuotes(options.file)
             << ": use un nombre terminado en .vcf o .csv, o --formato vcard|csv\n";
         return kBadUsage;
     }
-
-    Output output(out, options.file);
-    std::uint64_t count = 0;
+    contacts::ContactFile file(fs, folder);
+    std::uint64_t written = 0;
     try {
-        std::string buffer;
-        buffer.reserve((std::size_t(1) << 20) + 4096);
-        if (csv)
-            writeCsvHeader(buffer);
-        contacts::Persona fields;
-        contacts::ContactFile(fs, folder).forEachRecord([&](const char *record) {
-            // Only the padding goes: leading spaces and every other byte come back on import.
-            for (std::size_t f = 0; f < 5; ++f) {
-                std::string_view text(record + contacts::kFieldOffsets[f], contacts::kFieldWidths[f]);
-                text = text.substr(0, text.find_last_not_of(' ') + 1);
-                contacts::field(fields, f) = contacts::decodeCp1252(text);
-            }
-            if (csv)
-                writeCsvRow(fields, buffer);
-            else
-                writeVCard(fields, buffer);
-            ++count;
-            if (buffer.size() >= (std::size_t(1) << 20)) {
-                output.write(buffer);
-                buffer.clear();
-            }
-        });
-        output.write(buffer);
-        output.close();
+        if (options.file == "-")
+            written = exchange::exportContacts(file, format, out);
+        else
+            written = exchange::exportContacts(file, format, pathOf(options.file));
     } catch (const contacts::FileError &error) {
-        output.discard();
-        err << kProgram << ": " << fileErrorText(error) << "\n";
-        return kFailed;
-    } catch (const std::runtime_error &error) {
-        output.discard();
-        err << kProgram << ": " << error.what() << "\n";
+        if (error.path() == "-")
+            err << kProgram << ": no se pudo escribir en la salida est\xC3\xA1ndar: " << wording::systemErrorText(error.code())
+                << "\n";
+        else
+            err << kProgram << ": " << fileErrorText(error) << "\n";
         return kFailed;
     }
     if (options.file != "-")
-        out << "Contactos exportados: " << count << " (" << (csv ? "CSV" : "vCard 3.0") << ", "
-            << inQuotes(options.file) << ").\n";
+        out << count(written, "contacto exportado", "contactos exportados") << " ("
+            << (format == Format::Csv ? "CSV" : "vCard 3.0") << ", " << inQuotes(options.file) << ").\n";
     return kDone;
 }
 
-std::string skippedSummary(const Skipped &skipped)
+// A vCard property in plain words, with the article-less noun for a count.
+std::string propertyWords(const std::string &name)
 {
-    if (skipped.empty())
-        return "ninguna";
-    std::string text;
-    for (const auto &[name, count] : skipped) {
-        if (!text.empty())
-            text += ", ";
-        text += printable(name) + " (" + std::to_string(count) + ")";
+    static const std::pair<const char *, const char *> kNames[] = {
+        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "funci\xC3\xB3n"},
+        {"NOTE", "nota"}, {"BDAY", "cumplea\xC3\xB1os"}, {"ANNIVERSARY", "aniversario"}, {"URL", "p\xC3\xA1gina web"},
+        {"NICKNAME", "apodo"}, {"CATEGORIES", "grupos"}, {"UID", "identificador"}, {"REV", "fecha de cambio"},
+        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de direcci\xC3\xB3n"}, {"GEO", "situaci\xC3\xB3n"},
+        {"TZ", "zona horaria"}, {"IMPP", "mensajer\xC3\xAD" "a"}, {"GENDER", "sexo"}, {"KIND", "clase"},
+        {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
+        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relaci\xC3\xB3n"}, {"MEMBER", "miembro"},
+        {"X-ABLABEL", "etiqueta"}};
+    for (const auto &[property, words] : kNames)
+        if (name == property)
+            return words;
+    return printable(name);
+}
+
+// What was left out, in sentences: the further telephones, e-mails and addresses of
+// a vCard, then everything else by name (a CSV's by its column's).
+void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
+{
+    std::string others;
+    for (const auto &[name, n] : skipped) {
+        if (vcard && name == "TEL")
+            out << count(n, "tel\xC3\xA9" "fono m\xC3\xA1s no se guard\xC3\xB3", "tel\xC3\xA9" "fonos m\xC3\xA1s no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else if (vcard && name == "EMAIL")
+            out << count(n, "correo electr\xC3\xB3nico m\xC3\xA1s no se guard\xC3\xB3",
+                         "correos electr\xC3\xB3nicos m\xC3\xA1s no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else if (vcard && name == "ADR")
+            out << count(n, "direcci\xC3\xB3n m\xC3\xA1s no se guard\xC3\xB3", "direcciones m\xC3\xA1s no se guardaron")
+                << ": Vorteda guarda una por contacto.\n";
+        else if (vcard && name == "N")
+            out << count(n, "nombre m\xC3\xA1s no se guard\xC3\xB3", "nombres m\xC3\xA1s no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else
+            others += (others.empty() ? "" : ", ")
+                + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
+                         : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
     }
-    return text;
+    if (!others.empty())
+        out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
+                      : "Columnas que Vorteda no guarda y se omitieron: ")
+            << others << ".\n";
 }
 
 int importContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
     const std::string nothing = "; no se ha cambiado " + inQuotes(textOf(folder / contacts::kDataFileName)) + ".\n";
-    ImportResult result;
-    {
+    contacts::ContactFile file(fs, folder);
+    Preview preview;
+    try {
         std::error_code ec;
         if (std::filesystem::is_directory(pathOf(options.file), ec)) {
             err << kProgram << ": " << inQuotes(options.file) << " es una carpeta, no un archivo" << nothing;
             return kFailed;
         }
+        errno = 0;
         std::ifstream in(pathOf(options.file), std::ios::binary);
         if (!in) {
             err << kProgram << ": no se puede abrir " << inQuotes(options.file) << ": "
-                << std::generic_category().message(errno) << nothing;
+                << wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) << nothing;
             return kFailed;
         }
-        try {
-            result = readContacts(in);
-        } catch (const ImportError &error) {
-            err << kProgram << ": " << options.file;
-            if (error.line() > 0)
-                err << ", l\xC3\xADnea " << error.line();
-            err << ": " << error.what() << nothing;
-            return kFailed;
-        }
+        preview = previewImport(in, file, options.duplicates);
+    } catch (const ImportError &error) {
+        err << kProgram << ": " << options.file;
+        if (error.line() > 0)
+            err << ", l\xC3\xADnea " << error.line();
+        err << ": " << error.what() << nothing;
+        return kFailed;
+    } catch (const contacts::FileError &error) {
+        err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
+        return kFailed;
     }
-    for (const std::string &line : result.report)
+    const ImportResult &read = preview.read;
+    for (const Problem &problem : read.problems)
+        out << "Aviso: l\xC3\xADnea " << problem.line << ": " << problem.text << "; " << problem.omitted << ".\n";
+    for (const std::string &line : read.report)
         out << "Aviso: " << line << "\n";
-    const std::size_t added = result.records.size();
-    const std::size_t warned = result.report.size();
-    const Skipped skipped = std::move(result.skipped);
-    const bool vcard = result.format == Format::VCard;
+    const std::size_t warned = read.report.size();
+    const std::size_t unreadable = read.problems.size();
+    const Skipped skipped = read.skipped;
+    const bool vcard = read.format == Format::VCard;
+    Committed done{read.records.size(), preview.duplicates};
     if (!options.trial) {
         try {
-            contacts::ContactFile(fs, folder).appendAll(std::move(result.records));
+            done = commitImport(std::move(preview), file, options.duplicates);
         } catch (const contacts::FileError &error) {
             // The words for another copy's lock already say that nothing changed.
             err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
             return kFailed;
         }
     }
-    out << (options.trial ? "Prueba: se a\xC3\xB1" "adir\xC3\xAD" "an " : "A\xC3\xB1" "adidos ") << added
-        << " contactos (" << (vcard ? "vCard" : "CSV") << ", " << inQuotes(options.file) << ")"
-        << (options.trial ? "; no se ha escrito nada.\n" : ".\n");
+    const std::string from = std::string(" (") + (vcard ? "vCard" : "CSV") + ", " + inQuotes(options.file) + ")";
+    if (options.trial)
+        out << "Prueba: se " << (done.added == 1 ? "a\xC3\xB1" "adir\xC3\xAD" "a " : "a\xC3\xB1" "adir\xC3\xAD" "an ")
+            << count(done.added, "contacto", "contactos") << from << "; no se ha escrito nada.\n";
+    else
+        out << count(done.added, "contacto a\xC3\xB1" "adido", "contactos a\xC3\xB1" "adidos") << from << ".\n";
+    if (done.duplicates > 0) {
+        const bool one = done.duplicates == 1;
+        out << count(done.duplicates, "contacto ya estaba", "contactos ya estaban")
+            << " (en personas.dat o antes en el mismo archivo) y no se "
+            << (options.trial ? (one ? "a\xC3\xB1" "adir\xC3\xAD" "a" : "a\xC3\xB1" "adir\xC3\xAD" "an")
+                              : (one ? "ha a\xC3\xB1" "adido" : "han a\xC3\xB1" "adido"))
+            << " otra vez; --duplicados " << (one ? "lo" : "los") << " a\xC3\xB1" "ade.\n";
+    }
+    if (unreadable > 0)
+        out << (unreadable == 1 ? "Se omiti\xC3\xB3 " : "Se omitieron ")
+            << count(unreadable, "parte del archivo que no se pudo leer (aviso arriba)",
+                     "partes del archivo que no se pudieron leer (avisos arriba)")
+            << ".\n";
     if (warned > 0)
-        out << "Contactos que no cupieron enteros: " << warned << " (avisos arriba).\n";
-    out << (vcard ? "Propiedades omitidas: " : "Columnas omitidas: ") << skippedSummary(skipped) << ".\n";
+        out << count(warned, "contacto no cupo entero (aviso arriba)", "contactos no cupieron enteros (avisos arriba)")
+            << ".\n";
+    skippedSummary(skipped, vcard, out);
     return kDone;
 }
 

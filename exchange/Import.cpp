@@ -4,50 +4,85 @@
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
 namespace exchange {
 
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::uint64_t kProgressStep = std::uint64_t(1) << 20;
 
-struct Scan {
-    bool bom = false;
-    bool utf8 = true;
-    bool blank = true;
+// Stored records (105 bytes each, held elsewhere) looked up by their bytes: open
+// addressing, so that a million of them cost a few megabytes and no allocation each.
+class RecordSet {
+public:
+    explicit RecordSet(std::size_t expected)
+    {
+        std::size_t size = 16;
+        while (size < expected * 2)
+            size *= 2;
+        m_slots.assign(size, nullptr);
+    }
+
+    // False when an equal record is there already.
+    bool insert(const char *record)
+    {
+        std::size_t at = find(record);
+        if (m_slots[at])
+            return false;
+        m_slots[at] = record;
+        return true;
+    }
+
+    bool contains(const char *record) const { return m_slots[find(record)] != nullptr; }
+
+private:
+    std::size_t find(const char *record) const
+    {
+        std::uint64_t hash = 0x9E3779B97F4A7C15u;
+        for (std::size_t i = 0; i + 8 <= contacts::kRecordSize; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, record + i, 8);
+            hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
+            hash ^= hash >> 32;
+        }
+        hash = (hash ^ static_cast<unsigned char>(record[contacts::kRecordSize - 1])) * 0xC4CEB9FE1A85EC53u;
+        hash ^= hash >> 29;
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = static_cast<std::size_t>(hash) & mask;
+        while (m_slots[at] && std::memcmp(m_slots[at], record, contacts::kRecordSize) != 0)
+            at = (at + 1) & mask;
+        return at;
+    }
+
+    std::vector<const char *> m_slots;
 };
 
-// One pass over the whole file before reading it: a file is taken as UTF-8 only
-// when all of it is.
-Scan scan(std::istream &in)
+// The first line of `in` that is neither blank nor a comment, and its number; empty
+// at the end of the file.
+std::string firstLine(std::istream &in, std::uint64_t &number)
 {
-    Scan result;
-    std::string chunk(std::size_t(1) << 16, '\0');
-    Utf8Check check;
-    bool first = true;
-    while (in) {
-        in.read(chunk.data(), std::streamsize(chunk.size()));
-        std::string_view piece(chunk.data(), std::size_t(in.gcount()));
-        if (first && piece.substr(0, 3) == kBom) {
-            result.bom = true;
-            piece.remove_prefix(3);
+    LineReader lines(in);
+    std::string line;
+    while (lines.next(line)) {
+        if (!isBlank(line) && line[0] != '#') {
+            number = lines.number();
+            return line;
         }
-        first = false;
-        check.add(piece);
-        if (result.blank && !isBlank(piece))
-            result.blank = false;
     }
-    if (in.bad())
-        throw ImportError(0, "no se puede leer");
-    result.utf8 = check.finish();
-    return result;
+    return {};
 }
 
-void rewind(std::istream &in, const Scan &scanned)
+std::string quoted(const std::string &text)
 {
-    in.clear();
-    in.seekg(scanned.bom ? 3 : 0);
-    if (!in)
-        throw ImportError(0, "no se puede leer");
+    return "\xC2\xAB" + printable(text) + "\xC2\xBB";
 }
 
 const char *const kFieldNames[] = {"Apellido", "Nombre", "Direcci\u00f3n", "Tel\u00e9fono", "E-mail"};
@@ -59,65 +94,105 @@ bool feminine(std::size_t f)
 
 } // namespace
 
-LineReader::LineReader(std::istream &in, bool cp1252)
+LineReader::LineReader(std::istream &in, Progress progress)
     : m_in(in)
-    , m_cp1252(cp1252)
+    , m_progress(std::move(progress))
 {
 }
 
 bool LineReader::next(std::string &line)
 {
-    if (!std::getline(m_in, m_raw))
+    if (!m_given.empty()) {
+        m_number = m_given.back().first;
+        line = std::move(m_given.back().second);
+        m_given.pop_back();
+        return true;
+    }
+    if (!std::getline(m_in, line))
         return false;
     if (!m_in.eof())
-        m_raw += '\n';
+        line += '\n';
     ++m_number;
-    if (m_cp1252)
-        line = contacts::decodeCp1252(m_raw);
-    else
-        line.swap(m_raw);
+    m_bytes += line.size();
+    if (m_progress && m_bytes - m_reported >= kProgressStep) {
+        m_reported = m_bytes;
+        m_progress(m_bytes);
+    }
     return true;
+}
+
+void LineReader::giveBack(std::vector<std::pair<std::uint64_t, std::string>> lines)
+{
+    // After them comes the stream's next line again, numbered on from the last.
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it)
+        m_given.push_back(std::move(*it));
 }
 
 std::string_view withoutEnd(std::string_view line)
 {
     if (!line.empty() && line.back() == '\n') {
         line.remove_suffix(1);
-        if (!line.empty() && line.back() == '\r')
+        while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
     }
     return line;
 }
 
-ImportResult readContacts(std::istream &in)
+ImportResult readContacts(std::istream &in, const Progress &progress)
 {
-    const Scan scanned = scan(in);
-    if (scanned.blank)
-        throw ImportError(1, "el archivo est\xC3\xA1 vac\xC3\xADo");
+    // A spreadsheet's "Unicode text" is UTF-16: read as the UTF-8 it stands for.
+    char mark[3] = {};
+    in.read(mark, 3);
+    const std::size_t got = static_cast<std::size_t>(in.gcount());
+    if (in.bad())
+        throw ImportError(0, "no se puede leer");
+    std::string utf16(mark, got);
+    std::string utf8;
+    if (fromUtf16(utf16, utf8)) {
+        utf16.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            throw ImportError(0, "no se puede leer");
+        fromUtf16(utf16, utf8);
+        std::istringstream text(utf8);
+        return readContacts(text, progress);
+    }
+    in.clear();
+    in.seekg(std::string_view(mark, got) == kBom ? 3 : 0);
+    const std::streampos begin = in.tellg();
+    if (!in)
+        throw ImportError(0, "no se puede leer");
 
-    // The first line that is not blank tells the format.
-    rewind(in, scanned);
     ImportResult result;
-    char separator = ',';
-    {
-        LineReader lines(in, !scanned.utf8);
-        std::string line;
-        while (lines.next(line) && isBlank(line)) {
+    std::uint64_t firstNumber = 0;
+    const std::string first = firstLine(in, firstNumber);
+    if (in.bad())
+        throw ImportError(0, "no se puede leer");
+    if (first.empty())
+        throw ImportError(1, "el archivo est\xC3\xA1 vac\xC3\xADo");
+    CsvHeader header;
+    if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
+        result.format = Format::VCard;
+    } else {
+        in.clear();
+        in.seekg(begin);
+        std::vector<std::string> found;
+        if (!findCsvHeader(in, header, found)) {
+            const std::string_view line = withoutEnd(first);
+            const bool text = line.find('\0') == std::string_view::npos;
+            if (!text || line.find_first_of(",;\t") == std::string_view::npos)
+                throw ImportError(firstNumber, "no es un archivo vCard ni CSV");
+            std::string names;
+            for (const std::string &name : found)
+                names += (names.empty() ? "" : ", ") + quoted(name);
+            throw ImportError(firstNumber, "ninguna columna de este CSV nombra un dato de contacto. Sus columnas: "
+                                               + names + ". Se leen, entre otras: " + knownCsvColumnNames());
         }
-        if (equalsIgnoreCase(trimBlanks(line), "BEGIN:VCARD")) {
-            result.format = Format::VCard;
-        } else {
-            const int commas = knownCsvColumns(withoutEnd(line), ',');
-            const int semicolons = knownCsvColumns(withoutEnd(line), ';');
-            if (commas == 0 && semicolons == 0)
-                throw ImportError(lines.number(), "no es un archivo vCard ni CSV");
-            result.format = Format::Csv;
-            separator = semicolons > commas ? ';' : ',';
-        }
+        result.format = Format::Csv;
     }
 
-    rewind(in, scanned);
-    LineReader lines(in, !scanned.utf8);
+    in.clear();
+    in.seekg(begin);
+    LineReader lines(in, progress);
     const ContactSink sink = [&](Contact &&contact) {
         // Refused here rather than after filling the memory: the data file cannot take them.
         if (result.records.size() == contacts::kMaxRecords)
@@ -126,11 +201,16 @@ ImportResult readContacts(std::istream &in)
         result.records.push_back(store(contact, result.report));
     };
     if (result.format == Format::VCard)
-        readVCards(lines, sink, result.skipped);
+        readVCards(lines, sink, result.skipped, result.problems);
     else
-        readCsv(lines, separator, sink, result.skipped);
+        readCsv(lines, header, sink, result.skipped, result.problems);
     if (in.bad())
         throw ImportError(lines.number(), "no se puede leer");
+    if (result.records.empty()) {
+        if (!result.problems.empty())
+            throw ImportError(result.problems[0].line, result.problems[0].text);
+        throw ImportError(header.line, "no hay ning\xC3\xBAn contacto debajo de la fila de t\xC3\xADtulos");
+    }
     return result;
 }
 
@@ -139,7 +219,9 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
     contacts::Record record;
     std::string notes;
     for (std::size_t f = 0; f < 5; ++f) {
-        const std::string &text = contacts::field(contact.fields, f);
+        // No line break or other control character is stored: they would reach every
+        // export and every reader of the file.
+        const std::string text = withoutControls(contacts::field(contact.fields, f), f == 2 ? ", " : " ");
         const std::size_t width = contacts::kFieldWidths[f];
         char *out = record.data() + contacts::kFieldOffsets[f];
         std::size_t stored = 0;
@@ -187,6 +269,154 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
         report.push_back("l\xC3\xADnea " + std::to_string(contact.line) + ", \xC2\xAB" + printable(name) + "\xC2\xBB" + notes);
     }
     return record;
+}
+
+Preview previewImport(std::istream &in, contacts::ContactFile &file, bool keepDuplicates, const Progress &progress)
+{
+    Preview preview;
+    preview.read = readContacts(in, progress);
+    if (keepDuplicates)
+        return preview;
+    std::vector<contacts::Record> existing;
+    file.forEachRecord([&](const char *record) {
+        existing.emplace_back();
+        std::memcpy(existing.back().data(), record, contacts::kRecordSize);
+    });
+    std::vector<contacts::Record> &records = preview.read.records;
+    RecordSet seen(existing.size() + records.size());
+    for (const contacts::Record &record : existing)
+        seen.insert(record.data());
+    // Kept records move down over the left-out ones; the set points at their new places.
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (kept != i)
+            records[kept] = records[i];
+        if (seen.insert(records[kept].data()))
+            ++kept;
+        else
+            ++preview.duplicates;
+    }
+    records.resize(kept);
+    return preview;
+}
+
+Committed commitImport(Preview &&preview, contacts::ContactFile &file, bool keepDuplicates)
+{
+    Committed committed;
+    committed.duplicates = preview.duplicates;
+    committed.added = preview.read.records.size();
+    if (preview.read.records.empty())
+        return committed; // nothing to add: the file is not touched
+    contacts::ContactFile::Chooser choose;
+    if (!keepDuplicates) {
+        choose = [&](const char *existing, std::uint64_t count, std::vector<contacts::Record> &records) {
+            if (count == 0)
+                return;
+            RecordSet there(static_cast<std::size_t>(count));
+            for (std::uint64_t i = 0; i < count; ++i)
+                there.insert(existing + i * contacts::kRecordSize);
+            std::size_t kept = 0;
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                if (there.contains(records[i].data()))
+                    continue;
+                if (kept != i)
+                    records[kept] = records[i];
+                ++kept;
+            }
+            committed.duplicates += records.size() - kept;
+            records.resize(kept);
+            committed.added = kept;
+        };
+    }
+    file.appendAll(std::move(preview.read.records), choose);
+    return committed;
+}
+
+namespace {
+
+// Every record as vCard or CSV, handed to `write` a megabyte at a time. The data file
+// is read whole before the first piece, so a file that cannot be read writes nothing.
+std::uint64_t exportInto(contacts::ContactFile &file, Format format, const std::function<void(const std::string &)> &write)
+{
+    std::uint64_t count = 0;
+    std::string buffer;
+    buffer.reserve((std::size_t(1) << 20) + 4096);
+    if (format == Format::Csv)
+        writeCsvHeader(buffer);
+    contacts::Persona fields;
+    file.forEachRecord([&](const char *record) {
+        // Only the padding goes: leading spaces and every other byte come back on import.
+        for (std::size_t f = 0; f < 5; ++f) {
+            std::string_view text(record + contacts::kFieldOffsets[f], contacts::kFieldWidths[f]);
+            text = text.substr(0, text.find_last_not_of(' ') + 1);
+            contacts::field(fields, f) = contacts::decodeCp1252(text);
+        }
+        if (format == Format::Csv)
+            writeCsvRow(fields, buffer);
+        else
+            writeVCard(fields, buffer);
+        ++count;
+        if (buffer.size() >= (std::size_t(1) << 20)) {
+            write(buffer);
+            buffer.clear();
+        }
+    });
+    write(buffer);
+    return count;
+}
+
+std::error_code lastError()
+{
+    return std::error_code(errno ? errno : EIO, std::generic_category());
+}
+
+} // namespace
+
+std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::ostream &out)
+{
+    const std::uint64_t count = exportInto(file, format, [&](const std::string &piece) {
+        out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        if (!out)
+            throw contacts::FileError(contacts::FileOp::Write, "-", lastError());
+    });
+    out.flush();
+    if (!out)
+        throw contacts::FileError(contacts::FileOp::Flush, "-", lastError());
+    return count;
+}
+
+std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const std::filesystem::path &destination)
+{
+    // Made on the first write: a data file that cannot be read leaves an older export as it was.
+    std::optional<std::ofstream> out;
+    try {
+        const std::uint64_t count = exportInto(file, format, [&](const std::string &piece) {
+            if (!out) {
+                errno = 0;
+                out.emplace(destination, std::ios::binary | std::ios::trunc);
+                if (!*out) {
+                    const std::error_code code = lastError();
+                    out.reset();
+                    throw contacts::FileError(contacts::FileOp::Open, destination, code);
+                }
+            }
+            out->write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            if (!*out)
+                throw contacts::FileError(contacts::FileOp::Write, destination, lastError());
+        });
+        out->close();
+        if (out->fail())
+            throw contacts::FileError(contacts::FileOp::Close, destination, lastError());
+        return count;
+    } catch (const contacts::FileError &) {
+        // Half an export is worse than none.
+        if (out) {
+            out.reset();
+            std::error_code ignored;
+            std::filesystem::remove(destination, ignored);
+        }
+        throw;
+    }
 }
 
 } // namespace exchange

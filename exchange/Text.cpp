@@ -149,3 +149,84 @@ bool Utf8Check::finish()
 }
 
 } // namespace exchange
+
+namespace exchange {
+
+std::string toUtf8(std::string_view bytes)
+{
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
+    return contacts::decodeCp1252(bytes);
+}
+
+std::string withoutControls(std::string_view text, std::string_view lineBreak)
+{
+    std::size_t i = 0;
+    while (i < text.size() && static_cast<unsigned char>(text[i]) >= 0x20)
+        ++i;
+    if (i == text.size())
+        return std::string(text); // the common case: nothing to do
+    std::string out(text.substr(0, i));
+    bool pendingBreak = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\n' || c == '\r') {
+            pendingBreak = !out.empty();
+            continue;
+        }
+        if (pendingBreak) {
+            out.append(lineBreak);
+            pendingBreak = false;
+        }
+        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+    return out;
+}
+
+bool fromUtf16(std::string_view bytes, std::string &out)
+{
+    if (bytes.size() < 2)
+        return false;
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const auto b1 = static_cast<unsigned char>(bytes[1]);
+    const bool little = b0 == 0xFF && b1 == 0xFE;
+    if (!little && !(b0 == 0xFE && b1 == 0xFF))
+        return false;
+    const auto unit = [&](std::size_t at) -> char32_t {
+        const auto lo = static_cast<unsigned char>(bytes[at + (little ? 0 : 1)]);
+        const auto hi = static_cast<unsigned char>(bytes[at + (little ? 1 : 0)]);
+        return static_cast<char32_t>(hi << 8 | lo);
+    };
+    std::string text;
+    text.reserve(bytes.size());
+    for (std::size_t at = 2; at + 1 < bytes.size(); at += 2) {
+        char32_t ch = unit(at);
+        if (ch >= 0xD800 && ch < 0xDC00 && at + 3 < bytes.size() && unit(at + 2) >= 0xDC00 && unit(at + 2) < 0xE000) {
+            ch = 0x10000 + ((ch - 0xD800) << 10) + (unit(at + 2) - 0xDC00);
+            at += 2;
+        } else if (ch >= 0xD800 && ch < 0xE000) {
+            ch = 0xFFFD; // half a pair
+        }
+        if (ch < 0x80) {
+            text += static_cast<char>(ch);
+        } else if (ch < 0x800) {
+            text += static_cast<char>(0xC0 | (ch >> 6));
+            text += static_cast<char>(0x80 | (ch & 0x3F));
+        } else if (ch < 0x10000) {
+            text += static_cast<char>(0xE0 | (ch >> 12));
+            text += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (ch & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | (ch >> 18));
+            text += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
+            text += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+            text += static_cast<char>(0x80 | (ch & 0x3F));
+        }
+    }
+    if (bytes.size() % 2 != 0)
+        text += "\xEF\xBF\xBD"; // an odd last byte
+    out = std::move(text);
+    return true;
+}
+
+} // namespace exchange

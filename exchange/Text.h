@@ -16,6 +16,18 @@ std::string_view trimBlanks(std::string_view text);
 
 bool isValidUtf8(std::string_view text);
 
+// Valid UTF-8 as it is; anything else read as Windows-1252. Decided for each card and
+// row: files joined from several sources mix the two.
+std::string toUtf8(std::string_view bytes);
+
+// A value as it may be stored: each run of line breaks becomes `lineBreak` (none at
+// either end), every other control character (C0) one space.
+std::string withoutControls(std::string_view text, std::string_view lineBreak);
+
+// A text that begins with a UTF-16 byte-order mark, as UTF-8 (a spreadsheet's
+// "Unicode text"); false, `out` untouched, for any other.
+bool fromUtf16(std::string_view bytes, std::string &out);
+
 // `utf8` fit to print on a terminal: control characters (C0, DEL, C1), which could
 // move the cursor or fake lines of the report, each become U+FFFD.
 std::string printable(std::string_view utf8);

@@ -12,6 +12,8 @@ namespace exchange {
 
 namespace {
 
+// A control byte (an old data file may hold one) is written as a space: a bare CR
+// or LF inside a line makes other readers refuse the whole file.
 void escapeInto(std::string_view text, std::string &out)
 {
     for (char c : text) {
@@ -19,8 +21,7 @@ void escapeInto(std::string_view text, std::string &out)
         case '\\': out += "\\\\"; break;
         case ',': out += "\\,"; break;
         case ';': out += "\\;"; break;
-        case '\n': out += "\\n"; break;
-        default: out += c;
+        default: out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
         }
     }
 }
@@ -43,8 +44,11 @@ void foldInto(std::string_view line, std::string &out)
     out += "\r\n";
 }
 
-// Physical lines joined into logical ones: a line that starts with a space or a
-// tab continues the one before it.
+// Physical lines joined into logical ones, on the bytes, so that a fold inside a
+// character joins it back: a line that starts with a space or a tab continues the
+// one before it; so does the line after a quoted-printable soft break ('=' at the
+// end), and the line after one that ends in a lone '\\' (old phones' habit), with a
+// line break between.
 class Unfolder {
 public:
     explicit Unfolder(LineReader &lines)
@@ -60,12 +64,14 @@ public:
         number = m_pendingNumber;
         m_have = false;
         while (fill()) {
-            // A quoted-printable value that ends in '=' goes on in the next line as it is.
             if (!logical.empty() && logical.back() == '=' && isQuotedPrintable(logical)) {
                 logical.pop_back();
                 logical.append(withoutEnd(m_pending));
             } else if (!m_pending.empty() && (m_pending[0] == ' ' || m_pending[0] == '\t')) {
                 logical.append(withoutEnd(m_pending).substr(1));
+            } else if (endsInLoneBackslash(logical) && !isCardLimit(withoutEnd(m_pending))) {
+                logical.back() = '\n';
+                logical.append(withoutEnd(m_pending));
             } else {
                 break;
             }
@@ -78,6 +84,21 @@ private:
     static bool isQuotedPrintable(std::string_view line)
     {
         return upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != std::string::npos;
+    }
+
+    static bool isCardLimit(std::string_view line)
+    {
+        line = trimBlanks(line);
+        return equalsIgnoreCase(line, "BEGIN:VCARD") || equalsIgnoreCase(line, "END:VCARD");
+    }
+
+    // An odd number of backslashes at the end: the last escapes nothing.
+    static bool endsInLoneBackslash(std::string_view line)
+    {
+        std::size_t count = 0;
+        while (count < line.size() && line[line.size() - 1 - count] == '\\')
+            ++count;
+        return count % 2 == 1 && line.find(':') != std::string_view::npos;
     }
 
     bool fill()
@@ -156,6 +177,14 @@ bool parseProperty(std::string_view line, Property &p)
     if (pos == std::string_view::npos)
         return false;
     std::string_view name = line.substr(0, pos);
+    // A name is a word of letters, digits and '-' (with its group before a '.'); any
+    // other text is not a property.
+    if (name.empty())
+        return false;
+    for (char c : name) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_'))
+            return false;
+    }
     const auto dot = name.rfind('.');
     if (dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
@@ -337,7 +366,7 @@ void writeVCard(const contacts::Persona &p, std::string &out)
         foldInto(line, out);
     }
     if (!p.Telefono.empty()) {
-        line = "TEL;TYPE=VOICE:";
+        line = "TEL;TYPE=HOME,VOICE:";
         escapeInto(p.Telefono, line);
         foldInto(line, out);
     }
@@ -349,41 +378,22 @@ void writeVCard(const contacts::Persona &p, std::string &out)
     out += "END:VCARD\r\n";
 }
 
-void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
+namespace {
+
+// One card's logical lines, read in the card's own encoding.
+void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::string>> &lines, const ContactSink &sink,
+              Skipped &skipped)
 {
-    Unfolder unfolder(lines);
-    std::string line;
-    std::uint64_t number = 0;
-    bool inCard = false;
-    bool inBase64 = false;
+    bool utf8 = true;
+    for (const auto &line : lines)
+        utf8 = utf8 && isValidUtf8(line.second);
     Card card;
-    while (unfolder.next(line, number)) {
-        if (isBlank(line))
-            continue;
-        if (!inCard) {
-            if (!equalsIgnoreCase(trimBlanks(line), "BEGIN:VCARD"))
-                throw ImportError(number, "se esperaba BEGIN:VCARD");
-            card = Card();
-            card.line = number;
-            inCard = true;
-            inBase64 = false;
-            continue;
-        }
+    card.line = start;
+    for (auto &[number, raw] : lines) {
+        const std::string line = utf8 ? std::move(raw) : contacts::decodeCp1252(raw);
         Property p;
-        if (!parseProperty(line, p)) {
-            // Some phones write a photo's base64 lines without the leading space.
-            if (inBase64)
-                continue;
-            throw ImportError(number, "l\xC3\xADnea de vCard sin \xC2\xAB:\xC2\xBB");
-        }
-        inBase64 = p.base64;
-        if (p.name == "BEGIN")
-            throw ImportError(card.line, "BEGIN:VCARD sin END:VCARD");
-        if (p.name == "END") {
-            sink(card.finish());
-            inCard = false;
-            continue;
-        }
+        if (!parseProperty(line, p))
+            continue; // only a first line can fail: the others joined the one before
         if (p.name == "VERSION") {
             card.version4 = trimBlanks(p.value).substr(0, 1) == "4";
             continue;
@@ -392,8 +402,8 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
         std::string_view value = p.value;
         if (p.quotedPrintable) {
             decoded = decodeQuotedPrintable(p.value);
-            const bool utf8 = p.charset.empty() || equalsIgnoreCase(p.charset, "UTF-8");
-            if (!utf8 || !isValidUtf8(decoded))
+            const bool charsetUtf8 = p.charset.empty() || equalsIgnoreCase(p.charset, "UTF-8");
+            if (!charsetUtf8 || !isValidUtf8(decoded))
                 decoded = contacts::decodeCp1252(decoded);
             value = decoded;
         }
@@ -432,8 +442,57 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped)
             ++skipped[p.name];
         }
     }
+    sink(card.finish());
+}
+
+} // namespace
+
+void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Problems &problems)
+{
+    Unfolder unfolder(lines);
+    std::string line;
+    std::uint64_t number = 0;
+    bool inCard = false;
+    bool inText = false; // within lines outside any card
+    std::uint64_t start = 0;
+    std::vector<std::pair<std::uint64_t, std::string>> card;
+    const std::string unclosed = "BEGIN:VCARD sin END:VCARD";
+    while (unfolder.next(line, number)) {
+        if (isBlank(line) || line[0] == '#')
+            continue; // blank lines and comments, anywhere
+        const std::string_view trimmed = trimBlanks(line);
+        if (equalsIgnoreCase(trimmed, "BEGIN:VCARD")) {
+            if (inCard)
+                problems.push_back({start, unclosed, "se omite esta vCard"});
+            inCard = true;
+            inText = false;
+            start = number;
+            card.clear();
+            continue;
+        }
+        if (!inCard) {
+            if (!inText)
+                problems.push_back({number, "se esperaba BEGIN:VCARD", "se omite el texto hasta la siguiente vCard"});
+            inText = true;
+            continue;
+        }
+        if (equalsIgnoreCase(trimmed, "END:VCARD")) {
+            readCard(start, card, sink, skipped);
+            inCard = false;
+            continue;
+        }
+        Property p;
+        if (!card.empty() && !parseProperty(line, p)) {
+            // A line that names no property goes on with the value before it.
+            card.back().second += '\n';
+            card.back().second += line;
+            continue;
+        }
+        card.emplace_back(number, std::move(line));
+        line = std::string();
+    }
     if (inCard)
-        throw ImportError(card.line, "BEGIN:VCARD sin END:VCARD");
+        problems.push_back({start, unclosed, "se omite esta vCard"});
 }
 
 } // namespace exchange

@@ -1,4 +1,5 @@
-// libFuzzer target: any file given to "vorteda-contactos importar".
+// libFuzzer target: any file given to "vorteda-contactos importar" (vCard, CSV under
+// any header row, UTF-16, continued and folded lines).
 //
 // The vCard and CSV readers either refuse the input with an ImportError or give
 // records; those records, written out again as vCard and as CSV and read back, must
@@ -63,6 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     check(result.report.size() <= result.records.size(), "at most one report line a contact");
+    check(!result.records.empty(), "a file with no contact is refused");
+    for (const Record &record : result.records)
+        for (char c : record)
+            check(static_cast<unsigned char>(c) >= 0x20, "no control character is stored");
+    for (const exchange::Problem &problem : result.problems)
+        check(problem.line >= 1 && !problem.omitted.empty(), "a part left out is named with its line");
     check(reread(result.records, false) == result.records, "vCard gives the records back");
     check(reread(result.records, true) == result.records, "CSV gives the records back");
     return 0;

@@ -402,6 +402,7 @@ def everyday_use(s):
     # Typing goes on where it was after the About window and after a message box.
     main = program.main()
     s.click(control(main, TEXT1 + 4))
+    s.key("End", "shift+Home", "Delete")
     s.type("abc")
     s.key("F1")
     if check(wait_for(lambda: s.window("Vorteda.frmAbout"), 5) is not None, "F1 opens the About window again"):
