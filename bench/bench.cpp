@@ -53,38 +53,38 @@ struct WindowServices : forms::ProgramView {
 
 // Spanish given names and surnames in UTF-8; compound names are built from them.
 const char *const kGiven[] = {
-    "Adri\u00e1n", "Agust\u00edn", "Alba", "Alberto", "Alejandra", "Alejandro", "Alicia", "Alfonso", "Almudena",
-    "\u00c1lvaro", "Amparo", "Ana", "Andr\u00e9s", "\u00c1ngel", "\u00c1ngela", "Antonia", "Antonio", "Aurora",
-    "Beatriz", "Bel\u00e9n", "Benito", "Blanca", "Borja", "Bruno", "Carla", "Carlos", "Carmen", "Carolina",
-    "Catalina", "Cecilia", "C\u00e9sar", "Clara", "Concepci\u00f3n", "Cristina", "Cristian", "Daniel",
-    "David", "Diana", "Diego", "Dolores", "Eduardo", "Elena", "Eloy", "Elisa", "Emilio", "Encarnaci\u00f3n",
+    "Adrián", "Agustín", "Alba", "Alberto", "Alejandra", "Alejandro", "Alicia", "Alfonso", "Almudena",
+    "Álvaro", "Amparo", "Ana", "Andrés", "Ángel", "Ángela", "Antonia", "Antonio", "Aurora",
+    "Beatriz", "Belén", "Benito", "Blanca", "Borja", "Bruno", "Carla", "Carlos", "Carmen", "Carolina",
+    "Catalina", "Cecilia", "César", "Clara", "Concepción", "Cristina", "Cristian", "Daniel",
+    "David", "Diana", "Diego", "Dolores", "Eduardo", "Elena", "Eloy", "Elisa", "Emilio", "Encarnación",
     "Enrique", "Esperanza", "Esteban", "Esther", "Eva", "Fernando", "Francisca", "Francisco", "Gabriel",
-    "Gloria", "Gonzalo", "Guillermo", "Hugo", "Ignacio", "In\u00e9s", "Irene", "Isabel", "Ismael",
-    "\u00cd\u00f1igo", "Jaime", "Javier", "Jes\u00fas", "Joaqu\u00edn", "Jorge", "Josefa", "Juan", "Juana",
-    "Julia", "Juli\u00e1n", "Julio", "Laura", "Leonor", "Lorena", "Lorenzo", "Luc\u00eda", "Luis", "Luisa",
-    "Manuel", "Manuela", "Marcos", "Margarita", "Mar\u00eda", "Mariano", "Marina", "Mario", "Marta",
-    "Mart\u00edn", "Mercedes", "Miguel", "Milagros", "M\u00f3nica", "Natalia", "Nicol\u00e1s", "Nieves",
-    "Noelia", "Nuria", "Olga", "\u00d3scar", "Pablo", "Paloma", "Patricia", "Paula", "Pedro", "Pilar", "Rafael",
-    "Ram\u00f3n", "Raquel", "Ra\u00fal", "Rebeca", "Ricardo", "Roberto", "Roc\u00edo", "Rodrigo", "Rosa",
-    "Rosario", "Rub\u00e9n", "Salvador", "Samuel", "Sandra", "Santiago", "Sara", "Sergio", "Silvia",
-    "Sof\u00eda", "Sonia", "Susana", "Teresa", "Tom\u00e1s", "Valent\u00edn", "Vanesa", "Vicente",
-    "V\u00edctor", "Virginia", "Yolanda",
+    "Gloria", "Gonzalo", "Guillermo", "Hugo", "Ignacio", "Inés", "Irene", "Isabel", "Ismael",
+    "Íñigo", "Jaime", "Javier", "Jesús", "Joaquín", "Jorge", "Josefa", "Juan", "Juana",
+    "Julia", "Julián", "Julio", "Laura", "Leonor", "Lorena", "Lorenzo", "Lucía", "Luis", "Luisa",
+    "Manuel", "Manuela", "Marcos", "Margarita", "María", "Mariano", "Marina", "Mario", "Marta",
+    "Martín", "Mercedes", "Miguel", "Milagros", "Mónica", "Natalia", "Nicolás", "Nieves",
+    "Noelia", "Nuria", "Olga", "Óscar", "Pablo", "Paloma", "Patricia", "Paula", "Pedro", "Pilar", "Rafael",
+    "Ramón", "Raquel", "Raúl", "Rebeca", "Ricardo", "Roberto", "Rocío", "Rodrigo", "Rosa",
+    "Rosario", "Rubén", "Salvador", "Samuel", "Sandra", "Santiago", "Sara", "Sergio", "Silvia",
+    "Sofía", "Sonia", "Susana", "Teresa", "Tomás", "Valentín", "Vanesa", "Vicente",
+    "Víctor", "Virginia", "Yolanda",
 };
-const char *const kCompoundFirst[] = {"Mar\u00eda", "Jos\u00e9", "Juan", "Ana", "Luis", "Miguel"};
+const char *const kCompoundFirst[] = {"María", "José", "Juan", "Ana", "Luis", "Miguel"};
 const char *const kSurnames[] = {
-    "Alonso", "\u00c1lvarez", "Arias", "Blanco", "Bravo", "Caballero", "Calvo", "Campos", "Cano", "Carmona",
-    "Castillo", "Castro", "Cort\u00e9s", "Crespo", "Cruz", "Delgado", "D\u00edaz", "Dom\u00ednguez", "Dur\u00e1n",
-    "Esteban", "Fern\u00e1ndez", "Ferrer", "Flores", "Fuentes", "Gallego", "Garc\u00eda", "Garrido",
-    "Gil", "Gim\u00e9nez", "G\u00f3mez", "Gonz\u00e1lez", "Guerrero", "Guti\u00e9rrez", "Hern\u00e1ndez",
-    "Herrera", "Herrero", "Hidalgo", "Ib\u00e1\u00f1ez", "Iglesias", "Jim\u00e9nez", "Le\u00f3n", "Lorenzo",
-    "L\u00f3pez", "Lozano", "Mar\u00edn", "M\u00e1rquez", "Mart\u00edn", "Mart\u00ednez", "Medina",
-    "M\u00e9ndez", "Molina", "Montero", "Mora", "Morales", "Moreno", "Mu\u00f1oz", "Navarro", "Nieto",
-    "N\u00fa\u00f1ez", "Ortega", "Ortiz", "Pascual", "Pastor", "Pe\u00f1a", "P\u00e9rez", "Prieto",
-    "Ram\u00edrez", "Ramos", "Reyes", "Rodr\u00edguez", "Rom\u00e1n", "Romero", "Rubio", "Ruiz", "Saez",
-    "S\u00e1nchez", "Santana", "Santiago", "Santos", "Sanz", "Serrano", "Soler", "Su\u00e1rez", "Torres",
-    "Vargas", "V\u00e1zquez", "Vega", "Vicente", "Vidal",
+    "Alonso", "Álvarez", "Arias", "Blanco", "Bravo", "Caballero", "Calvo", "Campos", "Cano", "Carmona",
+    "Castillo", "Castro", "Cortés", "Crespo", "Cruz", "Delgado", "Díaz", "Domínguez", "Durán",
+    "Esteban", "Fernández", "Ferrer", "Flores", "Fuentes", "Gallego", "García", "Garrido",
+    "Gil", "Giménez", "Gómez", "González", "Guerrero", "Gutiérrez", "Hernández",
+    "Herrera", "Herrero", "Hidalgo", "Ibáñez", "Iglesias", "Jiménez", "León", "Lorenzo",
+    "López", "Lozano", "Marín", "Márquez", "Martín", "Martínez", "Medina",
+    "Méndez", "Molina", "Montero", "Mora", "Morales", "Moreno", "Muñoz", "Navarro", "Nieto",
+    "Núñez", "Ortega", "Ortiz", "Pascual", "Pastor", "Peña", "Pérez", "Prieto",
+    "Ramírez", "Ramos", "Reyes", "Rodríguez", "Román", "Romero", "Rubio", "Ruiz", "Saez",
+    "Sánchez", "Santana", "Santiago", "Santos", "Sanz", "Serrano", "Soler", "Suárez", "Torres",
+    "Vargas", "Vázquez", "Vega", "Vicente", "Vidal",
 };
-const char *const kStreets[] = {"Calle Mayor", "Av. de la Paz", "Calle Real", "Plaza Espa\u00f1a", "Calle Sol",
+const char *const kStreets[] = {"Calle Mayor", "Av. de la Paz", "Calle Real", "Plaza España", "Calle Sol",
                                 "Paseo del Prado", "Calle Luna", "Ronda Norte"};
 
 template <std::size_t N>
@@ -136,7 +136,7 @@ constexpr char kLastSurname[] = "Zzyzx";
 std::vector<Record> sortedWithLast(std::size_t n, std::mt19937 &random)
 {
     auto records = sortedRecords(n - 1, random);
-    records.push_back(encode(Persona{kLastSurname, "\u00ff", "", "", ""}));
+    records.push_back(encode(Persona{kLastSurname, "ÿ", "", "", ""}));
     return records;
 }
 
@@ -203,7 +203,7 @@ const WindowCase kWindowCases[] = {
      }},
     {"add", [](PersonasWidget &w, std::size_t n) {
          w.Text1(0)->setText(QStringLiteral("Nuevo"));
-         w.Text1(1)->setText(QStringLiteral("Mar\u00eda"));
+         w.Text1(1)->setText(QStringLiteral("María"));
          button(w, "cmdAltas")->click();
          return w.List1()->count() == int(n) + 1;
      }},

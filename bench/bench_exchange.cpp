@@ -26,11 +26,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char *const kGiven[] = {"Adri\u00e1n", "\u00c1ngela", "Beatriz", "Carlos", "Concepci\u00f3n", "Dolores",
-                              "Encarnaci\u00f3n", "Francisco", "In\u00e9s", "\u00cd\u00f1igo", "Jes\u00fas",
-                              "Mar\u00eda Jos\u00e9", "Nicol\u00e1s", "\u00d3scar", "Roc\u00edo", "V\u00edctor"};
-const char *const kSurnames[] = {"\u00c1lvarez", "Dom\u00ednguez", "Fern\u00e1ndez", "Garc\u00eda", "Ib\u00e1\u00f1ez",
-                                 "Mart\u00ednez", "Mu\u00f1oz", "N\u00fa\u00f1ez", "P\u00e9rez", "Rodr\u00edguez"};
+const char *const kGiven[] = {"Adrián", "Ángela", "Beatriz", "Carlos", "Concepción", "Dolores",
+                              "Encarnación", "Francisco", "Inés", "Íñigo", "Jesús",
+                              "María José", "Nicolás", "Óscar", "Rocío", "Víctor"};
+const char *const kSurnames[] = {"Álvarez", "Domínguez", "Fernández", "García", "Ibáñez",
+                                 "Martínez", "Muñoz", "Núñez", "Pérez", "Rodríguez"};
 
 template <std::size_t N>
 const char *pick(const char *const (&list)[N], std::mt19937 &random)
@@ -88,7 +88,7 @@ int main(int argc, char **argv)
             Persona p;
             p.Apellido = std::string(pick(kSurnames, random)) + " " + pick(kSurnames, random);
             p.Nombre = pick(kGiven, random);
-            p.Direccion = "Calle Mayor " + std::to_string(1 + random() % 200) + ", 3\u00ba B";
+            p.Direccion = "Calle Mayor " + std::to_string(1 + random() % 200) + ", 3º B";
             p.Telefono = "+34 6" + std::to_string(10000000 + random() % 90000000);
             // Each one different: the import leaves out a contact already there.
             p.Email = "contacto" + std::to_string(i) + "@correo.es";

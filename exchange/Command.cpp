@@ -30,14 +30,14 @@ const char kUsage[] =
     "     vorteda-contactos --ayuda | --version\n"
     "\n"
     "exportar     Escribe todos los contactos, en el orden del archivo, en ARCHIVO:\n"
-    "             vCard 3.0 si termina en .vcf, CSV si termina en .csv. Con \xC2\xAB-\xC2\xBB los\n"
-    "             escribe en la salida est\xC3\xA1ndar (indique --formato).\n"
-    "importar     A\xC3\xB1" "ade a personas.dat los contactos de un archivo vCard (2.1, 3.0 o\n"
+    "             vCard 3.0 si termina en .vcf, CSV si termina en .csv. Con «-» los\n"
+    "             escribe en la salida estándar (indique --formato).\n"
+    "importar     Añade a personas.dat los contactos de un archivo vCard (2.1, 3.0 o\n"
     "             4.0) o CSV, y lo deja ordenado por nombre. Los contactos que ya\n"
-    "             estaban no se a\xC3\xB1" "aden otra vez.\n"
+    "             estaban no se añaden otra vez.\n"
     "--prueba     Solo muestra el informe; no escribe nada.\n"
-    "--duplicados A\xC3\xB1" "ade tambi\xC3\xA9n los contactos que ya estaban.\n"
-    "--carpeta    La carpeta de los contactos (por omisi\xC3\xB3n, la del programa).\n"
+    "--duplicados Añade también los contactos que ya estaban.\n"
+    "--carpeta    La carpeta de los contactos (por omisión, la del programa).\n"
     "\n"
     "De cada vCard se guardan: de N, el apellido y el nombre (con los nombres\n"
     "adicionales); de ADR, la calle (o la localidad si no hay calle); TEL y EMAIL (el\n"
@@ -45,24 +45,24 @@ const char kUsage[] =
     "apellido (el resto); un FN de una sola palabra es el apellido.\n"
     "\n"
     "Los CSV de Outlook, Google Contacts, Thunderbird, Yahoo y Apple, y las hojas de\n"
-    "c\xC3\xA1lculo con columnas como Apellidos, Nombre, Tel\xC3\xA9" "fono m\xC3\xB3vil, Domicilio o\n"
-    "Correo electr\xC3\xB3nico (separadas por \xC2\xAB,\xC2\xBB, \xC2\xAB;\xC2\xBB o tabulador; UTF-8, Windows-1252\n"
-    "o UTF-16) se leen as\xC3\xAD: el tel\xC3\xA9" "fono es el primero de m\xC3\xB3vil, particular,\n"
-    "trabajo y otro; el correo, el primero; la direcci\xC3\xB3n, la calle del domicilio, si\n"
-    "no la del trabajo (sus l\xC3\xAD" "neas unidas con \xC2\xAB, \xC2\xBB). La fila de t\xC3\xADtulos se busca\n"
-    "aunque haya un t\xC3\xADtulo encima.\n"
+    "cálculo con columnas como Apellidos, Nombre, Teléfono móvil, Domicilio o\n"
+    "Correo electrónico (separadas por «,», «;» o tabulador; UTF-8, Windows-1252\n"
+    "o UTF-16) se leen así: el teléfono es el primero de móvil, particular,\n"
+    "trabajo y otro; el correo, el primero; la dirección, la calle del domicilio, si\n"
+    "no la del trabajo (sus líneas unidas con «, »). La fila de títulos se busca\n"
+    "aunque haya un título encima.\n"
     "\n"
-    "Lo dem\xC3\xA1s se omite y se cuenta en el resumen. Cada contacto que no cabe entero\n"
+    "Lo demás se omite y se cuenta en el resumen. Cada contacto que no cabe entero\n"
     "se avisa: los campos se cortan a 25, 20, 20, 15 y 25 caracteres, y los\n"
-    "caracteres que Windows-1252 no tiene se guardan como \xC2\xAB?\xC2\xBB. Un salto de l\xC3\xAD" "nea\n"
-    "dentro de un dato se guarda como un espacio (\xC2\xAB, \xC2\xBB en la direcci\xC3\xB3n). Una vCard o\n"
-    "fila que no se puede leer se omite y se avisa; las dem\xC3\xA1s se a\xC3\xB1" "aden.\n"
+    "caracteres que Windows-1252 no tiene se guardan como «?». Un salto de línea\n"
+    "dentro de un dato se guarda como un espacio («, » en la dirección). Una vCard o\n"
+    "fila que no se puede leer se omite y se avisa; las demás se añaden.\n"
     "\n"
-    "Salida: 0 hecho (puede haber avisos), 1 error (no se escribi\xC3\xB3 nada), 2 uso incorrecto.\n";
+    "Salida: 0 hecho (puede haber avisos), 1 error (no se escribió nada), 2 uso incorrecto.\n";
 
 std::string inQuotes(const std::string &text)
 {
-    return "\xC2\xAB" + text + "\xC2\xBB";
+    return "«" + text + "»";
 }
 
 // The arguments are UTF-8 on every system: on Windows a path made from a plain
@@ -116,7 +116,7 @@ std::string parse(const std::vector<std::string> &args, Options &options)
                 return "falta el valor de " + a;
             (a == "--carpeta" ? options.folder : options.format) = args[++i];
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            return "opci\xC3\xB3n desconocida " + inQuotes(a);
+            return "opción desconocida " + inQuotes(a);
         } else {
             positional.push_back(a);
         }
@@ -161,7 +161,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
     else if (endsWithIgnoreCase(options.file, ".csv"))
         format = Format::Csv;
     else if (!endsWithIgnoreCase(options.file, ".vcf")) {
-        err << kProgram << ": no se sabe en qu\xC3\xA9 formato escribir " << inQuotes(options.file)
+        err << kProgram << ": no se sabe en qué formato escribir " << inQuotes(options.file)
             << ": use un nombre terminado en .vcf o .csv, o --formato vcard|csv\n";
         return kBadUsage;
     }
@@ -174,7 +174,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
             written = exchange::exportContacts(file, format, pathOf(options.file));
     } catch (const contacts::FileError &error) {
         if (error.path() == "-")
-            err << kProgram << ": no se pudo escribir en la salida est\xC3\xA1ndar: " << wording::systemErrorText(error.code())
+            err << kProgram << ": no se pudo escribir en la salida estándar: " << wording::systemErrorText(error.code())
                 << "\n";
         else
             err << kProgram << ": " << fileErrorText(error) << "\n";
@@ -190,13 +190,13 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
 std::string propertyWords(const std::string &name)
 {
     static const std::pair<const char *, const char *> kNames[] = {
-        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "funci\xC3\xB3n"},
-        {"NOTE", "nota"}, {"BDAY", "cumplea\xC3\xB1os"}, {"ANNIVERSARY", "aniversario"}, {"URL", "p\xC3\xA1gina web"},
+        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "función"},
+        {"NOTE", "nota"}, {"BDAY", "cumpleaños"}, {"ANNIVERSARY", "aniversario"}, {"URL", "página web"},
         {"NICKNAME", "apodo"}, {"CATEGORIES", "grupos"}, {"UID", "identificador"}, {"REV", "fecha de cambio"},
-        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de direcci\xC3\xB3n"}, {"GEO", "situaci\xC3\xB3n"},
-        {"TZ", "zona horaria"}, {"IMPP", "mensajer\xC3\xAD" "a"}, {"GENDER", "sexo"}, {"KIND", "clase"},
+        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de dirección"}, {"GEO", "situación"},
+        {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
         {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
-        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relaci\xC3\xB3n"}, {"MEMBER", "miembro"},
+        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
         {"X-ABLABEL", "etiqueta"}};
     for (const auto &[property, words] : kNames)
         if (name == property)
@@ -211,17 +211,17 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
     std::string others;
     for (const auto &[name, n] : skipped) {
         if (vcard && name == "TEL")
-            out << count(n, "tel\xC3\xA9" "fono m\xC3\xA1s no se guard\xC3\xB3", "tel\xC3\xA9" "fonos m\xC3\xA1s no se guardaron")
+            out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
                 << ": Vorteda guarda uno por contacto.\n";
         else if (vcard && name == "EMAIL")
-            out << count(n, "correo electr\xC3\xB3nico m\xC3\xA1s no se guard\xC3\xB3",
-                         "correos electr\xC3\xB3nicos m\xC3\xA1s no se guardaron")
+            out << count(n, "correo electrónico más no se guardó",
+                         "correos electrónicos más no se guardaron")
                 << ": Vorteda guarda uno por contacto.\n";
         else if (vcard && name == "ADR")
-            out << count(n, "direcci\xC3\xB3n m\xC3\xA1s no se guard\xC3\xB3", "direcciones m\xC3\xA1s no se guardaron")
+            out << count(n, "dirección más no se guardó", "direcciones más no se guardaron")
                 << ": Vorteda guarda una por contacto.\n";
         else if (vcard && name == "N")
-            out << count(n, "nombre m\xC3\xA1s no se guard\xC3\xB3", "nombres m\xC3\xA1s no se guardaron")
+            out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
                 << ": Vorteda guarda uno por contacto.\n";
         else
             others += (others.empty() ? "" : ", ")
@@ -257,7 +257,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     } catch (const ImportError &error) {
         err << kProgram << ": " << options.file;
         if (error.line() > 0)
-            err << ", l\xC3\xADnea " << error.line();
+            err << ", línea " << error.line();
         err << ": " << error.what() << nothing;
         return kFailed;
     } catch (const contacts::FileError &error) {
@@ -266,7 +266,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     }
     const ImportResult &read = preview.read;
     for (const Problem &problem : read.problems)
-        out << "Aviso: l\xC3\xADnea " << problem.line << ": " << problem.text << "; " << problem.omitted << ".\n";
+        out << "Aviso: línea " << problem.line << ": " << problem.text << "; " << problem.omitted << ".\n";
     for (const std::string &line : read.report)
         out << "Aviso: " << line << "\n";
     const std::size_t warned = read.report.size();
@@ -285,20 +285,20 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     }
     const std::string from = std::string(" (") + (vcard ? "vCard" : "CSV") + ", " + inQuotes(options.file) + ")";
     if (options.trial)
-        out << "Prueba: se " << (done.added == 1 ? "a\xC3\xB1" "adir\xC3\xAD" "a " : "a\xC3\xB1" "adir\xC3\xAD" "an ")
+        out << "Prueba: se " << (done.added == 1 ? "añadiría " : "añadirían ")
             << count(done.added, "contacto", "contactos") << from << "; no se ha escrito nada.\n";
     else
-        out << count(done.added, "contacto a\xC3\xB1" "adido", "contactos a\xC3\xB1" "adidos") << from << ".\n";
+        out << count(done.added, "contacto añadido", "contactos añadidos") << from << ".\n";
     if (done.duplicates > 0) {
         const bool one = done.duplicates == 1;
         out << count(done.duplicates, "contacto ya estaba", "contactos ya estaban")
             << " (en personas.dat o antes en el mismo archivo) y no se "
-            << (options.trial ? (one ? "a\xC3\xB1" "adir\xC3\xAD" "a" : "a\xC3\xB1" "adir\xC3\xAD" "an")
-                              : (one ? "ha a\xC3\xB1" "adido" : "han a\xC3\xB1" "adido"))
-            << " otra vez; --duplicados " << (one ? "lo" : "los") << " a\xC3\xB1" "ade.\n";
+            << (options.trial ? (one ? "añadiría" : "añadirían")
+                              : (one ? "ha añadido" : "han añadido"))
+            << " otra vez; --duplicados " << (one ? "lo" : "los") << " añade.\n";
     }
     if (unreadable > 0)
-        out << (unreadable == 1 ? "Se omiti\xC3\xB3 " : "Se omitieron ")
+        out << (unreadable == 1 ? "Se omitió " : "Se omitieron ")
             << count(unreadable, "parte del archivo que no se pudo leer (aviso arriba)",
                      "partes del archivo que no se pudieron leer (avisos arriba)")
             << ".\n";
@@ -317,7 +317,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     Options options;
     const std::string wrong = parse(args, options);
     if (!wrong.empty()) {
-        err << kProgram << ": " << wrong << "\nUse \xC2\xAB" << kProgram << " --ayuda\xC2\xBB para ver c\xC3\xB3mo se usa.\n";
+        err << kProgram << ": " << wrong << "\nUse «" << kProgram << " --ayuda» para ver cómo se usa.\n";
         return kBadUsage;
     }
     if (options.help) {

@@ -436,7 +436,7 @@ Contact contactOf(const CsvHeader &header, std::vector<std::string> &cells, Skip
 
 void writeCsvHeader(std::string &out)
 {
-    out += "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\n";
+    out += "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\n";
 }
 
 void writeCsvRow(const contacts::Persona &p, std::string &out)
@@ -497,7 +497,7 @@ bool findCsvHeader(std::istream &in, CsvHeader &header, std::vector<std::string>
                 header.columns = std::move(columns);
                 header.names.clear();
                 for (const std::string &cell : cells)
-                    header.names.push_back(cell.empty() ? "(sin t\xC3\xADtulo)" : std::string(trimBlanks(cell)));
+                    header.names.push_back(cell.empty() ? "(sin título)" : std::string(trimBlanks(cell)));
                 have = true;
             }
         }
@@ -530,9 +530,9 @@ void readCsv(LineReader &lines, const CsvHeader &header, const ContactSink &sink
 
 std::string knownCsvColumnNames()
 {
-    return "Apellidos, Nombre, Segundo nombre, Nombre completo, Tel\xC3\xA9" "fono, Tel\xC3\xA9" "fono m\xC3\xB3vil, M\xC3\xB3vil, "
-           "Particular, Tel\xC3\xA9" "fono del trabajo, Domicilio, Direcci\xC3\xB3n, Calle del domicilio, "
-           "Correo electr\xC3\xB3nico, E-mail; y las de Outlook, Google Contacts, Thunderbird, Yahoo y Apple: "
+    return "Apellidos, Nombre, Segundo nombre, Nombre completo, Teléfono, Teléfono móvil, Móvil, "
+           "Particular, Teléfono del trabajo, Domicilio, Dirección, Calle del domicilio, "
+           "Correo electrónico, E-mail; y las de Outlook, Google Contacts, Thunderbird, Yahoo y Apple: "
            "Last Name, First Name, Middle Name, Name, Display Name, Mobile Phone, Home Phone, Business Phone, "
            "Phone 1 - Value, E-mail Address, Primary Email, E-mail 1 - Value, Home Street, Business Street, "
            "Home Address, Address 1 - Street";

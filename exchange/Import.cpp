@@ -16,7 +16,7 @@ namespace exchange {
 
 namespace {
 
-constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kBom = "﻿";
 constexpr std::uint64_t kProgressStep = std::uint64_t(1) << 20;
 
 // Stored records (105 bytes each, held elsewhere) looked up by their bytes: open
@@ -82,10 +82,10 @@ std::string firstLine(std::istream &in, std::uint64_t &number)
 
 std::string quoted(const std::string &text)
 {
-    return "\xC2\xAB" + printable(text) + "\xC2\xBB";
+    return "«" + printable(text) + "»";
 }
 
-const char *const kFieldNames[] = {"Apellido", "Nombre", "Direcci\u00f3n", "Tel\u00e9fono", "E-mail"};
+const char *const kFieldNames[] = {"Apellido", "Nombre", "Dirección", "Teléfono", "E-mail"};
 // Dirección is the one feminine field name.
 bool feminine(std::size_t f)
 {
@@ -168,7 +168,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     if (in.bad())
         throw ImportError(0, "no se puede leer");
     if (first.empty())
-        throw ImportError(1, "el archivo est\xC3\xA1 vac\xC3\xADo");
+        throw ImportError(1, "el archivo está vacío");
     CsvHeader header;
     if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
         result.format = Format::VCard;
@@ -196,7 +196,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     const ContactSink sink = [&](Contact &&contact) {
         // Refused here rather than after filling the memory: the data file cannot take them.
         if (result.records.size() == contacts::kMaxRecords)
-            throw ImportError(contact.line, "m\xC3\xA1s contactos de los que caben en personas.dat ("
+            throw ImportError(contact.line, "más contactos de los que caben en personas.dat ("
                                                 + std::to_string(contacts::kMaxRecords) + ")");
         result.records.push_back(store(contact, result.report));
     };
@@ -209,7 +209,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     if (result.records.empty()) {
         if (!result.problems.empty())
             throw ImportError(result.problems[0].line, result.problems[0].text);
-        throw ImportError(header.line, "no hay ning\xC3\xBAn contacto debajo de la fila de t\xC3\xADtulos");
+        throw ImportError(header.line, "no hay ningún contacto debajo de la fila de títulos");
     }
     return result;
 }
@@ -248,14 +248,14 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
             continue;
         const std::string shown = printable(contacts::decodeCp1252(contacts::trimSpaces(std::string_view(out, width))));
         notes += notes.empty() ? ": " : "; ";
-        notes += std::string(kFieldNames[f]) + (feminine(f) ? " guardada" : " guardado") + " como \xC2\xAB" + shown
-            + "\xC2\xBB (";
+        notes += std::string(kFieldNames[f]) + (feminine(f) ? " guardada" : " guardado") + " como «" + shown
+            + "» (";
         if (cut)
             notes += std::string(feminine(f) ? "cortada" : "cortado") + " a " + std::to_string(width) + " caracteres";
         if (cut && replaced)
             notes += ", ";
         if (replaced)
-            notes += "\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene";
+            notes += "«?» en lugar de caracteres que Windows-1252 no tiene";
         notes += ")";
     }
     if (!notes.empty()) {
@@ -266,7 +266,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
             name += " " + std::string(surname);
         if (name.empty())
             name = "sin nombre";
-        report.push_back("l\xC3\xADnea " + std::to_string(contact.line) + ", \xC2\xAB" + printable(name) + "\xC2\xBB" + notes);
+        report.push_back("línea " + std::to_string(contact.line) + ", «" + printable(name) + "»" + notes);
     }
     return record;
 }

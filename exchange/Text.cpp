@@ -102,7 +102,7 @@ std::string printable(std::string_view utf8)
         const bool c1 = c == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) < 0xA0
             && static_cast<unsigned char>(utf8[i + 1]) >= 0x80;
         if (c < 0x20 || c == 0x7F || c1) {
-            out += "\xEF\xBF\xBD";
+            out += "�";
             i += c1 ? 1 : 0;
         } else {
             out += static_cast<char>(c);
@@ -224,7 +224,7 @@ bool fromUtf16(std::string_view bytes, std::string &out)
         }
     }
     if (bytes.size() % 2 != 0)
-        text += "\xEF\xBF\xBD"; // an odd last byte
+        text += "�"; // an odd last byte
     out = std::move(text);
     return true;
 }
