@@ -161,7 +161,7 @@ int wmain(int argc, wchar_t *argv[])
     for (int i = 1; i < argc; ++i) {
         if (!toUtf8(argv[i], args[static_cast<std::size_t>(i - 1)])) {
             err << "vorteda-contactos: el argumento " << i
-                << " no es un texto v\xC3\xA1lido (tiene medio car\xC3\xA1" "cter UTF-16).\n";
+                << " no es un texto válido (tiene medio carácter UTF-16).\n";
             return exchange::kBadUsage;
         }
     }

@@ -338,7 +338,7 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
         {"a folder", "\x01" "folder", " es una carpeta"},
         {"another copy holds the lock", "\x01" "held",
-         "Otra copia de Vorteda est\xC3\xA1 guardando cambios en este archivo: \xC2\xAB"},
+         "Otra copia de Vorteda está guardando cambios en este archivo: «"},
     };
     for (const Row &row : rows) {
         const std::string name = row.name;

@@ -436,17 +436,17 @@ TEST_CASE("readOnlyDataFileIsListedAndNeverReplaced")
 TEST_CASE("anotherCopyHoldingTheLockIsReportedAndChangesNothing")
 {
     Folder folder;
-    const std::string old = records({kZapata, kGomez}); // out of order: the load would sort
+    const std::string old = recordsOf({kZapata, kGomez}); // out of order: the load would sort
     folder.write(old);
     contacts::FileSystem &system = platform::systemFileSystem();
     const contacts::FileHandle held = system.lock(folder.path() / contacts::kLockFileName);
     Window window(folder);
-    const std::string saving = "Otra copia de Vorteda est\xC3\xA1 guardando cambios en este archivo";
+    const std::string saving = "Otra copia de Vorteda está guardando cambios en este archivo";
     REQUIRE(window.view.messages.size() == 1);
     CHECK(window.view.messages[0].starts_with("No se pudo cargar la lista de contactos.\n\n" + saving));
     CHECK(window.view.messages[0].find("personas.dat") != std::string::npos);
     CHECK(window.view.messages[0].find("Vuelva a intentarlo") != std::string::npos);
-    CHECK(window.view.entries == std::vector<std::string>{"Zapata", "G\xC3\xB3mez"});
+    CHECK(window.view.entries == std::vector<std::string>{"Zapata", "Gómez"});
     window.view.fields = {"Nuevo", "Eva", "", "", ""};
     window.form.cmdAltas_Click();
     REQUIRE(window.view.messages.size() == 2);
@@ -456,7 +456,7 @@ TEST_CASE("anotherCopyHoldingTheLockIsReportedAndChangesNothing")
     system.unlock(held);
     window.form.cmdAltas_Click();
     CHECK(window.view.messages.size() == 2);
-    CHECK(window.view.entries == std::vector<std::string>{"G\xC3\xB3mez", "Nuevo", "Zapata"});
+    CHECK(window.view.entries == std::vector<std::string>{"Gómez", "Nuevo", "Zapata"});
 }
 
 TEST_CASE("deleteRefusesARecordChangedByAnotherCopy")
