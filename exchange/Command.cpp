@@ -65,9 +65,24 @@ std::string inQuotes(const std::string &text)
     return "«" + text + "»";
 }
 
+// The arguments are UTF-8 on every system: on Windows a path made from a plain
+// string would go through the ANSI code page and lose every character it lacks.
+std::filesystem::path pathOf(const std::string &utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string textOf(const std::filesystem::path &path)
+{
+    const std::u8string utf8 = path.u8string();
+    return std::string(utf8.begin(), utf8.end());
+}
+
 std::string fileErrorText(const contacts::FileError &error)
 {
-    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(error.path().string()) + ": "
+    if (wording::heldByAnotherCopy(error))
+        return wording::anotherCopyText(error);
+    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(textOf(error.path())) + ": "
         + wording::systemErrorText(error.code());
 }
 
@@ -156,7 +171,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
         if (options.file == "-")
             written = exchange::exportContacts(file, format, out);
         else
-            written = exchange::exportContacts(file, format, std::filesystem::path(options.file));
+            written = exchange::exportContacts(file, format, pathOf(options.file));
     } catch (const contacts::FileError &error) {
         if (error.path() == "-")
             err << kProgram << ": no se pudo escribir en la salida estándar: " << wording::systemErrorText(error.code())
@@ -222,17 +237,17 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 int importContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
-    const std::string nothing = "; no se ha cambiado " + inQuotes((folder / contacts::kDataFileName).string()) + ".\n";
+    const std::string nothing = "; no se ha cambiado " + inQuotes(textOf(folder / contacts::kDataFileName)) + ".\n";
     contacts::ContactFile file(fs, folder);
     Preview preview;
     try {
         std::error_code ec;
-        if (std::filesystem::is_directory(options.file, ec)) {
+        if (std::filesystem::is_directory(pathOf(options.file), ec)) {
             err << kProgram << ": " << inQuotes(options.file) << " es una carpeta, no un archivo" << nothing;
             return kFailed;
         }
         errno = 0;
-        std::ifstream in(options.file, std::ios::binary);
+        std::ifstream in(pathOf(options.file), std::ios::binary);
         if (!in) {
             err << kProgram << ": no se puede abrir " << inQuotes(options.file) << ": "
                 << wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) << nothing;
@@ -246,7 +261,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
         err << ": " << error.what() << nothing;
         return kFailed;
     } catch (const contacts::FileError &error) {
-        err << kProgram << ": " << fileErrorText(error) << nothing;
+        err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
         return kFailed;
     }
     const ImportResult &read = preview.read;
@@ -263,7 +278,8 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
         try {
             done = commitImport(std::move(preview), file, options.duplicates);
         } catch (const contacts::FileError &error) {
-            err << kProgram << ": " << fileErrorText(error) << nothing;
+            // The words for another copy's lock already say that nothing changed.
+            err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
             return kFailed;
         }
     }
@@ -314,7 +330,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     std::filesystem::path folder;
     try {
-        folder = options.folder ? std::filesystem::path(*options.folder) : defaultFolder();
+        folder = options.folder ? pathOf(*options.folder) : defaultFolder();
     } catch (const contacts::FileError &error) {
         err << kProgram << ": " << fileErrorText(error) << "\n";
         return kFailed;
