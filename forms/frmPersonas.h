@@ -86,6 +86,8 @@ private:
     // goes through List1_Click, which sets it. A command checks that the record is
     // still this one: a mismatch means the file changed under us, so nothing is removed.
     std::optional<contacts::Record> m_shownRecord;
+    // The last command failed because another copy held the file.
+    bool m_lockHeld = false;
 };
 
 } // namespace forms
