@@ -62,6 +62,7 @@ public:
         : ui::QtProgram(platform::systemFileSystem(), {}, registry, launcher, messages, std::move(endEventLoop))
     {
     }
+    ~StandInProgram() override { delete main.data(); }
 
     void openWindow(forms::Window window) override
     {
