@@ -76,6 +76,7 @@ private:
     int m_aboutCalls = 0;
     int m_exitCalls = 0;
     RecordingMessages m_recorder{m_messages};
+    ScriptedDialogs m_dialogs;
     CountingProgram m_program{m_aboutCalls, m_exitCalls};
 };
 
@@ -102,7 +103,7 @@ void FrmPersonasTest::cleanup()
 
 std::unique_ptr<PersonasWidget> FrmPersonasTest::open(contacts::FileSystem &fs)
 {
-    return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_program.fresh());
+    return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_dialogs, m_program.fresh());
 }
 
 QWidget *FrmPersonasTest::child(const char *name) const
