@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 
@@ -29,6 +30,17 @@ inline std::string recordBytes(const std::string &apellido, const std::string &n
 {
     const contacts::Record record = contacts::encode(persona(apellido, nombre));
     return std::string(record.data(), record.size());
+}
+
+// The 105 bytes of each contact, one after another: a data file's contents.
+inline std::string recordsOf(std::initializer_list<contacts::Persona> personas)
+{
+    std::string bytes;
+    for (const contacts::Persona &persona : personas) {
+        const contacts::Record record = contacts::encode(persona);
+        bytes.append(record.data(), record.size());
+    }
+    return bytes;
 }
 
 inline contacts::Record asRecord(const std::string &bytes)

@@ -1,6 +1,7 @@
 // The About window: its version line, one instance loaded afresh after each close,
 // its keys, and "System Info..." through an injected registry and launcher.
 #include "ui/Fonts.h"
+#include "tests/VersionTexts.h"
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
 #include "tests/WindowFakes.h"
@@ -144,8 +145,8 @@ void tst_About::versionBeforeFirstShown()
     m_about->show();
     qApp->removeEventFilter(&firstShow);
 
-    QCOMPARE(firstShow.version, QStringLiteral("Versión 1.3"));
-    QCOMPARE(label(m_about->window(), "lblVersion")->accessibleName(), QStringLiteral("Versión 1.3"));
+    QCOMPARE(firstShow.version, QString::fromStdString("Versión " + testversion::majorMinor()));
+    QCOMPARE(label(m_about->window(), "lblVersion")->accessibleName(), QString::fromStdString("Versión " + testversion::majorMinor()));
 }
 
 void tst_About::fixedPlace()
@@ -200,7 +201,7 @@ void tst_About::reloadsAfterClose()
 
     QVERIFY(first.isNull());
     QVERIFY(m_about->window() && m_about->window()->isVisible());
-    QCOMPARE(label(m_about->window(), "lblVersion")->text(), QStringLiteral("Versión 1.3"));
+    QCOMPARE(label(m_about->window(), "lblVersion")->text(), QString::fromStdString("Versión " + testversion::majorMinor()));
     QCOMPARE(aboutWindows(), 1);
 }
 
@@ -281,7 +282,7 @@ void tst_About::launches()
         QCOMPARE(m_messages, QStringList{platform::kSysInfoUnavailable});
     QCOMPARE(m_about->window(), about);
     QVERIFY(about->isVisible());
-    QCOMPARE(label(about, "lblVersion")->text(), QStringLiteral("Versión 1.3"));
+    QCOMPARE(label(about, "lblVersion")->text(), QString::fromStdString("Versión " + testversion::majorMinor()));
 }
 
 QTEST_MAIN(tst_About)

@@ -7,34 +7,25 @@
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
+#include "tests/core/CoreTest.h"
 
-#include <QtTest>
-
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
 using namespace contacts;
+using coretest::eachRow;
+using coretest::TempFolder;
 namespace fs = std::filesystem;
-
-class TestCrashSafety : public QObject {
-    Q_OBJECT
-private slots:
-    void killedAtAnyStepLeavesOldOrNew_data();
-    void killedAtAnyStepLeavesOldOrNew();
-    void cleanupTestCase();
-
-private:
-    QStringList m_summary;
-};
 
 namespace {
 
 // Records with serial surnames R0, R1, ... and these given names.
-std::string numbered(const QStringList &names)
+std::string numbered(const std::vector<std::string> &names)
 {
     std::string file;
-    for (int i = 0; i < names.size(); ++i)
-        file += recordBytes("R" + std::to_string(i), names[i].toStdString());
+    for (std::size_t i = 0; i < names.size(); ++i)
+        file += recordBytes("R" + std::to_string(i), names[i]);
     return file;
 }
 
@@ -60,132 +51,138 @@ std::string renamed(const std::string &file, int index, const std::string &nombr
     return withoutRecord(file, index) + std::string(bytes.data(), bytes.size());
 }
 
-QByteArray bytes(const std::string &text)
+std::string joined(const std::vector<std::string> &words)
 {
-    return QByteArray::fromStdString(text);
+    std::string out;
+    for (const std::string &word : words)
+        out += (out.empty() ? "" : " ") + word;
+    return out;
 }
 
 // What an interrupted rewrite may have left; none of it may reach the data file.
 const std::string kStaleTemp = std::string(333, 'X');
 
-} // namespace
+struct KillRow {
+    std::string name;
+    std::vector<std::string> command;
+    std::string before;
+    std::string after;  // what the command writes when it gets through
+    bool diskFull;      // its first write fails with ENOSPC, half landed
+};
 
-void TestCrashSafety::killedAtAnyStepLeavesOldOrNew_data()
+std::vector<KillRow> killRows()
 {
-    QTest::addColumn<QStringList>("command");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QByteArray>("after");   // what the command writes when it gets through
-    QTest::addColumn<bool>("diskFull");      // its first write fails with ENOSPC, half landed
-
     const std::string four = numbered({"Luis", "Ana", "Bea", "Ana"});
     const std::string partial = four + recordBytes("Parcial", "Abel").substr(0, 60);
     const std::string three = numbered({"Ana", "Bea", "Luis"});
     const std::string added = recordBytes("Nuevo", "Zoe");
-    const QStringList sort{"sort"};
-    const QStringList append{"append", "Nuevo", "Zoe"};
-    const QStringList remove{"remove", "1"};
-    const QStringList modify{"modify", "1", "Abel"};
+    const std::vector<std::string> sort{"sort"};
+    const std::vector<std::string> append{"append", "Nuevo", "Zoe"};
+    const std::vector<std::string> remove{"remove", "1"};
+    const std::vector<std::string> modify{"modify", "1", "Abel"};
 
+    std::vector<KillRow> rows;
     for (const bool full : {false, true}) {
-        const char *suffix = full ? ", disk full" : "";
-        QTest::addRow("list load that reorders%s", suffix)
-            << sort << bytes(four) << bytes(exchangeSortLiterally(four)) << full;
-        QTest::addRow("list load, partial last record%s", suffix)
-            << sort << bytes(partial) << bytes(asRead(exchangeSortLiterally(partial))) << full;
-        QTest::addRow("add%s", suffix) << append << bytes(three) << bytes(three + added) << full;
-        QTest::addRow("add after a partial record%s", suffix)
-            << append << bytes(three.substr(0, 263)) << bytes(asRead(three.substr(0, 263)) + added) << full;
-        QTest::addRow("add after an uncounted tail%s", suffix)
-            << append << bytes(three.substr(0, 262)) << bytes(three.substr(0, 210) + added) << full;
-        QTest::addRow("delete%s", suffix) << remove << bytes(four) << bytes(withoutRecord(four, 1)) << full;
-        QTest::addRow("modify%s", suffix) << modify << bytes(four) << bytes(renamed(four, 1, "Abel")) << full;
+        const std::string suffix = full ? ", disk full" : "";
+        rows.push_back({"list load that reorders" + suffix, sort, four, exchangeSortLiterally(four), full});
+        rows.push_back({"list load, partial last record" + suffix, sort, partial,
+                        asRead(exchangeSortLiterally(partial)), full});
+        rows.push_back({"add" + suffix, append, three, three + added, full});
+        rows.push_back({"add after a partial record" + suffix, append, three.substr(0, 263),
+                        asRead(three.substr(0, 263)) + added, full});
+        rows.push_back({"add after an uncounted tail" + suffix, append, three.substr(0, 262),
+                        three.substr(0, 210) + added, full});
+        rows.push_back({"delete" + suffix, remove, four, withoutRecord(four, 1), full});
+        rows.push_back({"modify" + suffix, modify, four, renamed(four, 1, "Abel"), full});
     }
+    return rows;
 }
 
-void TestCrashSafety::killedAtAnyStepLeavesOldOrNew()
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
 {
-    QFETCH(QStringList, command);
-    QFETCH(QByteArray, before);
-    QFETCH(QByteArray, after);
-    QFETCH(bool, diskFull);
-    const std::string old = before.toStdString();
-    const std::string changed = after.toStdString();
-    QTemporaryDir dir;
-    const fs::path folder = dir.path().toStdString();
-    const fs::path dat = folder / kDataFileName;
-    const fs::path tmp = folder / kTempFileName;
-    const QStringList base = QStringList{dir.path()} + command;
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
-    // One run straight through, to learn the steps of the command.
-    writeBytes(dat, old);
-    writeBytes(tmp, kStaleTemp);
-    const DriverRun reference = runDriver(base);
-    QVERIFY2(reference.finished && reference.exitCode == 0, qPrintable(reference.out));
-    QCOMPARE(bytes(readBytes(dat)), after);
-    const std::set<QString> taken(reference.steps.begin(), reference.steps.end());
-    for (const FileOp op : {FileOp::Lock, FileOp::Open, FileOp::Read, FileOp::Write, FileOp::Flush, FileOp::Close,
-                            FileOp::Rename})
-        QVERIFY2(taken.count(QString::fromLatin1(contacts::name(op))), contacts::name(op));
+} // namespace
 
-    QStringList fault;
-    DriverRun plan = reference;
-    if (diskFull) {
-        fault << "--fail-at" << QString::number(reference.steps.indexOf(contacts::name(FileOp::Write)) + 1)
-              << QString::number(ENOSPC);
+TEST_CASE("killed at any step leaves the old or the new file")
+{
+    eachRow(killRows(), [](const KillRow &row) {
+        const std::string &old = row.before;
+        const std::string &changed = row.after;
+        const bool diskFull = row.diskFull;
+        TempFolder dir;
+        const fs::path folder = dir.path();
+        const fs::path dat = folder / kDataFileName;
+        const fs::path tmp = folder / kTempFileName;
+        const std::vector<std::string> base = std::vector<std::string>{folder.string()} + row.command;
+
+        // One run straight through, to learn the steps of the command.
         writeBytes(dat, old);
         writeBytes(tmp, kStaleTemp);
-        plan = runDriver(base + fault);
-        QVERIFY2(plan.finished && plan.exitCode == 3, qPrintable(plan.out));
-        QVERIFY(plan.out.contains(QStringLiteral("No space left on device")));
-        QVERIFY(readBytes(dat) == old);
-    }
+        const DriverRun reference = runDriver(base);
+        INFO(reference.out);
+        REQUIRE((reference.finished && reference.exitCode == 0));
+        REQUIRE(readBytes(dat) == changed);
+        const std::set<std::string> taken(reference.steps.begin(), reference.steps.end());
+        for (const FileOp op : {FileOp::Lock, FileOp::Open, FileOp::Read, FileOp::Write, FileOp::Flush,
+                                FileOp::Close, FileOp::Rename})
+            REQUIRE_MESSAGE(taken.count(contacts::name(op)), contacts::name(op));
 
-    int stops = 0;
-    for (const char *when : {"--kill-before", "--kill-after"}) {
-        for (int n = 1;; ++n) {
-            QVERIFY(n < 200);
-            const QByteArray at = QByteArray(when) + ' ' + QByteArray::number(n);
+        std::vector<std::string> fault;
+        DriverRun plan = reference;
+        if (diskFull) {
+            const auto write = std::find(reference.steps.begin(), reference.steps.end(),
+                                         std::string(contacts::name(FileOp::Write)));
+            fault = {"--fail-at", std::to_string(write - reference.steps.begin() + 1), std::to_string(ENOSPC)};
             writeBytes(dat, old);
             writeBytes(tmp, kStaleTemp);
-            const DriverRun killed = runDriver(base + fault + QStringList{when, QString::number(n)});
-            if (killed.finished) {
-                // The command took fewer than n steps and ran to its end.
-                QVERIFY2(n == plan.steps.size() + 1, at);
-                QCOMPARE(killed.exitCode, diskFull ? 3 : 0);
-                QVERIFY2(readBytes(dat) == (diskFull ? old : changed), at);
-                break;
-            }
-            ++stops;
-            QVERIFY2(fs::exists(dat), at);
-            const std::string left = readBytes(dat);
-            const bool isNew = left == changed && !diskFull;
-            QVERIFY2(left == old || isNew, at + " left a mixed file");
-            for (const auto &entry : fs::directory_iterator(folder)) {
-                const auto name = entry.path().filename();
-                QVERIFY2(name == kDataFileName || name == kTempFileName || name == kLockFileName,
-                         qPrintable(QString::fromStdString(name.string())));
-            }
-
-            // The next run, a fresh process, finds a working folder.
-            const DriverRun next = runDriver(QStringList{dir.path()} + (isNew ? QStringList{"sort"} : command));
-            QVERIFY2(next.finished && next.exitCode == 0, at + ": " + next.out.toUtf8());
-            const std::string expected = isNew ? asRead(exchangeSortLiterally(changed)) : changed;
-            QVERIFY2(readBytes(dat) == expected, at + ": the next run went wrong");
+            plan = runDriver(base + fault);
+            INFO(plan.out);
+            REQUIRE((plan.finished && plan.exitCode == 3));
+            REQUIRE(plan.out.find("No space left on device") != std::string::npos);
+            REQUIRE(readBytes(dat) == old);
         }
-    }
-    QCOMPARE(stops, 2 * int(plan.steps.size()));
-    m_summary << QStringLiteral("%1: %2 steps (%3), %4 stop points, all held")
-                     .arg(QString::fromLatin1(QTest::currentDataTag()))
-                     .arg(plan.steps.size())
-                     .arg(plan.steps.join(QLatin1Char(' ')))
-                     .arg(stops);
-}
 
-void TestCrashSafety::cleanupTestCase()
-{
-    for (const QString &line : m_summary)
-        qInfo("%s", qPrintable(line));
-}
+        int stops = 0;
+        for (const char *when : {"--kill-before", "--kill-after"}) {
+            for (int n = 1;; ++n) {
+                REQUIRE(n < 200);
+                const std::string at = std::string(when) + ' ' + std::to_string(n);
+                CAPTURE(at);
+                writeBytes(dat, old);
+                writeBytes(tmp, kStaleTemp);
+                const DriverRun killed = runDriver(base + fault + std::vector<std::string>{when, std::to_string(n)});
+                if (killed.finished) {
+                    // The command took fewer than n steps and ran to its end.
+                    REQUIRE(std::size_t(n) == plan.steps.size() + 1);
+                    REQUIRE(killed.exitCode == (diskFull ? 3 : 0));
+                    REQUIRE(readBytes(dat) == (diskFull ? old : changed));
+                    break;
+                }
+                ++stops;
+                REQUIRE(fs::exists(dat));
+                const std::string left = readBytes(dat);
+                const bool isNew = left == changed && !diskFull;
+                REQUIRE_MESSAGE((left == old || isNew), "left a mixed file");
+                for (const auto &entry : fs::directory_iterator(folder)) {
+                    const auto name = entry.path().filename();
+                    INFO(name.string());
+                    REQUIRE((name == kDataFileName || name == kTempFileName || name == kLockFileName));
+                }
 
-QTEST_APPLESS_MAIN(TestCrashSafety)
-#include "tst_crashsafety.moc"
+                // The next run, a fresh process, finds a working folder.
+                const DriverRun next = runDriver(std::vector<std::string>{folder.string()}
+                                                 + (isNew ? std::vector<std::string>{"sort"} : row.command));
+                INFO(next.out);
+                REQUIRE((next.finished && next.exitCode == 0));
+                const std::string expected = isNew ? asRead(exchangeSortLiterally(changed)) : changed;
+                REQUIRE_MESSAGE(readBytes(dat) == expected, "the next run went wrong");
+            }
+        }
+        REQUIRE(stops == 2 * int(plan.steps.size()));
+        MESSAGE(row.name << ": " << plan.steps.size() << " steps (" << joined(plan.steps) << "), " << stops
+                         << " stop points, all held");
+    });
+}

@@ -1,7 +1,8 @@
 // The contacts window driven through its own Qt controls: places, keys, limits and
 // the wiring to what the window does, which tests/forms checks through a fake view.
 #include "platform/SystemFileSystem.h"
-#include "tests/ContactFolder.h"
+#include "tests/RecordFiles.h"
+#include "tests/TempFolder.h"
 #include "tests/WindowFakes.h"
 #include "ui/Fonts.h"
 #include "ui/ListBox.h"
@@ -70,7 +71,7 @@ private:
     void select(int index);
     void press(const char *button);
 
-    std::unique_ptr<ContactFolder> m_folder;
+    std::unique_ptr<testfiles::TempFolder> m_folder;
     std::unique_ptr<PersonasWidget> m_window;
     QStringList m_messages;
     int m_aboutCalls = 0;
@@ -90,7 +91,7 @@ void FrmPersonasTest::initTestCase()
 
 void FrmPersonasTest::init()
 {
-    m_folder = std::make_unique<ContactFolder>();
+    m_folder = std::make_unique<testfiles::TempFolder>();
     m_messages.clear();
     m_aboutCalls = m_exitCalls = 0;
 }
@@ -126,7 +127,7 @@ void FrmPersonasTest::press(const char *button)
 
 void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
 {
-    m_folder->setData(ContactFolder::records({kZapata, kGomez, kAbril}));
+    writeBytes(*m_folder / "personas.dat", recordsOf({kZapata, kGomez, kAbril}));
     m_window = open();
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -163,7 +164,7 @@ void FrmPersonasTest::addStoresAccentedTextAsWindows1252()
     for (int i = 0; i < 5; ++i)
         QVERIFY(m_window->Text1(i)->text().isEmpty());
     QCOMPARE(m_window->List1()->listIndex(), -1);
-    const QByteArray bytes = m_folder->data();
+    const QByteArray bytes = QByteArray::fromStdString(readBytes(*m_folder / "personas.dat"));
     QCOMPARE(bytes.size(), 105);
     QCOMPARE(bytes.left(5), QByteArray("N\xFA\xF1""ez"));
     QCOMPARE(bytes.mid(25, 5), QByteArray("\xD3scar"));
@@ -279,13 +280,13 @@ void FrmPersonasTest::enterInAFieldPressesNoButton()
     m_window->Text1(0)->setText(QStringLiteral("Pérez"));
     QTest::keyClick(m_window->Text1(0), Qt::Key_Return);
     QTest::keyClick(m_window->Text1(0), Qt::Key_Escape);
-    QCOMPARE(m_folder->data().size(), 0);
+    QCOMPARE(QByteArray::fromStdString(readBytes(*m_folder / "personas.dat")).size(), 0);
     QVERIFY(m_window->isVisible());
     QCOMPARE(m_window->Text1(0)->text(), QStringLiteral("Pérez"));
     // On a button that has the focus, Enter presses it.
     child("cmdAltas")->setFocus();
     QTest::keyClick(child("cmdAltas"), Qt::Key_Return);
-    QTRY_COMPARE(m_folder->data().size(), 105);
+    QTRY_COMPARE(QByteArray::fromStdString(readBytes(*m_folder / "personas.dat")).size(), 105);
 }
 
 void FrmPersonasTest::toolkitTextsAreSpanish()

@@ -7,13 +7,13 @@
 #include "tests/ExchangeSortOracle.h"
 #include "ui/ListBox.h"
 #include "tests/RecordFiles.h"
+#include "tests/TempFolder.h"
 #include "tests/WindowFakes.h"
 #include "contacts/Sort.h"
 #include "ui/PersonasWidget.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -35,7 +35,7 @@ private slots:
     void tooLargeIsRefused();
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<testfiles::TempFolder> m_dir;
     fs::path m_folder;
     fs::path m_dat;
     QStringList m_messages;
@@ -65,9 +65,8 @@ std::string surnameOf(const std::string &record)
 
 void TestHostileFiles::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_folder = m_dir->path().toStdString();
+    m_dir = std::make_unique<testfiles::TempFolder>();
+    m_folder = m_dir->path();
     m_dat = m_folder / kDataFileName;
     m_messages.clear();
 }

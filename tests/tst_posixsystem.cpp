@@ -5,12 +5,14 @@
 #include "platform/PosixSystem.h"
 
 #include "contacts/ContactFile.h"
+#include "tests/core/CoreTest.h"
 
-#include <QtTest>
-
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,38 +20,41 @@
 #include <unistd.h>
 
 using namespace platform;
+using coretest::eachRow;
+using coretest::TempFolder;
+namespace fs = std::filesystem;
 
 namespace {
 
 // Creates "path:kind" entries below `root`: x executable file, r plain file, d folder.
-void makeEntries(const QString &root, const QStringList &entries)
+void makeEntries(const fs::path &root, const std::vector<std::string> &entries)
 {
-    for (const QString &entry : entries) {
-        const QString path = root + '/' + entry.section(':', 0, 0);
-        const QString kind = entry.section(':', 1);
-        QDir().mkpath(kind == "d" ? path : QFileInfo(path).path());
+    for (const std::string &entry : entries) {
+        const std::size_t colon = entry.find(':');
+        const fs::path path = root / entry.substr(0, colon);
+        const std::string kind = entry.substr(colon + 1);
+        fs::create_directories(kind == "d" ? path : path.parent_path());
         if (kind == "d")
             continue;
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n");
-        file.close();
-        ::chmod(QFile::encodeName(path).constData(), kind == "x" ? 0755 : 0644);
+        std::ofstream(path, std::ios::binary) << "#!/bin/sh\n";
+        REQUIRE(fs::is_regular_file(path));
+        ::chmod(path.c_str(), kind == "x" ? 0755 : 0644);
     }
 }
 
 // Every entry below `root` with its kind, mode and size.
-QStringList tree(const QString &root)
+std::vector<std::string> tree(const fs::path &root)
 {
-    QStringList found;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat st;
-        ::lstat(QFile::encodeName(path).constData(), &st);
-        found << QStringLiteral("%1 %2 %3").arg(path.mid(root.size())).arg(st.st_mode, 0, 8).arg(st.st_size);
+    std::vector<std::string> found;
+    for (const auto &entry : fs::recursive_directory_iterator(root)) {
+        struct stat st {};
+        ::lstat(entry.path().c_str(), &st);
+        std::ostringstream line;
+        line << entry.path().string().substr(root.string().size()) << ' ' << std::oct << st.st_mode << ' ' << std::dec
+             << st.st_size;
+        found.push_back(line.str());
     }
-    found.sort();
+    std::sort(found.begin(), found.end());
     return found;
 }
 
@@ -66,224 +71,231 @@ pid_t parentOf(pid_t pid)
     return parent;
 }
 
-} // namespace
+std::string replaced(std::string text, const std::string &token, const std::string &value)
+{
+    for (std::size_t at; (at = text.find(token)) != std::string::npos;)
+        text.replace(at, token.size(), value);
+    return text;
+}
 
-class tst_PosixSystem : public QObject {
-    Q_OBJECT
+// Sets or removes an environment variable, and puts back what was there when done.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const std::optional<std::string> &value) : m_name(name)
+    {
+        if (const char *old = std::getenv(name))
+            m_old = old;
+        value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { m_old ? ::setenv(m_name, m_old->c_str(), 1) : ::unsetenv(m_name); }
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
 
-private slots:
-    void findProgram_data();
-    void findProgram();
-    void isOrdinaryFile_data();
-    void isOrdinaryFile();
-    void startFails_data();
-    void startFails();
-    void startDoesNotWait();
-    void contactsInUserData_data();
-    void contactsInUserData();
+private:
+    const char *m_name;
+    std::optional<std::string> m_old;
 };
 
-void tst_PosixSystem::findProgram_data()
-{
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("searchPath");  // folders below the temporary root
-    QTest::addColumn<QString>("found");
+struct FindRow {
+    std::string name;
+    std::vector<std::string> entries;
+    std::string searchPath;  // folders below the temporary root
+    std::string found;
+};
 
-    QTest::newRow("preferred program over folder order")
-        << QStringList{"a/gnome-system-monitor:x", "b/hardinfo:x"} << "a:b" << "b/hardinfo";
-    QTest::newRow("first folder for one program") << QStringList{"a/hardinfo:x", "b/hardinfo:x"} << "a:b"
-                                                  << "a/hardinfo";
-    QTest::newRow("file that cannot run passed over") << QStringList{"a/hardinfo:r", "b/hardinfo2:x"} << "a:b"
-                                                      << "b/hardinfo2";
-    QTest::newRow("folder of that name passed over") << QStringList{"a/hardinfo:d"} << "a" << "";
-    QTest::newRow("empty entries and trailing slash") << QStringList{"a/kinfocenter:x"} << "::a/:" << "a/kinfocenter";
-    QTest::newRow("none installed") << QStringList{"a/top:x"} << "a" << "";
+struct FileRow {
+    std::string name;
+    std::string entry;
+    bool ordinary;
+};
+
+struct StartRow {
+    std::string name;
+    std::string entry;  // "" for an empty path
+};
+
+struct FolderRow {
+    std::string name;
+    std::vector<std::string> entries;
+    std::string xdgDataHome;  // "-": unset; {T} is the temporary root
+    std::string home;
+    std::string readOnly;     // a folder the (unprivileged) user may not write
+    std::string folder;
+    int error;                // errno, 0 when the folder is ready
+};
+
+} // namespace
+
+TEST_CASE("finds the system-information program")
+{
+    const std::vector<FindRow> rows = {
+        {"preferred program over folder order", {"a/gnome-system-monitor:x", "b/hardinfo:x"}, "a:b", "b/hardinfo"},
+        {"first folder for one program", {"a/hardinfo:x", "b/hardinfo:x"}, "a:b", "a/hardinfo"},
+        {"file that cannot run passed over", {"a/hardinfo:r", "b/hardinfo2:x"}, "a:b", "b/hardinfo2"},
+        {"folder of that name passed over", {"a/hardinfo:d"}, "a", ""},
+        {"empty entries and trailing slash", {"a/kinfocenter:x"}, "::a/:", "a/kinfocenter"},
+        {"none installed", {"a/top:x"}, "a", ""},
+    };
+    eachRow(rows, [](const FindRow &row) {
+        TempFolder root;
+        makeEntries(root.path(), row.entries);
+        // Each piece of the search path, empty ones kept, below the temporary root.
+        std::string folders;
+        for (std::size_t at = 0;;) {
+            const std::size_t end = std::min(row.searchPath.find(':', at), row.searchPath.size());
+            const std::string folder = row.searchPath.substr(at, end - at);
+            folders += folder.empty() ? folder : root.path().string() + '/' + folder;
+            if (end == row.searchPath.size())
+                break;
+            folders += ':';
+            at = end + 1;
+        }
+
+        const std::string result = posix::findProgram(posix::sysInfoPrograms(), folders);
+
+        CHECK(result == (row.found.empty() ? std::string() : root.path().string() + '/' + row.found));
+    });
 }
 
-void tst_PosixSystem::findProgram()
+TEST_CASE("tells an ordinary file")
 {
-    QFETCH(QStringList, entries);
-    QFETCH(QString, searchPath);
-    QFETCH(QString, found);
-    QTemporaryDir root;
-    makeEntries(root.path(), entries);
-    QStringList folders = searchPath.split(':');
-    for (QString &folder : folders)
-        if (!folder.isEmpty())
-            folder.prepend(root.path() + '/');
-
-    const std::string result = posix::findProgram(posix::sysInfoPrograms(), folders.join(':').toStdString());
-
-    QCOMPARE(QString::fromStdString(result), found.isEmpty() ? QString() : root.path() + '/' + found);
+    const std::vector<FileRow> rows = {
+        {"file", "MSINFO32.EXE:r", true},
+        {"folder", "MSINFO32.EXE:d", false},
+        {"missing", "", false},
+        {"hidden file", ".MSINFO32.EXE:r", false},
+    };
+    eachRow(rows, [](const FileRow &row) {
+        TempFolder root;
+        if (!row.entry.empty())
+            makeEntries(root.path(), {row.entry});
+        const std::string name = row.entry.empty() ? "MSINFO32.EXE" : row.entry.substr(0, row.entry.find(':'));
+        CHECK(posix::PosixLauncher().isOrdinaryFile((root / name).string()) == row.ordinary);
+    });
 }
 
-void tst_PosixSystem::isOrdinaryFile_data()
+TEST_CASE("a start that cannot run raises an error")
 {
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<bool>("ordinary");
-
-    QTest::newRow("file") << "MSINFO32.EXE:r" << true;
-    QTest::newRow("folder") << "MSINFO32.EXE:d" << false;
-    QTest::newRow("missing") << "" << false;
-    QTest::newRow("hidden file") << ".MSINFO32.EXE:r" << false;
+    const std::vector<StartRow> rows = {
+        {"empty path", ""},
+        {"missing", "nothing:-"},
+        {"folder", "info:d"},
+        {"file that cannot run", "info:r"},
+    };
+    eachRow(rows, [](const StartRow &row) {
+        TempFolder root;
+        const std::size_t colon = row.entry.find(':');
+        if (!row.entry.empty() && row.entry.substr(colon + 1) != "-")
+            makeEntries(root.path(), {row.entry});
+        const std::string path = row.entry.empty() ? std::string() : (root / row.entry.substr(0, colon)).string();
+        CHECK_THROWS_AS(posix::PosixLauncher().start(path, kNormalFocus), std::system_error);
+    });
 }
 
-void tst_PosixSystem::isOrdinaryFile()
+// The started program runs on its own: start returns while it still runs, and it is
+// not left a child of this process.
+TEST_CASE("start does not wait")
 {
-    QFETCH(QString, entry);
-    QFETCH(bool, ordinary);
-    QTemporaryDir root;
-    if (!entry.isEmpty())
-        makeEntries(root.path(), {entry});
-    const QString name = entry.isEmpty() ? QStringLiteral("MSINFO32.EXE") : entry.section(':', 0, 0);
+    TempFolder root;
+    const fs::path pidFile = root / "pid";
+    const fs::path program = root / "info";
+    std::ofstream(program, std::ios::binary) << "#!/bin/sh\necho $$ > '" << pidFile.string() << ".tmp'\nmv '"
+                                             << pidFile.string() << ".tmp' '" << pidFile.string()
+                                             << "'\nexec sleep 30\n";
+    ::chmod(program.c_str(), 0755);
 
-    QCOMPARE(posix::PosixLauncher().isOrdinaryFile((root.path() + '/' + name).toStdString()), ordinary);
-}
-
-void tst_PosixSystem::startFails_data()
-{
-    QTest::addColumn<QString>("entry");  // "" for an empty path
-
-    QTest::newRow("empty path") << "";
-    QTest::newRow("missing") << "nothing:-";
-    QTest::newRow("folder") << "info:d";
-    QTest::newRow("file that cannot run") << "info:r";
-}
-
-void tst_PosixSystem::startFails()
-{
-    QFETCH(QString, entry);
-    QTemporaryDir root;
-    if (!entry.isEmpty() && entry.section(':', 1) != "-")
-        makeEntries(root.path(), {entry});
-    const std::string path = entry.isEmpty() ? std::string()
-                                             : (root.path() + '/' + entry.section(':', 0, 0)).toStdString();
-
-    QVERIFY_THROWS_EXCEPTION(std::system_error, posix::PosixLauncher().start(path, kNormalFocus));
-}
-
-// The started program runs on its own: start returns at once, and the program is not
-// left a child of this process.
-void tst_PosixSystem::startDoesNotWait()
-{
-    QTemporaryDir root;
-    const QString pidFile = root.path() + "/pid";
-    const QString program = root.path() + "/info";
-    QFile file(program);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("#!/bin/sh\necho $$ > '%1.tmp'\nmv '%1.tmp' '%1'\nexec sleep 30\n").arg(pidFile).toLocal8Bit());
-    file.close();
-    ::chmod(QFile::encodeName(program).constData(), 0755);
-
-    const auto before = std::chrono::steady_clock::now();
-    posix::PosixLauncher().start(program.toStdString(), kNormalFocus);
-    const auto took = std::chrono::steady_clock::now() - before;
+    posix::PosixLauncher().start(program.string(), kNormalFocus);
 
     pid_t pid = 0;
-    for (int i = 0; i < 500 && pid == 0; ++i) {
-        QFile written(pidFile);
-        if (written.open(QIODevice::ReadOnly))
-            pid = static_cast<pid_t>(written.readAll().trimmed().toInt());
-        else
+    for (int i = 0; i < 2000 && pid == 0; ++i) {
+        std::ifstream written(pidFile);
+        if (!(written >> pid))
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    QVERIFY(pid > 0);
+    REQUIRE(pid > 0);
     const pid_t parent = parentOf(pid);
+    // The program sleeps for 30 s: start did not wait for its end.
     const bool running = ::kill(pid, 0) == 0;
     ::kill(pid, SIGTERM);
-    QVERIFY(took < std::chrono::seconds(10));  // the program itself runs for 30 s
-    QVERIFY(running);
-    QVERIFY(parent != ::getpid());
-}
-
-void tst_PosixSystem::contactsInUserData_data()
-{
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QString>("xdgDataHome"); // "-": unset; {T} is the temporary root
-    QTest::addColumn<QString>("home");
-    QTest::addColumn<QString>("readOnly");    // a folder the (unprivileged) user may not write
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<int>("error");           // errno, 0 when the folder is ready
-
-    const QString made = "{T}/home/.local/share/vorteda";
-    QTest::newRow("first start: made, private") << QStringList{"home:d"} << "-" << "{T}/home" << "" << made << 0;
-    QTest::newRow("existing folder and file kept")
-        << QStringList{"home/.local/share/vorteda/personas.dat:r"} << "-" << "{T}/home" << "" << made << 0;
-    QTest::newRow("XDG_DATA_HOME, missing parts made")
-        << QStringList{"home:d"} << "{T}/datos/mios" << "{T}/home" << "" << "{T}/datos/mios/vorteda" << 0;
-    QTest::newRow("relative XDG_DATA_HOME ignored")
-        << QStringList{"home:d"} << "datos" << "{T}/home" << "" << made << 0;
-    QTest::newRow("vorteda is a file") << QStringList{"home/.local/share/vorteda:r"} << "-" << "{T}/home" << ""
-                                       << made << int(ENOTDIR);
-    QTest::newRow("data folder not writable") << QStringList{"home/.local/share:d"} << "-" << "{T}/home"
-                                              << "home/.local/share" << made << int(EACCES);
-    QTest::newRow("home folder missing") << QStringList{} << "-" << "{T}/home" << "" << made << int(ENOENT);
-    QTest::newRow("HOME unset") << QStringList{} << "" << "-" << "" << "~/.local/share/vorteda" << int(ENOENT);
+    CHECK(running);
+    CHECK(parent != ::getpid());
 }
 
 // The installed build's folder; a folder that cannot be made fails every file call
 // of the contacts naming it, and nothing that was there is touched.
-void tst_PosixSystem::contactsInUserData()
+TEST_CASE("contacts in the user's data folder")
 {
-    QFETCH(QStringList, entries);
-    QFETCH(QString, xdgDataHome);
-    QFETCH(QString, home);
-    QFETCH(QString, readOnly);
-    QFETCH(QString, folder);
-    QFETCH(int, error);
-    QTemporaryDir root;
-    ::chmod(QFile::encodeName(root.path()).constData(), 0755); // for the unprivileged user
-    makeEntries(root.path(), entries);
-    if (!readOnly.isEmpty())
-        ::chmod(QFile::encodeName(root.path() + '/' + readOnly).constData(), 0555);
-    const QString before = QDir::currentPath();
-    const QByteArray savedHome = qgetenv("HOME"), savedData = qgetenv("XDG_DATA_HOME");
-    const auto setOrUnset = [&](const char *name, const QString &value) {
-        if (value == "-")
-            qunsetenv(name);
-        else
-            qputenv(name, QString(value).replace("{T}", root.path()).toLocal8Bit());
+    const std::string made = "{T}/home/.local/share/vorteda";
+    const std::vector<FolderRow> rows = {
+        {"first start: made, private", {"home:d"}, "-", "{T}/home", "", made, 0},
+        {"existing folder and file kept", {"home/.local/share/vorteda/personas.dat:r"}, "-", "{T}/home", "", made, 0},
+        {"XDG_DATA_HOME, missing parts made", {"home:d"}, "{T}/datos/mios", "{T}/home", "",
+         "{T}/datos/mios/vorteda", 0},
+        {"relative XDG_DATA_HOME ignored", {"home:d"}, "datos", "{T}/home", "", made, 0},
+        {"vorteda is a file", {"home/.local/share/vorteda:r"}, "-", "{T}/home", "", made, ENOTDIR},
+        {"data folder not writable", {"home/.local/share:d"}, "-", "{T}/home", "home/.local/share", made, EACCES},
+        {"home folder missing", {}, "-", "{T}/home", "", made, ENOENT},
+        {"HOME unset", {}, "", "-", "", "~/.local/share/vorteda", ENOENT},
     };
-    setOrUnset("HOME", home);
-    setOrUnset("XDG_DATA_HOME", xdgDataHome);
-    QDir::setCurrent(root.path()); // where a relative XDG_DATA_HOME would land
-    const QStringList treeBefore = tree(root.path());
-    // Root writes through permissions: ask as nobody.
-    const bool dropped = !readOnly.isEmpty() && ::geteuid() == 0 && ::seteuid(65534) == 0;
-    const platform::ContactsFolder result = platform::inUserData();
-    if (dropped)
-        QVERIFY(::seteuid(0) == 0);
-    QDir::setCurrent(before);
-    qputenv("HOME", savedHome);
-    savedData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", savedData);
-
-    QCOMPARE(QString::fromStdString(result.path.string()), QString(folder).replace("{T}", root.path()));
-    QCOMPARE(result.error.value(), error);
-    const QStringList treeAfter = tree(root.path());
-    platform::ContactsFileSystem files(platform::systemFileSystem(), result);
-    contacts::ContactFile file(files, result.path);
-    if (error != 0) {
-        QCOMPARE(treeAfter, treeBefore);
-        try {
-            file.sortAndList();
-            QFAIL("the contacts were reached in a folder that could not be made");
-        } catch (const contacts::FileError &failure) {
-            QCOMPARE(int(failure.op()), int(contacts::FileOp::CreateFolder));
-            QCOMPARE(failure.path(), result.path);
-            QCOMPARE(failure.code(), result.error);
+    eachRow(rows, [](const FolderRow &row) {
+        TempFolder temp;
+        const std::string root = temp.path().string();
+        ::chmod(root.c_str(), 0755); // for the unprivileged user
+        makeEntries(temp.path(), row.entries);
+        if (!row.readOnly.empty())
+            ::chmod((temp / row.readOnly).c_str(), 0555);
+        const fs::path before = fs::current_path();
+        const auto value = [&](const std::string &text) {
+            return text == "-" ? std::nullopt : std::optional<std::string>(replaced(text, "{T}", root));
+        };
+        std::optional<platform::ContactsFolder> found;
+        std::vector<std::string> treeBefore;
+        {
+            ScopedEnv home("HOME", value(row.home));
+            ScopedEnv data("XDG_DATA_HOME", value(row.xdgDataHome));
+            fs::current_path(temp.path()); // where a relative XDG_DATA_HOME would land
+            treeBefore = tree(temp.path());
+            // Root writes through permissions: ask as nobody.
+            const bool dropped = !row.readOnly.empty() && ::geteuid() == 0 && ::seteuid(65534) == 0;
+            found = platform::inUserData();
+            if (dropped)
+                REQUIRE(::seteuid(0) == 0);
+            fs::current_path(before);
         }
-        QCOMPARE(tree(root.path()), treeBefore);
-        return;
-    }
-    // What was there stays as it was; each folder made is private to the user.
-    for (const QString &entry : treeBefore)
-        QVERIFY2(treeAfter.contains(entry), qPrintable(entry));
-    for (const QString &entry : treeAfter)
-        if (!treeBefore.contains(entry))
-            QVERIFY2(entry.contains(QStringLiteral(" 40700 ")), qPrintable(entry));
-    QVERIFY(file.sortAndList().empty());
-    QVERIFY(QFileInfo(QString::fromStdString((result.path / "personas.dat").string())).isFile());
-}
+        const platform::ContactsFolder &result = *found;
 
-QTEST_APPLESS_MAIN(tst_PosixSystem)
-#include "tst_posixsystem.moc"
+        CHECK(result.path.string() == replaced(row.folder, "{T}", root));
+        CHECK(result.error.value() == row.error);
+        const std::vector<std::string> treeAfter = tree(temp.path());
+        platform::ContactsFileSystem files(platform::systemFileSystem(), result);
+        contacts::ContactFile file(files, result.path);
+        if (row.error != 0) {
+            CHECK(treeAfter == treeBefore);
+            try {
+                file.sortAndList();
+                FAIL_CHECK("the contacts were reached in a folder that could not be made");
+            } catch (const contacts::FileError &failure) {
+                CHECK(failure.op() == contacts::FileOp::CreateFolder);
+                CHECK(failure.path() == result.path);
+                CHECK(failure.code() == result.error);
+            }
+            CHECK(tree(temp.path()) == treeBefore);
+            if (!row.readOnly.empty())
+                ::chmod((temp / row.readOnly).c_str(), 0755);
+            return;
+        }
+        // What was there stays as it was; each folder made is private to the user.
+        for (const std::string &entry : treeBefore) {
+            INFO(entry);
+            CHECK(std::find(treeAfter.begin(), treeAfter.end(), entry) != treeAfter.end());
+        }
+        for (const std::string &entry : treeAfter) {
+            if (std::find(treeBefore.begin(), treeBefore.end(), entry) == treeBefore.end()) {
+                INFO(entry);
+                CHECK(entry.find(" 40700 ") != std::string::npos);
+            }
+        }
+        CHECK(file.sortAndList().empty());
+        CHECK(fs::is_regular_file(result.path / "personas.dat"));
+    });
+}

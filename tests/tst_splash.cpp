@@ -5,6 +5,7 @@
 #include "platform/TableRegistry.h"
 #include "tests/WindowFakes.h"
 #include "ui/Fonts.h"
+#include "tests/VersionTexts.h"
 #include "ui/QtProgram.h"
 #include "ui/SplashWidget.h"
 #include "ui/Twips.h"
@@ -85,7 +86,7 @@ void tst_Splash::versionLine()
     const auto *version = start.splash->findChild<QLabel *>(QStringLiteral("lblVersion"));
     const auto *platform = start.splash->findChild<QLabel *>(QStringLiteral("lblPlatform"));
 
-    QCOMPARE(version->text(), QStringLiteral("Version 1.3.3"));
+    QCOMPARE(version->text(), QString::fromStdString("Version " + testversion::full()));
     QCOMPARE(version->geometry().right(), forms::twipsToPixels(6855) - 1);
     QCOMPARE(platform->geometry().right(), version->geometry().right());
 

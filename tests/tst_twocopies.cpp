@@ -7,30 +7,16 @@
 #include "tests/DriverProcess.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
+#include "tests/core/CoreTest.h"
 
-#include <QtTest>
-
+#include <algorithm>
+#include <memory>
 #include <set>
 
 using namespace contacts;
+using coretest::eachRow;
+using coretest::TempFolder;
 namespace fs = std::filesystem;
-
-class TestTwoCopies : public QObject {
-    Q_OBJECT
-private slots:
-    void init();
-    void concurrentCommandsLoseNothing();
-    void lockIsHeldThroughEveryStep_data();
-    void lockIsHeldThroughEveryStep();
-    void commandWaitsForTheOtherCopy_data();
-    void commandWaitsForTheOtherCopy();
-    void linkToNoDataFileChangesNothing_data();
-    void linkToNoDataFileChangesNothing();
-
-private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    fs::path m_folder;
-};
 
 namespace {
 
@@ -46,7 +32,7 @@ std::multiset<std::string> surnamesIn(const fs::path &dat)
     return surnames;
 }
 
-QStringList commandRow(const QString &command)
+std::vector<std::string> commandRow(const std::string &command)
 {
     if (command == "sort")
         return {"sort"};
@@ -57,187 +43,206 @@ QStringList commandRow(const QString &command)
     return {"modify", "1", "Abel"};
 }
 
-} // namespace
-
-void TestTwoCopies::init()
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string> &b)
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_folder = m_dir->path().toStdString();
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-void TestTwoCopies::concurrentCommandsLoseNothing()
+std::vector<std::string> lines(const std::string &text)
 {
-    const fs::path dat = m_folder / kDataFileName;
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        out.push_back(text.substr(at, end - at));
+        at = end + 1;
+    }
+    return out;
+}
+
+bool endsWith(const std::string &text, const std::string &end)
+{
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+struct CommandRow {
+    std::string name;
+    std::string command;
+    bool linked = false;
+};
+
+} // namespace
+
+TEST_CASE("concurrent commands lose nothing")
+{
+    TempFolder dir;
+    const fs::path dat = dir / kDataFileName;
     writeBytes(dat, kStart);
     constexpr int kRounds = 60;
-    QList<QProcess *> copies;
-    for (const char *id : {"A", "B", "C"}) {
-        auto *process = new QProcess(this);
-        process->start(driverPath(), {m_dir->path(), "hammer", id, QString::number(kRounds)});
-        copies << process;
-    }
+    std::vector<std::unique_ptr<ChildProcess>> copies;
+    for (const char *id : {"A", "B", "C"})
+        copies.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{driverPath(), dir.path().string(), "hammer", id, std::to_string(kRounds)}));
     std::multiset<std::string> expected;
     for (std::size_t at = 0; at < kStart.size(); at += kRecordSize)
         expected.insert(std::string(trimSpaces(std::string_view(kStart).substr(at, 25))));
     int owned = 0;
-    for (QProcess *process : copies) {
-        QVERIFY(process->waitForFinished(120000));
-        const QString out = QString::fromUtf8(process->readAllStandardOutput());
-        QVERIFY2(process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0,
-                 qPrintable(out + process->readAllStandardError()));
-        QVERIFY(out.endsWith("ok\n"));
-        for (const QString &line : out.split('\n')) {
-            if (line.startsWith("own ")) {
-                expected.insert(line.mid(4).toStdString());
+    for (const auto &process : copies) {
+        REQUIRE(process->waitForFinished(120000));
+        const std::string &out = process->standardOutput();
+        INFO(out << process->standardError());
+        REQUIRE((process->normalExit() && process->exitCode() == 0));
+        REQUIRE(endsWith(out, "ok\n"));
+        for (const std::string &line : lines(out)) {
+            if (line.rfind("own ", 0) == 0) {
+                expected.insert(line.substr(4));
                 ++owned;
             }
         }
-        delete process;
     }
     // Each copy keeps 60 adds less 12 deletes; a third of them were renamed.
-    QCOMPARE(owned, 3 * (kRounds - kRounds / 5));
-    QVERIFY(surnamesIn(dat) == expected);
+    CHECK(owned == 3 * (kRounds - kRounds / 5));
+    CHECK(surnamesIn(dat) == expected);
     // The contacts nobody touched are still there byte for byte.
     const std::string now = readBytes(dat);
     for (std::size_t at = 0; at < kStart.size(); at += kRecordSize)
-        QVERIFY(now.find(kStart.substr(at, kRecordSize)) != std::string::npos);
-}
-
-void TestTwoCopies::lockIsHeldThroughEveryStep_data()
-{
-    QTest::addColumn<QString>("command");
-    for (const char *command : {"sort", "add", "delete", "modify"})
-        QTest::newRow(command) << QString::fromLatin1(command);
+        CHECK(now.find(kStart.substr(at, kRecordSize)) != std::string::npos);
 }
 
 // After each file call of a command, another process tries the folder's lock. The
 // order: the data file's link is followed first, then the lock is taken, and it is
 // held from there through the first read, the rename and the folder sync that
 // makes the rename durable, up to the unlock, which is the last call.
-void TestTwoCopies::lockIsHeldThroughEveryStep()
+TEST_CASE("the lock is held through every step")
 {
-    QFETCH(QString, command);
-    writeBytes(m_folder / kDataFileName, recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea"));
-    const DriverRun run = runDriver(QStringList{m_dir->path()} + commandRow(command) + QStringList{"--probe-lock"});
-    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.out));
-    QStringList probes;
-    for (const QString &line : run.out.split('\n')) {
-        if (line.startsWith("after "))
-            probes << line;
-    }
-    QCOMPARE(probes.size(), run.steps.size());
-    const int locked = int(run.steps.indexOf(contacts::name(FileOp::Lock)));
-    const int firstRead = int(run.steps.indexOf(contacts::name(FileOp::Read)));
-    const int renamed = int(run.steps.indexOf(contacts::name(FileOp::Rename)));
-    const int synced = int(run.steps.indexOf(contacts::name(FileOp::SyncFolder)));
-    const int unlocked = int(run.steps.size()) - 1;
-    QVERIFY2(locked >= 0 && locked < firstRead && firstRead < renamed && renamed < synced && synced < unlocked,
-             qPrintable(run.steps.join(' ')));
-    QCOMPARE(run.steps.last(), QString::fromLatin1(contacts::name(FileOp::Lock)));
-    for (int i = 0; i < probes.size(); ++i) {
-        const bool held = i >= locked && i < unlocked;
-        QVERIFY2(probes[i].endsWith(held ? ": lock held" : ": lock free"), qPrintable(probes[i]));
-    }
-}
-
-void TestTwoCopies::commandWaitsForTheOtherCopy_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<bool>("linked");
-    for (const char *command : {"sort", "add", "delete", "modify"}) {
-        QTest::addRow("%s", command) << QString::fromLatin1(command) << false;
-        QTest::addRow("%s, each copy through its own link to the file", command) << QString::fromLatin1(command)
-                                                                                 << true;
-    }
+    const std::vector<CommandRow> rows = {{"sort", "sort"}, {"add", "add"}, {"delete", "delete"}, {"modify", "modify"}};
+    eachRow(rows, [](const CommandRow &row) {
+        TempFolder dir;
+        writeBytes(dir / kDataFileName, recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea"));
+        const DriverRun run = runDriver(std::vector<std::string>{dir.path().string()} + commandRow(row.command)
+                                        + std::vector<std::string>{"--probe-lock"});
+        INFO(run.out);
+        REQUIRE((run.finished && run.exitCode == 0));
+        std::vector<std::string> probes;
+        for (const std::string &line : lines(run.out)) {
+            if (line.rfind("after ", 0) == 0)
+                probes.push_back(line);
+        }
+        REQUIRE(probes.size() == run.steps.size());
+        const auto indexOf = [&](FileOp op) {
+            const auto found = std::find(run.steps.begin(), run.steps.end(), std::string(contacts::name(op)));
+            return found == run.steps.end() ? -1 : int(found - run.steps.begin());
+        };
+        const int locked = indexOf(FileOp::Lock);
+        const int firstRead = indexOf(FileOp::Read);
+        const int renamed = indexOf(FileOp::Rename);
+        const int synced = indexOf(FileOp::SyncFolder);
+        const int unlocked = int(run.steps.size()) - 1;
+        CAPTURE(run.steps);
+        REQUIRE((locked >= 0 && locked < firstRead && firstRead < renamed && renamed < synced && synced < unlocked));
+        REQUIRE(run.steps.back() == std::string(contacts::name(FileOp::Lock)));
+        for (int i = 0; i < int(probes.size()); ++i) {
+            const bool held = i >= locked && i < unlocked;
+            INFO(probes[std::size_t(i)]);
+            CHECK(endsWith(probes[std::size_t(i)], held ? ": lock held" : ": lock free"));
+        }
+    });
 }
 
 // While this process holds the lock, the other copy's command waits, touching
 // nothing, and then does its whole work once. Linked: the data file is elsewhere,
 // and this process holds the lock beside it, as a copy working through another link
 // to it does; the command changes that file and leaves its own link a link.
-void TestTwoCopies::commandWaitsForTheOtherCopy()
+TEST_CASE("a command waits for the other copy")
 {
-    QFETCH(QString, command);
-    QFETCH(bool, linked);
-    const fs::path programFolder = linked ? m_folder / "programa" : m_folder;
-    const fs::path dataFolder = linked ? m_folder / "copia" : m_folder;
-    const fs::path dat = dataFolder / kDataFileName;
-    if (linked) {
-        fs::create_directory(programFolder);
-        fs::create_directory(dataFolder);
-        fs::create_symlink("../copia/personas.dat", programFolder / kDataFileName);
+    std::vector<CommandRow> rows;
+    for (const char *command : {"sort", "add", "delete", "modify"}) {
+        rows.push_back({command, command, false});
+        rows.push_back({std::string(command) + ", each copy through its own link to the file", command, true});
     }
-    const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea");
-    writeBytes(dat, old);
-    const FileHandle held = platform::systemFileSystem().lock(dataFolder / kLockFileName);
-    QProcess other;
-    other.start(driverPath(), QStringList{QString::fromStdString(programFolder.string())} + commandRow(command));
-    QVERIFY(other.waitForStarted());
-    const bool stillWaiting = !other.waitForFinished(500);
-    const bool untouched = readBytes(dat) == old && !fs::exists(m_folder / kTempFileName);
-    platform::systemFileSystem().unlock(held);
-    QVERIFY(stillWaiting);
-    QVERIFY(other.waitForFinished(30000));
-    QVERIFY(untouched);
-    QCOMPARE(other.exitCode(), 0);
-    QVERIFY(other.readAllStandardOutput().startsWith("ok\n"));
-    const std::string now = readBytes(dat);
-    QVERIFY(now != old);
-    // The command ran once, on the file as it was.
-    const std::size_t records = now.size() / kRecordSize;
-    QCOMPARE(records, std::size_t(command == "add" ? 4 : command == "delete" ? 2 : 3));
-    if (linked) {
-        QVERIFY(fs::is_symlink(programFolder / kDataFileName));
-        QCOMPARE(fs::read_symlink(programFolder / kDataFileName), fs::path("../copia/personas.dat"));
-        QCOMPARE(std::distance(fs::directory_iterator(programFolder), fs::directory_iterator()), 1);
-    }
+    eachRow(rows, [](const CommandRow &row) {
+        TempFolder dir;
+        const fs::path programFolder = row.linked ? dir / "programa" : dir.path();
+        const fs::path dataFolder = row.linked ? dir / "copia" : dir.path();
+        const fs::path dat = dataFolder / kDataFileName;
+        if (row.linked) {
+            fs::create_directory(programFolder);
+            fs::create_directory(dataFolder);
+            fs::create_symlink("../copia/personas.dat", programFolder / kDataFileName);
+        }
+        const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + recordBytes("R2", "Bea");
+        writeBytes(dat, old);
+        const FileHandle held = platform::systemFileSystem().lock(dataFolder / kLockFileName);
+        ChildProcess other(std::vector<std::string>{driverPath(), programFolder.string()} + commandRow(row.command));
+        REQUIRE(other.started());
+        const bool stillWaiting = !other.waitForFinished(500);
+        const bool untouched = readBytes(dat) == old && !fs::exists(dir / kTempFileName);
+        platform::systemFileSystem().unlock(held);
+        CHECK(stillWaiting);
+        REQUIRE(other.waitForFinished(30000));
+        CHECK(untouched);
+        CHECK(other.exitCode() == 0);
+        CHECK(other.standardOutput().rfind("ok\n", 0) == 0);
+        const std::string now = readBytes(dat);
+        CHECK(now != old);
+        // The command ran once, on the file as it was.
+        const std::size_t records = now.size() / kRecordSize;
+        CHECK(records == std::size_t(row.command == "add" ? 4 : row.command == "delete" ? 2 : 3));
+        if (row.linked) {
+            CHECK(fs::is_symlink(programFolder / kDataFileName));
+            CHECK(fs::read_symlink(programFolder / kDataFileName) == fs::path("../copia/personas.dat"));
+            CHECK(std::distance(fs::directory_iterator(programFolder), fs::directory_iterator()) == 1);
+        }
+    });
 }
 
-void TestTwoCopies::linkToNoDataFileChangesNothing_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("target");     // where personas.dat leads
-    QTest::addColumn<QString>("reason");     // in the message
-    // With the link leading nowhere the list is empty: there is nothing to delete.
-    for (const char *command : {"sort", "add"})
-        QTest::addRow("%s, link to nothing", command)
-            << QString::fromLatin1(command) << "copia/personas.dat"
-            << QString::fromStdString(std::make_error_code(std::errc::no_such_file_or_directory).message());
-    QTest::newRow("sort, link to itself")
-            << QStringLiteral("sort") << "personas.dat"
-            << QString::fromStdString(std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
-    // The rewrite would delete the file it copies.
-    for (const char *command : {"sort", "add", "delete", "modify"})
-        QTest::addRow("%s, link to personas.tmp", command)
-            << QString::fromLatin1(command) << "personas.tmp"
-            << QString::fromStdString(std::make_error_code(std::errc::invalid_argument).message());
-}
+namespace {
+
+struct LinkRow {
+    std::string name;
+    std::string command;
+    std::string target;  // where personas.dat leads
+    std::string reason;  // in the message
+};
+
+} // namespace
 
 // A data file that is a link the command cannot use is reported as the data file
 // that cannot be opened, and nothing is created, replaced or locked.
-void TestTwoCopies::linkToNoDataFileChangesNothing()
+TEST_CASE("a link to no data file changes nothing")
 {
-    QFETCH(QString, command);
-    QFETCH(QString, target);
-    QFETCH(QString, reason);
-    const fs::path link = m_folder / kDataFileName;
-    const std::string contents = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
-    if (target == "personas.tmp")
-        writeBytes(m_folder / kTempFileName, contents);
-    // The folder a dangling link names exists: opening the link to create the file
-    // would make one there.
-    fs::create_directory(m_folder / "copia");
-    fs::create_symlink(target.toStdString(), link);
-    const DriverRun run = runDriver(QStringList{m_dir->path()} + commandRow(command));
-    QVERIFY2(run.finished && run.exitCode == 3, qPrintable(run.out));
-    QVERIFY2(run.out.contains(QString::fromStdString(link.string())) && run.out.contains(reason), qPrintable(run.out));
-    QCOMPARE(fs::read_symlink(link), fs::path(target.toStdString()));
-    QVERIFY(fs::is_empty(m_folder / "copia"));
-    QVERIFY(!fs::exists(m_folder / kLockFileName));
-    if (target == "personas.tmp")
-        QVERIFY(readBytes(m_folder / kTempFileName) == contents);
+    std::vector<LinkRow> rows;
+    // With the link leading nowhere the list is empty: there is nothing to delete.
+    for (const char *command : {"sort", "add"})
+        rows.push_back({std::string(command) + ", link to nothing", command, "copia/personas.dat",
+                        std::make_error_code(std::errc::no_such_file_or_directory).message()});
+    rows.push_back({"sort, link to itself", "sort", "personas.dat",
+                    std::make_error_code(std::errc::too_many_symbolic_link_levels).message()});
+    // The rewrite would delete the file it copies.
+    for (const char *command : {"sort", "add", "delete", "modify"})
+        rows.push_back({std::string(command) + ", link to personas.tmp", command, "personas.tmp",
+                        std::make_error_code(std::errc::invalid_argument).message()});
+    eachRow(rows, [](const LinkRow &row) {
+        TempFolder dir;
+        const fs::path link = dir / kDataFileName;
+        const std::string contents = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+        if (row.target == "personas.tmp")
+            writeBytes(dir / kTempFileName, contents);
+        // The folder a dangling link names exists: opening the link to create the file
+        // would make one there.
+        fs::create_directory(dir / "copia");
+        fs::create_symlink(row.target, link);
+        const DriverRun run = runDriver(std::vector<std::string>{dir.path().string()} + commandRow(row.command));
+        INFO(run.out);
+        REQUIRE((run.finished && run.exitCode == 3));
+        CHECK(run.out.find(link.string()) != std::string::npos);
+        CHECK(run.out.find(row.reason) != std::string::npos);
+        CHECK(fs::read_symlink(link) == fs::path(row.target));
+        CHECK(fs::is_empty(dir / "copia"));
+        CHECK(!fs::exists(dir / kLockFileName));
+        if (row.target == "personas.tmp")
+            CHECK(readBytes(dir / kTempFileName) == contents);
+    });
 }
-
-QTEST_APPLESS_MAIN(TestTwoCopies)
-#include "tst_twocopies.moc"

@@ -4,7 +4,7 @@
 // file or folder. Each command shows a Spanish message naming what failed, on which
 // file and why, leaves the data file as it was, and works once the fault is gone.
 #include "platform/SystemFileSystem.h"
-#include "tests/ContactFolder.h"
+#include "tests/TempFolder.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/FaultyFileSystem.h"
 #include "wording/FileMessages.h"
@@ -43,7 +43,7 @@ const Persona kAbril{"Abril", "Luis", "Avda. Paz 7", "600555666", "la@correo.es"
 
 std::string unsortedFile()
 {
-    return ContactFolder::records({kZapata, kGomez, kAbril}).toStdString();
+    return recordsOf({kZapata, kGomez, kAbril});
 }
 
 std::string sortedFile()
@@ -57,7 +57,7 @@ std::string typedRecord()
 {
     Persona typed = kAbril;
     typed.Nombre = "Rosa";
-    return ContactFolder::record(typed).toStdString();
+    return recordsOf({typed});
 }
 
 // What the data file holds once `command` has got through.
@@ -253,9 +253,8 @@ void TestAsUnprivilegedUser::permissionFault()
 {
     QFETCH(QString, fault);
     QFETCH(QString, command);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const fs::path folder = dir.path().toStdString();
+    testfiles::TempFolder dir;
+    const fs::path folder = dir.path();
     const fs::path dat = folder / "personas.dat";
     const fs::path tmp = folder / "personas.tmp";
     Fault f;
@@ -290,7 +289,7 @@ void TestAsUnprivilegedUser::permissionFault()
         f.refused = false;
     }
     checkFault(folder, platform::systemFileSystem(), f, command);
-    // A folder left read-only would stop QTemporaryDir from removing it.
+    // A folder left read-only would stop its removal.
     setMode(folder, 0755);
 }
 
@@ -303,6 +302,21 @@ private slots:
     void injectedPermissionFault();
     void rewriteKeepsThePermissions_data();
     void rewriteKeepsThePermissions();
+};
+
+// The cases that need what not every run has: root's right to mount a small disk,
+// and a way to become an unprivileged user. Each part runs as its own CTest test,
+// which reports itself skipped, rather than passed, when its cases cannot run.
+class TestSmallDisk : public QObject {
+    Q_OBJECT
+private slots:
+    void faultOnSmallDisk_data();
+    void faultOnSmallDisk();
+};
+
+class TestPermissions : public QObject {
+    Q_OBJECT
+private slots:
     void permissionsAsUnprivilegedUser();
 };
 
@@ -313,20 +327,29 @@ void TestUserFaults::faultOnRealFiles_data()
     addCommandRows("data file is a folder");
     addCommandRows("personas.tmp is a folder");
     addCommandRows("folder has gone");
+}
+
+void TestSmallDisk::faultOnSmallDisk_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
     addCommandRows("disk full");
     addCommandRows("read-only file system");
 }
 
-void TestUserFaults::faultOnRealFiles()
+namespace {
+
+// The faults of real files and folders; a full or read-only disk needs a small tmpfs
+// mounted, which only root may do.
+void faultOnFiles()
 {
     QFETCH(QString, fault);
     QFETCH(QString, command);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    fs::path folder = fs::path(dir.path().toStdString()) / "contactos";
+    testfiles::TempFolder dir;
+    fs::path folder = dir / "contactos";
     fs::create_directory(folder);
     const fs::path dat = folder / "personas.dat";
-    const fs::path aside = fs::path(dir.path().toStdString()) / "aside";
+    const fs::path aside = dir / "aside";
     std::unique_ptr<SmallDisk> disk; // unmounted before the folder is removed
     Fault f;
     if (fault == "data file is a folder") {
@@ -386,6 +409,18 @@ void TestUserFaults::faultOnRealFiles()
     checkFault(folder, platform::systemFileSystem(), f, command);
 }
 
+} // namespace
+
+void TestUserFaults::faultOnRealFiles()
+{
+    faultOnFiles();
+}
+
+void TestSmallDisk::faultOnSmallDisk()
+{
+    faultOnFiles();
+}
+
 void TestUserFaults::injectedPermissionFault_data()
 {
     QTest::addColumn<QString>("fault");
@@ -399,7 +434,7 @@ void TestUserFaults::injectedPermissionFault()
 {
     QFETCH(QString, fault);
     QFETCH(QString, command);
-    ContactFolder folder;
+    testfiles::TempFolder folder;
     RefusingFileSystem refusing;
     Fault f;
     f.apply = [&] { refusing.active = true; };
@@ -425,9 +460,10 @@ void TestUserFaults::rewriteKeepsThePermissions()
 {
     QFETCH(QString, command);
     QFETCH(int, mode);
-    ContactFolder folder;
-    folder.setData(QByteArray::fromStdString(unsortedFile()));
-    setMode(folder.dataPath(), mode_t(mode));
+    testfiles::TempFolder folder;
+    const fs::path dat = folder / "personas.dat";
+    writeBytes(dat, unsortedFile());
+    setMode(dat, mode_t(mode));
     const mode_t oldMask = ::umask(0);
     contacts::ContactFile file(platform::systemFileSystem(), folder.path());
     if (command == "sort")
@@ -440,13 +476,13 @@ void TestUserFaults::rewriteKeepsThePermissions()
         QVERIFY(file.modify(0, asRecord(unsortedFile().substr(0, 105)), kAbril));
     ::umask(oldMask);
     struct stat st {};
-    QCOMPARE(::stat(folder.dataPath().c_str(), &st), 0);
+    QCOMPARE(::stat(dat.c_str(), &st), 0);
     QCOMPARE(int(st.st_mode & 07777), mode);
-    QVERIFY(folder.data() != QByteArray::fromStdString(unsortedFile()));
+    QVERIFY(readBytes(dat) != unsortedFile());
 }
 
 // Runs TestAsUnprivilegedUser in a child process as "nobody", on folders it owns.
-void TestUserFaults::permissionsAsUnprivilegedUser()
+void TestPermissions::permissionsAsUnprivilegedUser()
 {
     QStringList prefix;
     if (::geteuid() == 0) {
@@ -455,14 +491,14 @@ void TestUserFaults::permissionsAsUnprivilegedUser()
             QSKIP("setpriv (util-linux) is not installed: cannot run as an unprivileged user");
         prefix << setpriv << "--reuid=65534" << "--regid=65534" << "--clear-groups" << "--";
     }
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    testfiles::TempFolder dir;
+    const auto filePath = [&](const char *name) { return QString::fromStdString((dir / name).string()); };
     // The child may not be able to reach the build folder: give it its own copy.
-    const QString home = dir.filePath(QStringLiteral("home"));
-    const QString program = dir.filePath(QStringLiteral("tst_userfaults"));
+    const QString home = filePath("home");
+    const QString program = filePath("tst_userfaults");
     QVERIFY(QDir().mkdir(home));
     QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
-    setMode(dir.path().toStdString(), 0755);
+    setMode(dir.path(), 0755);
     setMode(program.toStdString(), 0755);
     if (::geteuid() == 0)
         QCOMPARE(::chown(home.toLocal8Bit().constData(), 65534, 65534), 0);
@@ -477,7 +513,7 @@ void TestUserFaults::permissionsAsUnprivilegedUser()
     QString lsan = env.value(QStringLiteral("LSAN_OPTIONS"));
     const QRegularExpressionMatch suppressions = QRegularExpression(QStringLiteral("suppressions=([^:]+)")).match(lsan);
     if (suppressions.hasMatch()) {
-        const QString copy = dir.filePath(QStringLiteral("lsan.supp"));
+        const QString copy = filePath("lsan.supp");
         QVERIFY(QFile::copy(suppressions.captured(1), copy));
         setMode(copy.toStdString(), 0644);
         env.insert(QStringLiteral("LSAN_OPTIONS"), lsan.replace(suppressions.captured(1), copy));
@@ -506,6 +542,15 @@ int main(int argc, char *argv[])
     QTEST_SET_MAIN_SOURCE_PATH
     if (qEnvironmentVariableIsSet("VORTEDA_AS_UNPRIVILEGED_USER")) {
         TestAsUnprivilegedUser test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    const QByteArray part = qgetenv("VORTEDA_TEST_PART");
+    if (part == "smalldisk") {
+        TestSmallDisk test;
+        return QTest::qExec(&test, argc, argv);
+    }
+    if (part == "permissions") {
+        TestPermissions test;
         return QTest::qExec(&test, argc, argv);
     }
     TestUserFaults test;

@@ -1,4 +1,4 @@
-# The contact core's Qt-free tests, vorteda-contactos's among them, written once with doctest (Debian's doctest-dev):
+# The Qt-free tests of the contact core, vorteda-contactos and the About window's launcher, written once with doctest (Debian's doctest-dev):
 # tests/ builds them natively, tests/windows in the cross build, where they run under
 # Wine. Also the support both folders' tests link: a file system that fails the Nth call,
 # and one that forgets at a power cut what was never synced.
@@ -19,7 +19,7 @@ target_include_directories(vorteda_doctest_main SYSTEM PUBLIC ${CMAKE_CURRENT_BI
 # vorteda_add_core_tests(ENVIRONMENT VAR=VALUE... LABELS...)
 function(vorteda_add_core_tests)
     cmake_parse_arguments(ARG "" "" "ENVIRONMENT;LABELS" ${ARGN})
-    foreach(name IN ITEMS codec sort contactfile faultsweep powercut exchange)
+    foreach(name IN ITEMS codec sort contactfile faultsweep powercut exchange sysinfo)
         set(target tst_core_${name})
         add_executable(${target} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/${target}.cpp)
         target_link_libraries(${target} PRIVATE vorteda_doctest_main vorteda_testsupport vorteda_exchange)

@@ -10,6 +10,7 @@
 #include "exchange/Command.h"
 #include "exchange/Import.h"
 #include "exchange/Text.h"
+#include "tests/VersionTexts.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
@@ -135,10 +136,10 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
 
 TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a character, escaped")
 {
-    const Persona p{"Mu\xC3\xB1oz; Ib\xC3\xA1\xC3\xB1" "ez", "\xC3\x91" "a,\\b\nc\r", "", "+34 600", ""};
+    const Persona p{"Muñoz; Ibáñez", "Ña,\\b\nc\r", "", "+34 600", ""};
     std::string out;
     exchange::writeVCard(p, out);
-    CHECK(out.rfind("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Mu\xC3\xB1oz\\; Ib\xC3\xA1\xC3\xB1" "ez;", 0) == 0);
+    CHECK(out.rfind("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Muñoz\\; Ibáñez;", 0) == 0);
     CHECK(out.find("\\,\\\\b c ;;;\r\n") != std::string::npos); // a control byte is written as a space
     CHECK(out.find("ADR") == std::string::npos);
     CHECK(out.find("EMAIL") == std::string::npos);
@@ -147,7 +148,7 @@ TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a c
 
     // A long line of two-byte characters folds at 75 octets or just before.
     std::string longLine;
-    exchange::writeVCard({std::string(60, 'x'), "", "", "", std::string(40, 'a') + "\xC3\xA9\xC3\xA9\xC3\xA9"}, longLine);
+    exchange::writeVCard({std::string(60, 'x'), "", "", "", std::string(40, 'a') + "ééé"}, longLine);
     std::istringstream lines(longLine);
     std::string line;
     while (std::getline(lines, line)) {
@@ -176,36 +177,36 @@ TEST_CASE("vCards as phones and mail programs write them")
          " 3;Le=C3=B3n;;;\r\n"
          "PHOTO;ENCODING=BASE64;TYPE=JPEG:/9j/4AAQ\r\n SkZJRg\r\n\r\n"
          "END:VCARD\r\n",
-         {"\xC3\x81lvarez|Jos\xC3\xA9 Luis|Calle de la Ca\xC3\xB1" "ada 3|600000000|"},
+         {"Álvarez|José Luis|Calle de la Cañada 3|600000000|"},
          "PHOTO=1 TEL=1 "},
         {"3.0: folded, escaped, TYPE lists with pref, groups, lower case, only a locality",
-         "begin:vcard\nversion:3.0\nn:Garc\xC3\xAD" "a;Ana\\, Mar\xC3\xAD" "a;;Dra.;\nfn:Ana Mar\xC3\xAD" "a Garc\xC3\xAD" "a\n"
+         "begin:vcard\nversion:3.0\nn:García;Ana\\, María;;Dra.;\nfn:Ana María García\n"
          "item1.EMAIL;type=INTERNET:ana@tra\n bajo.es\nitem2.EMAIL;type=INTERNET,pref:ana@casa.es\n"
          "item2.X-ABLabel:casa\nADR;TYPE=work:;;;Sevilla;;41001;\nORG:Acme\\, S.A.;Ventas\nEND:VCARD\n",
-         {"Garc\xC3\xAD" "a|Ana, Mar\xC3\xAD" "a|Sevilla||ana@casa.es"},
+         {"García|Ana, María|Sevilla||ana@casa.es"},
          "EMAIL=1 ORG=1 X-ABLABEL=1 "},
         {"4.0: PREF numbers, tel: URIs, quoted parameters, FN alone, several cards",
-         "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Mar\xC3\xAD" "a Jos\xC3\xA9 Ruiz\r\n"
+         "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:María José Ruiz\r\n"
          "TEL;VALUE=uri;PREF=2;TYPE=\"voice,home\":tel:+34-911-222-333\r\n"
          "TEL;VALUE=uri;PREF=1;TYPE=cell:tel:+34-600-111-222;ext=5\r\n"
          "EMAIL;PREF=1:mj@ruiz.es\r\nUID:urn:uuid:1\r\nEND:VCARD\r\n"
          "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Cher\r\nEND:VCARD\r\n",
-         {"Jos\xC3\xA9 Ruiz|Mar\xC3\xAD" "a||+34-600-111-222|mj@ruiz.es", "Cher||||"},
+         {"José Ruiz|María||+34-600-111-222|mj@ruiz.es", "Cher||||"},
          "TEL=1 UID=1 "},
         {"2.1 in Windows-1252 with no CHARSET, as old desktop programs write it",
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Pe\xF1" "a;In\xE9s\r\nEMAIL;PREF;INTERNET:ines@pe\xF1" "a.es\r\nEND:VCARD\r\n",
-         {"Pe\xC3\xB1" "a|In\xC3\xA9s|||ines@pe\xC3\xB1" "a.es"},
+         {"Peña|Inés|||ines@peña.es"},
          ""},
         {"folded inside a UTF-8 character; a Windows-1252 card beside a UTF-8 one",
-         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Mu\xC3\r\n \xB1oz;Jos\xC3\xA9\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Mu\xC3\r\n \xB1oz;José\r\nEND:VCARD\r\n"
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Pe\xF1" "a;In\xE9s\r\nEND:VCARD\r\n",
-         {"Mu\xC3\xB1oz|Jos\xC3\xA9|||", "Pe\xC3\xB1" "a|In\xC3\xA9s|||"},
+         {"Muñoz|José|||", "Peña|Inés|||"},
          ""},
         {"old devices' habits: comments, \\r\\r\\n ends, a line without ':', a value over '\\' ends; \\n in ADR",
-         "# exported\r\r\nBEGIN:VCARD\r\r\nVERSION:2.1\r\r\nN:Gil;Ana\r\nMar\xC3\xAD" "a\r\r\n"
-         "ADR;HOME:;;Calle Mayor 1\\\r\nBajo;Le\xC3\xB3n;;;\r\n# note\r\nTEL;CELL:600\r\r\nEMAIL:a@b.es\r\r\nEND:VCARD\r\r\n"
+         "# exported\r\r\nBEGIN:VCARD\r\r\nVERSION:2.1\r\r\nN:Gil;Ana\r\nMaría\r\r\n"
+         "ADR;HOME:;;Calle Mayor 1\\\r\nBajo;León;;;\r\n# note\r\nTEL;CELL:600\r\r\nEMAIL:a@b.es\r\r\nEND:VCARD\r\r\n"
          "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Sanz;Eva\r\nADR:;;Plaza 2\\nPiso 3\\n;;;;\r\nEND:VCARD\r\n",
-         {"Gil|Ana Mar\xC3\xAD" "a|Calle Mayor 1, Bajo|600|a@b.es", "Sanz|Eva|Plaza 2, Piso 3||"},
+         {"Gil|Ana María|Calle Mayor 1, Bajo|600|a@b.es", "Sanz|Eva|Plaza 2, Piso 3||"},
          ""},
     };
     for (const Row &row : rows) {
@@ -229,17 +230,17 @@ TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252"
     };
     const std::vector<Row> rows = {
         {"as exported: mark, ',', CRLF, quotes around separators, quotes and line ends",
-         "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\n"
+         "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\n"
          "\"Soto, Jr.\",\"Di \"\"Pepe\"\"\",\"Calle 1\r\nBajo\",555,\r\n,,,,\r\n",
          {"Soto, Jr.|Di \"Pepe\"|Calle 1, Bajo|555|", "||||"},
          ""},
         {"a Spanish spreadsheet: ';', no mark, other column order, an extra column, no last line end",
-         "Nombre;Apellidos;Empresa;Correo electr\xC3\xB3nico;Telefono\n\nLuis;Gil;Acme;l@g.es;91\nEva;Sanz;;;", 
+         "Nombre;Apellidos;Empresa;Correo electrónico;Telefono\n\nLuis;Gil;Acme;l@g.es;91\nEva;Sanz;;;", 
          {"Gil|Luis||91|l@g.es", "Sanz|Eva|||"},
          "Empresa=1 "},
         {"Windows-1252 with ';'",
          "Apellido;Nombre;Direcci\xF3n\r\nN\xFA\xF1" "ez;\x80" "ngel;Plaza Espa\xF1" "a\r\n",
-         {"N\xC3\xBA\xC3\xB1" "ez|\xE2\x82\xAC" "ngel|Plaza Espa\xC3\xB1" "a||"},
+         {"Núñez|€ngel|Plaza España||"},
          ""},
     };
     for (const Row &row : rows) {
@@ -255,25 +256,25 @@ TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252"
 TEST_CASE("every contact not stored whole is reported: line, name, field, what was stored")
 {
     const std::string text =
-        "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\n"
+        "Apellido,Nombre,Dirección,Teléfono,E-mail\r\n"
         "Ruiz,Ana,Calle Mayor 1,91,a@b.es\r\n"                                                  // whole
-        "Ruiz,Ana     ,Avenida de la Constituci\xC3\xB3n 1,91,a@b.es\r\n"                          // a cut
-        "\xC5\x81" "ukasz,J\xC3\xBCrgen \xE2\x98\x83,,,\r\n"                                       // two "?"
-        "Sol,Ana,,+34 600 000 000 ext 1,\xE2\x84\x96 mail\r\n"                                    // cut and "?"
+        "Ruiz,Ana     ,Avenida de la Constitución 1,91,a@b.es\r\n"                          // a cut
+        "Łukasz,Jürgen ☃,,,\r\n"                                       // two "?"
+        "Sol,Ana,,+34 600 000 000 ext 1,№ mail\r\n"                                    // cut and "?"
         "Paz,Ana                        ,,,\r\n"                                              // only padding goes
-        "\x1B[2JRojo,\r\xC2\x81" "Ana,,,\xE2\x98\x83\r\n";                                        // no control reaches the terminal
+        "\x1B[2JRojo,\r\xC2\x81" "Ana,,,☃\r\n";                                        // no control reaches the terminal
     const exchange::ImportResult result = readText(text);
     const std::vector<std::string> expected = {
-        "l\xC3\xADnea 3, \xC2\xAB" "Ana Ruiz\xC2\xBB: Direcci\xC3\xB3n guardada como \xC2\xAB" "Avenida de la Consti\xC2\xBB "
+        "línea 3, «Ana Ruiz»: Dirección guardada como «Avenida de la Consti» "
         "(cortada a 20 caracteres)",
-        "l\xC3\xADnea 4, \xC2\xABJ\xC3\xBCrgen \xE2\x98\x83 \xC5\x81ukasz\xC2\xBB: Apellido guardado como \xC2\xAB?ukasz\xC2\xBB "
-        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene); Nombre guardado como \xC2\xABJ\xC3\xBCrgen ?\xC2\xBB "
-        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
-        "l\xC3\xADnea 5, \xC2\xAB" "Ana Sol\xC2\xBB: Tel\xC3\xA9" "fono guardado como \xC2\xAB+34 600 000 000\xC2\xBB "
-        "(cortado a 15 caracteres); E-mail guardado como \xC2\xAB? mail\xC2\xBB "
-        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
-        "l\xC3\xADnea 7, \xC2\xAB\xEF\xBF\xBD\xEF\xBF\xBD" "Ana \xEF\xBF\xBD[2JRojo\xC2\xBB: E-mail guardado como \xC2\xAB?\xC2\xBB "
-        "(\xC2\xAB?\xC2\xBB en lugar de caracteres que Windows-1252 no tiene)",
+        "línea 4, «Jürgen ☃ Łukasz»: Apellido guardado como «?ukasz» "
+        "(«?» en lugar de caracteres que Windows-1252 no tiene); Nombre guardado como «Jürgen ?» "
+        "(«?» en lugar de caracteres que Windows-1252 no tiene)",
+        "línea 5, «Ana Sol»: Teléfono guardado como «+34 600 000 000» "
+        "(cortado a 15 caracteres); E-mail guardado como «? mail» "
+        "(«?» en lugar de caracteres que Windows-1252 no tiene)",
+        "línea 7, «��Ana �[2JRojo»: E-mail guardado como «?» "
+        "(«?» en lugar de caracteres que Windows-1252 no tiene)",
     };
     CHECK(result.report == expected);
     REQUIRE(result.records.size() == 6);
@@ -286,7 +287,7 @@ TEST_CASE("every contact not stored whole is reported: line, name, field, what w
     CHECK(run.status == 0);
     for (const std::string &line : expected)
         CHECK(run.out.find("Aviso: " + line + "\n") != std::string::npos);
-    CHECK(run.out.find("6 contactos a\xC3\xB1" "adidos") != std::string::npos);
+    CHECK(run.out.find("6 contactos añadidos") != std::string::npos);
     CHECK(readBytes(folder / kDataFileName).size() == 6 * kRecordSize);
 }
 
@@ -298,20 +299,20 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         std::string error;
     };
     const std::vector<Row> rows = {
-        {"empty", "", ", l\xC3\xADnea 1: el archivo est\xC3\xA1 vac\xC3\xAD" "o"},
-        {"only the mark and blank lines", "\xEF\xBB\xBF\r\n  \r\n", ", l\xC3\xADnea 1: el archivo est\xC3\xA1 vac\xC3\xAD" "o"},
-        {"neither format", "\r\nhola\r\n", ", l\xC3\xADnea 2: no es un archivo vCard ni CSV"},
-        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", l\xC3\xADnea 1: no es un archivo vCard ni CSV"},
-        {"the only card left open", "BEGIN:VCARD\r\nN:c;d\r\n", ", l\xC3\xADnea 1: BEGIN:VCARD sin END:VCARD"},
+        {"empty", "", ", línea 1: el archivo está vacío"},
+        {"only the mark and blank lines", "﻿\r\n  \r\n", ", línea 1: el archivo está vacío"},
+        {"neither format", "\r\nhola\r\n", ", línea 2: no es un archivo vCard ni CSV"},
+        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", línea 1: no es un archivo vCard ni CSV"},
+        {"the only card left open", "BEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
         {"every card left open, each before the next",
-         "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\n", ", l\xC3\xADnea 1: BEGIN:VCARD sin END:VCARD"},
-        {"the only row's quote left open", "Apellido,Nombre\r\n\"C,D\r\n", ", l\xC3\xADnea 2: comillas sin cerrar"},
+         "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
+        {"the only row's quote left open", "Apellido,Nombre\r\n\"C,D\r\n", ", línea 2: comillas sin cerrar"},
         {"a CSV whose columns name no contact field, listed with the names read",
-         "Empresa;Ciudad\r\nAcme;Le\xC3\xB3n\r\n",
-         ", l\xC3\xADnea 1: ninguna columna de este CSV nombra un dato de contacto. Sus columnas: \xC2\xAB" "Empresa\xC2\xBB, "
-         "\xC2\xAB" "Ciudad\xC2\xBB. Se leen, entre otras: Apellidos, Nombre"},
-        {"a header and no rows", "\xEF\xBB\xBF" "Nombre,Tel\xC3\xA9" "fono\r\n\r\n",
-         ", l\xC3\xADnea 1: no hay ning\xC3\xBAn contacto debajo de la fila de t\xC3\xADtulos"},
+         "Empresa;Ciudad\r\nAcme;León\r\n",
+         ", línea 1: ninguna columna de este CSV nombra un dato de contacto. Sus columnas: «Empresa», "
+         "«Ciudad». Se leen, entre otras: Apellidos, Nombre"},
+        {"a header and no rows", "﻿Nombre,Teléfono\r\n\r\n",
+         ", línea 1: no hay ningún contacto debajo de la fila de títulos"},
         {"missing", "\x01missing", ": no se puede abrir"},
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
         {"a folder", "\x01" "folder", " es una carpeta"},
@@ -348,18 +349,18 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{}, 2, "falta la orden"},
         {{"borrar", "x.vcf"}, 2, "orden desconocida"},
         {{"exportar"}, 2, "falta el ARCHIVO"},
-        {{"exportar", "x.txt"}, 2, "no se sabe en qu\xC3\xA9 formato"},
+        {{"exportar", "x.txt"}, 2, "no se sabe en qué formato"},
         {{"exportar", "-", "--formato", "xml"}, 2, "formato desconocido"},
         {{"exportar", "x.vcf", "--prueba"}, 2, "--prueba es solo para importar"},
         {{"importar", "x.vcf", "--formato", "csv"}, 2, "--formato es solo para exportar"},
-        {{"importar", "x.vcf", "--rapido"}, 2, "opci\xC3\xB3n desconocida"},
+        {{"importar", "x.vcf", "--rapido"}, 2, "opción desconocida"},
         {{"exportar", "x.vcf", "--duplicados"}, 2, "--duplicados es solo para importar"},
-        {{"exportar", "no-existe/agenda.vcf"}, 1, "abrir el archivo \xC2\xABno-existe/agenda.vcf\xC2\xBB: No existe el archivo o la carpeta"},
+        {{"exportar", "no-existe/agenda.vcf"}, 1, "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
         {{"importar", "x.vcf", "--carpeta"}, 2, "falta el valor de --carpeta"},
-        {{"exportar", "-", "--formato", "csv"}, 0, "\xEF\xBB\xBF" "Apellido,Nombre,Direcci\xC3\xB3n"},
+        {{"exportar", "-", "--formato", "csv"}, 0, "﻿Apellido,Nombre,Dirección"},
         {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
         {{"--help"}, 0, "Sin N, el FN da el nombre"},
-        {{"--version"}, 0, "vorteda-contactos 1.03.0003"},
+        {{"--version"}, 0, "vorteda-contactos " + testversion::fileVersion()},
     };
     for (const Row &row : rows) {
         TempFolder folder;
@@ -399,7 +400,7 @@ TEST_CASE("an import adds in one rewrite and leaves the order a list load would 
 
 TEST_CASE("UTF-8 is told apart however the file is cut into pieces")
 {
-    for (const std::string &text : {std::string("a\xC3\xB1" "b\xE2\x82\xAC" "c\xF0\x9F\x98\x80"),
+    for (const std::string &text : {std::string("añb€c😀"),
                                    std::string("a\xC3\xB1\xE2\x82" "b"), std::string("\xF1" "a\xE9\xE2\x82"),
                                    std::string("x\xF0\x9F\x98")}) {
         const bool whole = exchange::isValidUtf8(text);
@@ -456,19 +457,19 @@ TEST_CASE("CSV files as address books and spreadsheets export them: one rule for
     };
     const std::vector<Row> rows = {
         {"Outlook, UTF-8 with its mark: mobile before home, home street lines joined",
-         "\xEF\xBB\xBF" "First Name,Middle Name,Last Name,Title,E-mail Address,E-mail Type,E-mail Display Name,Home Phone,"
+         "﻿First Name,Middle Name,Last Name,Title,E-mail Address,E-mail Type,E-mail Display Name,Home Phone,"
          "Business Phone,Mobile Phone,Company,Business Street,Business City,Home Street,Home Street 2,Home City,"
          "Home Postal Code\r\n"
-         "Ana,Mar\xC3\xAD" "a,Gil,,ana@gil.es,SMTP,Ana Gil (ana@gil.es),911 111 111,,600 111 222,Acme,Calle Ancha 9,Madrid,"
-         "Calle Mayor 1,2\xC2\xBA B,Le\xC3\xB3n,24001\r\n",
-         {"Gil|Ana Mar\xC3\xAD" "a|Calle Mayor 1, 2\xC2\xBA B|600 111 222|ana@gil.es"},
+         "Ana,María,Gil,,ana@gil.es,SMTP,Ana Gil (ana@gil.es),911 111 111,,600 111 222,Acme,Calle Ancha 9,Madrid,"
+         "Calle Mayor 1,2º B,León,24001\r\n",
+         {"Gil|Ana María|Calle Mayor 1, 2º B|600 111 222|ana@gil.es"},
          "Business City=1 Business Street=1 Company=1 Home City=1 Home Phone=1 Home Postal Code=1 "},
         {"Outlook in Spanish, Windows-1252: no home street, so the work street; the work telephone",
          "Tratamiento,Nombre,Segundo nombre,Apellidos,Organizaci\xF3n,Calle del trabajo,Calle del trabajo 2,"
          "Ciudad de trabajo,Calle del domicilio,Tel\xE9" "fono del trabajo,Particular,M\xF3vil,"
          "Direcci\xF3n de correo electr\xF3nico,Tipo de correo electr\xF3nico,Mostrar nombre de correo electr\xF3nico\r\n"
          ",\xCD\xF1igo,,N\xFA\xF1" "ez,,Pol\xEDgono 3,Nave 2,Burgos,,947 000 000,,,inigo@nunez.es,SMTP,\xCD\xF1igo\r\n",
-         {"N\xC3\xBA\xC3\xB1" "ez|\xC3\x8D\xC3\xB1igo|Pol\xC3\xADgono 3, Nave 2|947 000 000|inigo@nunez.es"},
+         {"Núñez|Íñigo|Polígono 3, Nave 2|947 000 000|inigo@nunez.es"},
          "Ciudad de trabajo=1 "},
         {"Google Contacts today: labelled groups, the Mobile one chosen, street and extended address",
          "First Name,Middle Name,Last Name,Phonetic First Name,Name Prefix,Nickname,File As,Organization Name,Labels,"
@@ -476,16 +477,16 @@ TEST_CASE("CSV files as address books and spreadsheets export them: one rule for
          "Phone 2 - Label,Phone 2 - Value,Address 1 - Label,Address 1 - Formatted,Address 1 - Street,Address 1 - City,"
          "Address 1 - PO Box,Address 1 - Postal Code,Address 1 - Extended Address\n"
          "Ana,,Gil,,,,Ana Gil,,* myContacts,* Home,ana@casa.es,Work,ana@work.es,Work,912 222 222,Mobile,600 222 333,"
-         "Home,\"Calle Sol 5\n3\xC2\xBA A\nMadrid\",Calle Sol 5,Madrid,,28001,3\xC2\xBA A\n",
-         {"Gil|Ana|Calle Sol 5, 3\xC2\xBA A|600 222 333|ana@casa.es"},
+         "Home,\"Calle Sol 5\n3º A\nMadrid\",Calle Sol 5,Madrid,,28001,3º A\n",
+         {"Gil|Ana|Calle Sol 5, 3º A|600 222 333|ana@casa.es"},
          "Address 1 - City=1 Address 1 - Formatted=1 Address 1 - Postal Code=1 E-mail 2 - Value=1 Phone 1 - Value=1 "},
         {"Google Contacts before: Given and Family Name, several numbers in a cell, a work address",
          "Name,Given Name,Additional Name,Family Name,Yomi Name,Nickname,Birthday,Notes,Group Membership,"
          "E-mail 1 - Type,E-mail 1 - Value,Phone 1 - Type,Phone 1 - Value,Address 1 - Type,Address 1 - Street,"
          "Address 1 - City\n"
          "Luis Pardo,Luis,,Pardo,,,,,* My Contacts,* Other,luis@pardo.es,Home,915 555 555 ::: 600 555 555,Work,"
-         "Gran V\xC3\xAD" "a 1,Madrid\n",
-         {"Pardo|Luis|Gran V\xC3\xAD" "a 1|915 555 555|luis@pardo.es"},
+         "Gran Vía 1,Madrid\n",
+         {"Pardo|Luis|Gran Vía 1|915 555 555|luis@pardo.es"},
          "Address 1 - City=1 Phone 1 - Value=1 "},
         {"Thunderbird: a display name alone, the work telephone and address, the trailing comma",
          "First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Screen Name,Work Phone,Home Phone,"
@@ -506,20 +507,20 @@ TEST_CASE("CSV files as address books and spreadsheets export them: one rule for
          {"Vega|Rosa|Paseo 4|600 777 777|rosa@vega.es"},
          "City : home=1 Phone : home=1 "},
         {"a Spanish sheet: a title row and blank rows above the header, ';', capitals, no accents or accents",
-         "Agenda de la asociaci\xC3\xB3n;;;;\r\n;;;;\r\n\r\n"
-         "APELLIDOS;NOMBRE;TEL\xC3\x89" "FONO M\xC3\x93VIL;DOMICILIO;E-MAIL\r\nRuiz;Pablo;600 888 888;C/ Real 3;p@r.es\r\n",
+         "Agenda de la asociación;;;;\r\n;;;;\r\n\r\n"
+         "APELLIDOS;NOMBRE;TELÉFONO MÓVIL;DOMICILIO;E-MAIL\r\nRuiz;Pablo;600 888 888;C/ Real 3;p@r.es\r\n",
          {"Ruiz|Pablo|C/ Real 3|600 888 888|p@r.es"},
          ""},
         {"a sheet saved as Unicode text: UTF-16 with its mark, tabs",
-         utf16le("Nombre\tApellidos\tM\xC3\xB3vil\tDirecci\xC3\xB3n\tCorreo electr\xC3\xB3nico\r\n"
-                 "Jes\xC3\xBAs\tOrt\xC3\xADz\t600 999 999\tRonda 8\tj@o.es\r\n"),
-         {"Ort\xC3\xADz|Jes\xC3\xBAs|Ronda 8|600 999 999|j@o.es"},
+         utf16le("Nombre\tApellidos\tMóvil\tDirección\tCorreo electrónico\r\n"
+                 "Jesús\tOrtíz\t600 999 999\tRonda 8\tj@o.es\r\n"),
+         {"Ortíz|Jesús|Ronda 8|600 999 999|j@o.es"},
          ""},
         {"UTF-8 with one Windows-1252 row, \\r\\r\\n ends, the apostrophe a formula was written after",
-         "Apellido,Nombre,Direcci\xC3\xB3n,Tel\xC3\xA9" "fono,E-mail\r\r\n"
-         "Pe\xC3\xB1" "a,Jos\xC3\xA9,Direcci\xC3\xB3n 1,'+1 (x),'=2+3\r\r\n"
+         "Apellido,Nombre,Dirección,Teléfono,E-mail\r\r\n"
+         "Peña,José,Dirección 1,'+1 (x),'=2+3\r\r\n"
          "Pe\xF1" "a,Jos\xE9,Direcci\xF3n 2,+34 600,'hola\r\r\n",
-         {"Pe\xC3\xB1" "a|Jos\xC3\xA9|Direcci\xC3\xB3n 1|+1 (x)|=2+3", "Pe\xC3\xB1" "a|Jos\xC3\xA9|Direcci\xC3\xB3n 2|+34 600|'hola"},
+         {"Peña|José|Dirección 1|+1 (x)|=2+3", "Peña|José|Dirección 2|+34 600|'hola"},
          ""},
     };
     for (const Row &row : rows) {
@@ -543,15 +544,15 @@ TEST_CASE("a file partly unreadable: the good contacts are added, each bad part 
     };
     const std::vector<Row> rows = {
         {"BEGIN without END at the end", "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\nBEGIN:VCARD\r\nN:c;d\r\n",
-         "Aviso: l\xC3\xADnea 4: BEGIN:VCARD sin END:VCARD; se omite esta vCard.\n", {"a|b|||"}},
+         "Aviso: línea 4: BEGIN:VCARD sin END:VCARD; se omite esta vCard.\n", {"a|b|||"}},
         {"BEGIN without END before the next", "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\nEND:VCARD\r\n",
-         "Aviso: l\xC3\xADnea 1: BEGIN:VCARD sin END:VCARD; se omite esta vCard.\n", {"c|d|||"}},
-        {"text between cards", "BEGIN:VCARD\r\nN:x;y\r\nEND:VCARD\r\nN:a;b\r\nm\xC3\xA1s\r\nBEGIN:VCARD\r\nN:c;d\r\nEND:VCARD\r\n",
-         "Aviso: l\xC3\xADnea 4: se esperaba BEGIN:VCARD; se omite el texto hasta la siguiente vCard.\n", {"c|d|||", "x|y|||"}},
+         "Aviso: línea 1: BEGIN:VCARD sin END:VCARD; se omite esta vCard.\n", {"c|d|||"}},
+        {"text between cards", "BEGIN:VCARD\r\nN:x;y\r\nEND:VCARD\r\nN:a;b\r\nmás\r\nBEGIN:VCARD\r\nN:c;d\r\nEND:VCARD\r\n",
+         "Aviso: línea 4: se esperaba BEGIN:VCARD; se omite el texto hasta la siguiente vCard.\n", {"c|d|||", "x|y|||"}},
         {"a line without ':' goes on with the value before it", "BEGIN:VCARD\r\nN:a;b\r\nsin dos puntos\r\nEND:VCARD\r\n",
          "", {"a|b sin dos puntos|||"}},
         {"a row's quote left open", "Apellido,Nombre\r\nA,B\r\n\"C,D\r\nE,F\r\n",
-         "Aviso: l\xC3\xADnea 3: comillas sin cerrar; se omite esta fila.\n", {"A|B|||", "E|F|||"}},
+         "Aviso: línea 3: comillas sin cerrar; se omite esta fila.\n", {"A|B|||", "E|F|||"}},
     };
     for (const Row &row : rows) {
         const std::string name = row.name;
@@ -562,7 +563,7 @@ TEST_CASE("a file partly unreadable: the good contacts are added, each bad part 
         CAPTURE(run.err);
         CHECK(run.status == 0);
         CHECK((row.warning.empty() ? run.out.find("Aviso") == std::string::npos : run.out.rfind(row.warning, 0) == 0));
-        CHECK(run.out.find(row.warning.empty() ? "" : "Se omiti\xC3\xB3 1 parte del archivo que no se pudo leer") != std::string::npos);
+        CHECK(run.out.find(row.warning.empty() ? "" : "Se omitió 1 parte del archivo que no se pudo leer") != std::string::npos);
         CHECK(storedRows(folder.path()) == row.stored);
     }
 }
@@ -577,20 +578,20 @@ TEST_CASE("an import adds no contact already there or earlier in the file, unles
                                  "BEGIN:VCARD\r\nN:Abad Abad Abad Abad Abad Abad;Ana\r\nEND:VCARD\r\n");
     const std::string file = (folder / "a.vcf").string();
     Run run = command({"importar", file, "--carpeta", dir});
-    CHECK(run.out.find("\n2 contactos a\xC3\xB1" "adidos (vCard") != std::string::npos);
-    CHECK(run.out.find("\n1 contacto ya estaba (en personas.dat o antes en el mismo archivo) y no se ha a\xC3\xB1" "adido otra vez") != std::string::npos);
+    CHECK(run.out.find("\n2 contactos añadidos (vCard") != std::string::npos);
+    CHECK(run.out.find("\n1 contacto ya estaba (en personas.dat o antes en el mismo archivo) y no se ha añadido otra vez") != std::string::npos);
     const std::string once = readBytes(folder / kDataFileName);
     CHECK(once.size() == 2 * kRecordSize);
 
     run = command({"importar", file, "--carpeta", dir, "--prueba"});
-    CHECK(run.out.find("Prueba: se a\xC3\xB1" "adir\xC3\xAD" "an 0 contactos") != std::string::npos);
+    CHECK(run.out.find("Prueba: se añadirían 0 contactos") != std::string::npos);
     run = command({"importar", file, "--carpeta", dir});
     CHECK(run.status == 0);
-    CHECK(run.out.find("\n0 contactos a\xC3\xB1" "adidos") != std::string::npos);
+    CHECK(run.out.find("\n0 contactos añadidos") != std::string::npos);
     CHECK(run.out.find("3 contactos ya estaban") != std::string::npos);
     CHECK(readBytes(folder / kDataFileName) == once);
     run = command({"importar", file, "--carpeta", dir, "--duplicados"});
-    CHECK(run.out.find("\n3 contactos a\xC3\xB1" "adidos") != std::string::npos);
+    CHECK(run.out.find("\n3 contactos añadidos") != std::string::npos);
     CHECK(readBytes(folder / kDataFileName).size() == 5 * kRecordSize);
 
     // The window adds one of them between the preview and the import's rewrite.

@@ -32,10 +32,10 @@ TEST_CASE("matches the exchange sort")
         {"one key", {"Pepe"}, 10, 300},
         {"two keys", {"Ana", "Luis"}, 12, 3000},
         {"case, accents, euro",
-         {"Ana", "ana", "\xC3\x81na", "\xE2\x82\xACmilio", "\xC3\xBF" "ago", "Ana Mar\xC3\xAD" "a", "Zoe", " Ana", ""},
+         {"Ana", "ana", "Ána", "€milio", "ÿago", "Ana María", "Zoe", " Ana", ""},
          12, 3000},
         {"raw bytes", {}, 12, 3000},
-        {"long files", {"Luis", "Ana", "Bea", "ana", "\xC3\x81lex", "Zoe"}, 400, 40},
+        {"long files", {"Luis", "Ana", "Bea", "ana", "Álex", "Zoe"}, 400, 40},
     };
     eachRow(rows, [](const OracleRow &row) {
         RandomSortFiles random(row.keys, row.maxRecords);
@@ -51,9 +51,9 @@ TEST_CASE("named orders")
 {
     const std::vector<OrderRow> rows = {
         {"capitals first", {"Luis", "ana", "Ana"}, {"Ana", "Luis", "ana"}},
-        {"padding space first", {"Ana Mar\xC3\xAD" "a", "Ana"}, {"Ana", "Ana Mar\xC3\xAD" "a"}},
-        {"accent after letters", {"\xC3\xA1lvaro", "zoe"}, {"zoe", "\xC3\xA1lvaro"}},
-        {"euro after y diaeresis", {"\xE2\x82\xAC", "\xC3\xBF"}, {"\xC3\xBF", "\xE2\x82\xAC"}},
+        {"padding space first", {"Ana María", "Ana"}, {"Ana", "Ana María"}},
+        {"accent after letters", {"álvaro", "zoe"}, {"zoe", "álvaro"}},
+        {"euro after y diaeresis", {"€", "ÿ"}, {"ÿ", "€"}},
         {"empty first", {"B", "", "A"}, {"", "A", "B"}},
     };
     eachRow(rows, [](const OrderRow &row) {

@@ -10,6 +10,7 @@ from harness import MWM_DECOR_MAXIMIZE, MWM_DECOR_MINIMIZE, MWM_FUNC_MAXIMIZE, M
     geometry, key, motif_hints, normal_hints, screenshot, states, unnamed_controls, wait_for, \
     xdo, xprop, xprop_list
 from program import Program, message_text
+import version
 
 
 def activate(window, what):
@@ -58,7 +59,8 @@ def about_window(s):
     expect(not owner or int(owner[0], 16) != main, "the About window is owned by the main window")
     window = find(program.app(), "filler", "Acerca del autor")
     labels = [a.name for a in find_all(window, "label")]
-    expect("Versión 1.3" in labels, f"the About window shows no 'Versión 1.3' (its labels: {labels})")
+    expect(f"Versión {version.SHORT}" in labels,
+           f"the About window shows no 'Versión {version.SHORT}' (its labels: {labels})")
     expect(not unnamed_controls(window), f"About controls without an accessible name: {unnamed_controls(window)}")
     ok = find(window, "push button", "OK")
     expect("focused" in states(ok), "OK has not the focus when the window opens")

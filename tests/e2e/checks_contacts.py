@@ -11,6 +11,7 @@ from harness import MWM_DECOR_MAXIMIZE, MWM_FUNC_MAXIMIZE, SCREEN_H, SCREEN_W, U
     settled, text_of, type_text, unnamed_controls, wait_for, xdo, xprop_list
 from program import PEOPLE, Program, describe, message_text, people_file, record, sorted_by_given_name, \
     surnames, type_into
+import version
 
 
 @check
@@ -55,7 +56,7 @@ def add_modify_delete_through_the_buttons(s):
     expect(b"N\xfa\xf1ez" in expected and b"N\xfa\xf1ez" in program.data(), "Núñez is not stored as Windows-1252")
     wait_for(lambda: program.fields() == [""] * 5, 3, "the fields to be emptied after the add")
     expect(program.list_entries() == surnames(expected), f"the list shows {program.list_entries()}")
-    screenshot(s, "main-window-contacts", program.window("Vorteda 1.3"))
+    screenshot(s, "main-window-contacts", program.window(version.CAPTION))
 
     # Modify: select Zapata, give him a new given name that sorts last.
     click_centre(extents(program.list_item("Zapata")))
@@ -180,7 +181,7 @@ def main_window_client_area_and_controls(s):
     main = program.main_window()
     x, y, w, h = geometry(main)
     app = program.app()
-    window = find(app, "filler", "Vorteda 1.3")
+    window = find(app, "filler", version.CAPTION)
     menu = find(window, "menu bar")
     client = [c for c in (window.getChildAtIndex(i) for i in range(window.childCount)) if role(c) != "menu bar"]
     expect(len(client) == 1, f"expected one client widget below the menu bar, found {len(client)}")
@@ -303,7 +304,7 @@ def read_only_file_add_reports_and_keeps_running(s):
     program.wait_gone(box, what="the message box to close")
     time.sleep(0.3)
     expect(program.running(), f"the program ended (status {program.proc.returncode})")
-    expect(program.window("Vorteda 1.3") is not None, "the main window is gone")
+    expect(program.window(version.CAPTION) is not None, "the main window is gone")
     expect(program.data() == before, f"personas.dat changed: {describe(program.data())}")
     expect(program.fields() == list(typed), f"the typed contact is lost: {program.fields()}")
     program.stop()

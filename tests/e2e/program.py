@@ -10,6 +10,7 @@ import time
 
 from harness import (TEST_GROUP, Failure, active_window, client_list, expect, extents, find, find_all, fresh,
                      text_of, wait_for, window_pid, window_title, xprop_list, click_centre, key, type_text)
+import version
 
 # Field widths of one record, in bytes of Windows-1252.
 WIDTHS = (25, 20, 20, 15, 25)
@@ -153,7 +154,7 @@ class Program:
         """Starts the program and waits for the splash to hand over to the main window."""
         if self.proc is None:
             self.start()
-        window = self.window("Vorteda 1.3", "_NET_WM_WINDOW_TYPE_NORMAL", timeout=10)
+        window = self.window(version.CAPTION, "_NET_WM_WINDOW_TYPE_NORMAL", timeout=10)
         wait_for(lambda: active_window() == window, 5, "the main window to become active")
         return window
 

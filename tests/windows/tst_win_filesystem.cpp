@@ -1,7 +1,7 @@
 // The Windows file layer itself: how it opens, reads at the end, empties, names
 // its errors, replaces a file that someone else holds open, and keeps its lock.
 #include "platform/SystemFileSystem.h"
-#include "tests/windows/Check.h"
+#include "tests/core/CoreTest.h"
 #include "contacts/ContactFile.h"
 #include "tests/RecordFiles.h"
 #include "tests/windows/WinTestSupport.h"
@@ -116,61 +116,76 @@ const std::vector<HolderRow> kHolders = {
     {"a scanner sharing nothing, let go after 400 ms", 0, 400},
 };
 
+FileSystem &fileSystem()
+{
+    return platform::systemFileSystem();
+}
+
 } // namespace
 
-int main(int argc, char **argv)
+TEST_CASE("opens")
 {
-    check::Suite suite(argc, argv);
-    FileSystem &system = platform::systemFileSystem();
-
-    suite.table("opens", kOpens, [&](const OpenRow &row) {
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kOpens, [&](const OpenRow &row) {
         TempFolder folder;
         const fs::path path = folder / "f.dat";
         if (row.before) {
             writeBytes(path, row.before);
             if (row.hidden)
-                CHECK(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+                REQUIRE(::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
         }
         try {
             const FileHandle file = system.open(path, row.mode);
-            CHECK(row.after != nullptr);
-            CHECK_EQ(system.length(file), std::uint64_t(std::string(row.after).size()));
+            REQUIRE(row.after != nullptr);
+            REQUIRE_EQ(system.length(file), std::uint64_t(std::string(row.after).size()));
             system.close(file);
-            CHECK_EQ(readBytes(path), std::string(row.after));
-            CHECK(!wintest::isOpen(path));
+            REQUIRE_EQ(readBytes(path), std::string(row.after));
+            REQUIRE(!wintest::isOpen(path));
         } catch (const FileError &error) {
-            CHECK_MSG(row.after == nullptr, error.what());
-            CHECK_EQ(error.op(), FileOp::Open);
-            CHECK_EQ(fs::exists(path), row.before != nullptr);
+            REQUIRE_MESSAGE(row.after == nullptr, error.what());
+            REQUIRE_EQ(error.op(), FileOp::Open);
+            REQUIRE_EQ(fs::exists(path), row.before != nullptr);
         }
     });
+}
 
-    suite.table("reads at and past the end", kReads, [&](const ReadRow &row) {
+TEST_CASE("reads at and past the end")
+{
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kReads, [&](const ReadRow &row) {
         TempFolder folder;
         writeBytes(folder / "f", "0123456789");
         const FileHandle file = system.open(folder / "f", OpenMode::ReadOnly);
         std::string buffer(row.size, '#');
         const std::size_t got = system.read(file, row.offset, buffer.data(), buffer.size());
         system.close(file);
-        CHECK_EQ(buffer.substr(0, got), row.got);
+        REQUIRE_EQ(buffer.substr(0, got), row.got);
     });
+}
 
-    suite.table("empties and writes", kSizes, [&](const SizeRow &row) {
+TEST_CASE("empties and writes")
+{
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kSizes, [&](const SizeRow &row) {
         TempFolder folder;
         writeBytes(folder / "f", "0123456789");
         const FileHandle file = system.open(folder / "f", row.mode);
-        CHECK_EQ(system.length(file), std::uint64_t(row.mode == OpenMode::ReadWriteEmpty ? 0 : 10));
+        REQUIRE_EQ(system.length(file), std::uint64_t(row.mode == OpenMode::ReadWriteEmpty ? 0 : 10));
         system.write(file, row.writeAt, "xy", 2);
         system.flush(file);
-        CHECK_EQ(system.length(file), std::uint64_t(row.contents.size()));
+        REQUIRE_EQ(system.length(file), std::uint64_t(row.contents.size()));
         system.close(file);
-        CHECK_EQ(readBytes(folder / "f"), row.contents);
+        REQUIRE_EQ(readBytes(folder / "f"), row.contents);
     });
+}
 
     // Run in Spanish, these texts have accents ("Violación de recurso compartido"):
     // the message must carry them as UTF-8, like the rest of it.
-    suite.table("errors carry the system's code and text", kErrors, [&](const ErrorRow &row) {
-        TempFolder folder(L"Pruebas \u00F1\u00E1\u20AC");
+TEST_CASE("errors carry the system's code and text")
+{
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kErrors, [&](const ErrorRow &row) {
+        TempFolder folder(L"Pruebas ñá€");
         const fs::path path = folder / kDataFileName;
         HANDLE holder = INVALID_HANDLE_VALUE;
         try {
@@ -181,7 +196,7 @@ int main(int argc, char **argv)
             case ERROR_SHARING_VIOLATION:
                 writeBytes(path, "x");
                 holder = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-                CHECK(holder != INVALID_HANDLE_VALUE);
+                REQUIRE(holder != INVALID_HANDLE_VALUE);
                 system.open(path, OpenMode::ReadWrite);
                 break;
             case ERROR_ACCESS_DENIED: {
@@ -204,27 +219,31 @@ int main(int argc, char **argv)
             }
             if (holder != INVALID_HANDLE_VALUE)
                 ::CloseHandle(holder);
-            CHECK_MSG(false, "the call did not fail");
+            FAIL("the call did not fail");
         } catch (const FileError &error) {
             if (holder != INVALID_HANDLE_VALUE)
                 ::CloseHandle(holder);
-            CHECK_EQ(error.op(), row.op);
-            CHECK_EQ(error.code().value(), int(row.code));
-            CHECK(error.code() == row.condition);
-            CHECK_EQ(error.code().message(), systemText(row.code));
+            REQUIRE_EQ(error.op(), row.op);
+            REQUIRE_EQ(error.code().value(), int(row.code));
+            REQUIRE(error.code() == row.condition);
+            REQUIRE_EQ(error.code().message(), systemText(row.code));
             const std::string what = error.what();
-            CHECK_MSG(wintest::isUtf8(what), check::show(what));
-            CHECK_MSG(what.find(name(row.op)) != std::string::npos, what);
-            CHECK_MSG(what.find(pathText(error.path())) != std::string::npos, what);
-            CHECK_MSG(what.find(systemText(row.code)) != std::string::npos, what);
-            CHECK_MSG(what.find("Pruebas \xC3\xB1\xC3\xA1\xE2\x82\xAC") != std::string::npos, what);
+            REQUIRE_MESSAGE(wintest::isUtf8(what), what);
+            REQUIRE_MESSAGE(what.find(name(row.op)) != std::string::npos, what);
+            REQUIRE_MESSAGE(what.find(pathText(error.path())) != std::string::npos, what);
+            REQUIRE_MESSAGE(what.find(systemText(row.code)) != std::string::npos, what);
+            REQUIRE_MESSAGE(what.find("Pruebas ñá€") != std::string::npos, what);
         }
     });
+}
 
     // Windows will not replace a file that any handle holds open, whatever it shares.
     // The command waits a little for a brief holder, and otherwise fails with the
     // file as it was.
-    suite.table("replacing a file that another handle holds open", kHolders, [&](const HolderRow &row) {
+TEST_CASE("replacing a file that another handle holds open")
+{
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kHolders, [&](const HolderRow &row) {
         TempFolder folder;
         const fs::path dat = folder / kDataFileName;
         const std::string old = recordBytes("R0", "Ana") + recordBytes("R1", "Bea") + recordBytes("R2", "Luis");
@@ -233,7 +252,7 @@ int main(int argc, char **argv)
         const Record second = file.read(1).value();
 
         const HANDLE holder = ::CreateFileW(dat.c_str(), GENERIC_READ, row.share, nullptr, OPEN_EXISTING, 0, nullptr);
-        CHECK(holder != INVALID_HANDLE_VALUE);
+        REQUIRE(holder != INVALID_HANDLE_VALUE);
         std::thread release;
         if (row.releaseAfterMs >= 0)
             release = std::thread([&] {
@@ -246,68 +265,67 @@ int main(int argc, char **argv)
         // A holder that shares nothing stops the data file from being opened at all,
         // so such a command fails at its first open rather than at the replace.
         try {
-            CHECK(file.remove(1, second));
+            const bool removed = file.remove(1, second);
+            REQUIRE(removed);
             outcome = "replaced";
         } catch (const FileError &error) {
             outcome = std::string("failed: ") + error.what();
-            CHECK_MSG(error.op() == FileOp::Rename || error.op() == FileOp::Open, outcome);
-            CHECK_MSG(wintest::isUtf8(outcome), outcome);
-            CHECK_MSG(outcome.find(error.code().message()) != std::string::npos, outcome);
+            REQUIRE_MESSAGE((error.op() == FileOp::Rename || error.op() == FileOp::Open), outcome);
+            REQUIRE_MESSAGE(wintest::isUtf8(outcome), outcome);
+            REQUIRE_MESSAGE(outcome.find(error.code().message()) != std::string::npos, outcome);
         }
         const auto took = std::chrono::steady_clock::now() - started;
         if (release.joinable())
             release.join();
         else
             ::CloseHandle(holder);
-        std::printf("       %s (%lld ms)\n", outcome.c_str(),
-                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()));
-
-        CHECK(took < std::chrono::seconds(5));
-        CHECK(!fs::exists(folder / kTempFileName));
-        CHECK(wintest::lockIsFree(folder / kLockFileName));
+        MESSAGE(outcome << " (" << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms)");
+        REQUIRE(!fs::exists(folder / kTempFileName));
+        REQUIRE(wintest::lockIsFree(folder / kLockFileName));
         const std::string now = readBytes(dat);
         if (outcome == "replaced") {
-            CHECK_EQ(now, recordBytes("R0", "Ana") + recordBytes("R2", "Luis"));
+            REQUIRE_EQ(now, recordBytes("R0", "Ana") + recordBytes("R2", "Luis"));
         } else {
-            CHECK_EQ(now, old);
+            REQUIRE_EQ(now, old);
             // Once the holder has gone the same command goes through.
-            CHECK(file.remove(1, second));
-            CHECK_EQ(readBytes(dat), recordBytes("R0", "Ana") + recordBytes("R2", "Luis"));
+            REQUIRE(file.remove(1, second));
+            REQUIRE_EQ(readBytes(dat), recordBytes("R0", "Ana") + recordBytes("R2", "Luis"));
         }
         // A holder that lets go in time is waited for.
         if (row.releaseAfterMs >= 0)
-            CHECK_EQ(outcome, std::string("replaced"));
+            REQUIRE_EQ(outcome, std::string("replaced"));
     });
+}
 
-    suite.add("the lock survives closing other handles to the lock file", [&] {
-        TempFolder folder;
-        const fs::path lockPath = folder / kLockFileName;
-        const FileHandle held = system.lock(lockPath);
-        CHECK(!wintest::lockIsFree(lockPath));
-        // Another handle of this process, opened and closed through the layer...
-        system.close(system.open(lockPath, OpenMode::ReadWrite));
-        // ...and one opened directly.
-        const HANDLE other = ::CreateFileW(lockPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, 0, nullptr);
-        CHECK(other != INVALID_HANDLE_VALUE);
-        ::CloseHandle(other);
-        CHECK(!wintest::lockIsFree(lockPath));
-        system.unlock(held);
-        CHECK(wintest::lockIsFree(lockPath));
-        // And it can be taken again at once.
-        system.unlock(system.lock(lockPath));
-    });
+TEST_CASE("the lock survives closing other handles to the lock file")
+{
+    FileSystem &system = fileSystem();
+    TempFolder folder;
+    const fs::path lockPath = folder / kLockFileName;
+    const FileHandle held = system.lock(lockPath);
+    REQUIRE(!wintest::lockIsFree(lockPath));
+    // Another handle of this process, opened and closed through the layer...
+    system.close(system.open(lockPath, OpenMode::ReadWrite));
+    // ...and one opened directly.
+    const HANDLE other = ::CreateFileW(lockPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+    REQUIRE(other != INVALID_HANDLE_VALUE);
+    ::CloseHandle(other);
+    REQUIRE(!wintest::lockIsFree(lockPath));
+    system.unlock(held);
+    REQUIRE(wintest::lockIsFree(lockPath));
+    // And it can be taken again at once.
+    system.unlock(system.lock(lockPath));
+}
 
-    suite.add("the program's folder holds the running program", [] {
-        const fs::path path = platform::windows::executablePath();
-        CHECK(path.is_absolute());
-        CHECK_EQ(path.parent_path(), platform::windows::programFolder());
-        CHECK(fs::is_regular_file(path));
-        CHECK_EQ(path.filename().wstring(), std::wstring(L"tst_win_filesystem.exe"));
-        // Buffers too short for the path are grown until it fits.
-        for (std::size_t first : {1, 2, 7, 16})
-            CHECK_EQ(platform::windows::executablePath(first), path);
-    });
-
-    return suite.finish();
+TEST_CASE("the program's folder holds the running program")
+{
+    const fs::path path = platform::windows::executablePath();
+    REQUIRE(path.is_absolute());
+    REQUIRE_EQ(path.parent_path(), platform::windows::programFolder());
+    REQUIRE(fs::is_regular_file(path));
+    REQUIRE_EQ(path.filename().wstring(), std::wstring(L"tst_win_filesystem.exe"));
+    // Buffers too short for the path are grown until it fits.
+    for (std::size_t first : {1, 2, 7, 16})
+        REQUIRE_EQ(platform::windows::executablePath(first), path);
 }

@@ -4,7 +4,7 @@
 // HKEY_LOCAL_MACHINE that the program reads; they run only where the registry is a
 // throwaway one (VORTEDA_PRIVATE_REGISTRY=1, set for the Wine runs), and put back
 // what was there.
-#include "tests/windows/Check.h"
+#include "tests/core/CoreTest.h"
 #include "platform/SysInfo.h"
 #include "platform/System.h"
 #include "tests/windows/WinTestSupport.h"
@@ -332,123 +332,137 @@ HKEY hkey(RegKey root)
     return root == kHKeyCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
+// The system's registry and launcher, made once.
+Registry &realRegistry()
+{
+    static const std::unique_ptr<Registry> registry = makeSystemRegistry();
+    return *registry;
+}
+
+Launcher &realLauncher()
+{
+    static const std::unique_ptr<Launcher> launcher = makeSystemLauncher();
+    return *launcher;
+}
+
+bool privateRegistry()
+{
+    const char *value = std::getenv("VORTEDA_PRIVATE_REGISTRY");
+    return value != nullptr && std::string(value) == "1";
+}
+
 } // namespace
 
-int main(int argc, char **argv)
+TEST_CASE("reads a value")
 {
-    check::Suite suite(argc, argv);
-    const std::unique_ptr<Registry> systemRegistry = makeSystemRegistry();
-    const std::unique_ptr<Launcher> systemLauncher = makeSystemLauncher();
-    Registry &realRegistry = *systemRegistry;
-    Launcher &realLauncher = *systemLauncher;
-
-    suite.table("reads a value", kReads, [&](const ReadRow &row) {
+    coretest::eachRow(kReads, [&](const ReadRow &row) {
         SavedKey saved(hkey(row.root), kTestKey);
         put(hkey(row.root), kTestKey, kTestValue, row.value, {});
-        RecordingRegistry registry(realRegistry);
+        RecordingRegistry registry(realRegistry());
         std::string value = row.before;
-        CHECK_EQ(GetKeyValue(registry, row.root, kTestKey, kTestValue, value), row.found);
-        CHECK_EQ(value, row.after);
-        CHECK_EQ(registry.open, 0);
+        REQUIRE_EQ(GetKeyValue(registry, row.root, kTestKey, kTestValue, value), row.found);
+        REQUIRE_EQ(value, row.after);
+        REQUIRE_EQ(registry.open, 0);
         // Read rights only: a standard user has no others on HKEY_LOCAL_MACHINE.
-        CHECK_EQ(registry.accesses, std::vector<std::uint32_t>{KEY_READ});
+        REQUIRE_EQ(registry.accesses, std::vector<std::uint32_t>{KEY_READ});
     });
+}
 
-    suite.add("a value of zero bytes raises an error and closes the key", [&] {
-        SavedKey saved(HKEY_LOCAL_MACHINE, kTestKey);
-        put(HKEY_LOCAL_MACHINE, kTestKey, kTestValue, raw(REG_SZ, ""), {});
-        RecordingRegistry registry(realRegistry);
-        std::string value;
-        CHECK_THROWS(std::invalid_argument, GetKeyValue(registry, kHKeyLocalMachine, kTestKey, kTestValue, value));
-        CHECK_EQ(registry.opened.size(), std::size_t(1));
-        CHECK_EQ(registry.open, 0);
+TEST_CASE("a value of zero bytes raises an error and closes the key")
+{
+    SavedKey saved(HKEY_LOCAL_MACHINE, kTestKey);
+    put(HKEY_LOCAL_MACHINE, kTestKey, kTestValue, raw(REG_SZ, ""), {});
+    RecordingRegistry registry(realRegistry());
+    std::string value;
+    REQUIRE_THROWS_AS(GetKeyValue(registry, kHKeyLocalMachine, kTestKey, kTestValue, value), std::invalid_argument);
+    REQUIRE_EQ(registry.opened.size(), std::size_t(1));
+    REQUIRE_EQ(registry.open, 0);
+}
+
+// Changes HKEY_LOCAL_MACHINE: runs only where the registry is a throwaway one.
+TEST_CASE("starts the system information" * doctest::skip(!privateRegistry()))
+{
+    SavedKey savedPath(HKEY_LOCAL_MACHINE, kMsinfoKey);
+    SavedKey savedFolder(HKEY_LOCAL_MACHINE, kMsinfoLocationKey);
+    coretest::eachRow(kLaunches, [&](const LaunchRow &row) {
+        TempFolder a, b;
+        const Folders folders{ansi(a.path()), ansi(b.path())};
+        if (row.programIn.find('A') != std::string::npos)
+            placeStandIn(a.path());
+        if (row.programIn.find('B') != std::string::npos)
+            placeStandIn(b.path(), row.attributes);
+        put(HKEY_LOCAL_MACHINE, kMsinfoKey, kMsinfoPathValue, row.path, folders);
+        put(HKEY_LOCAL_MACHINE, kMsinfoLocationKey, kMsinfoLocationValue, row.folder, folders);
+
+        RecordingRegistry registry(realRegistry());
+        RecordingLauncher launcher(realLauncher());
+        std::vector<std::string> messages;
+        StartSysInfo(registry, launcher, [&](const std::string &text) { messages.push_back(text); });
+
+        REQUIRE_EQ(launcher.attempts, folders.expand(row.attempts));
+        REQUIRE_EQ(launcher.fileTests, folders.expand(row.fileTests));
+        bool folderRead = false;
+        for (const std::string &key : registry.opened)
+            folderRead = folderRead || key == kMsinfoLocationKey;
+        REQUIRE_EQ(folderRead, row.folderRead);
+        REQUIRE_EQ(registry.open, 0);
+        if (row.started.empty()) {
+            REQUIRE(launcher.started.empty());
+            REQUIRE_EQ(messages, std::vector<std::string>{kSysInfoUnavailable});
+        } else {
+            REQUIRE_EQ(launcher.started, folders.expand(row.attempts));
+            REQUIRE_EQ(launcher.styles, std::vector<int>{kNormalFocus});
+            REQUIRE(messages.empty());
+            // The program itself saw the command line and the show command 1.
+            const fs::path record = (row.started == "A" ? a : b) / "started.txt";
+            REQUIRE(wintest::waitForFile(record));
+            REQUIRE_EQ(contents(record), "show=1\nline=" + launcher.started.front());
+        }
+        // No other copy started: the other folders' programs left no trace.
+        if (row.started != "A")
+            REQUIRE(!fs::exists(a / "started.txt"));
+        if (row.started != "B")
+            REQUIRE(!fs::exists(b / "started.txt"));
     });
+}
 
-    const char *privateRegistry = std::getenv("VORTEDA_PRIVATE_REGISTRY");
-    if (privateRegistry == nullptr || std::string(privateRegistry) != "1") {
-        for (const LaunchRow &row : kLaunches)
-            suite.skip("starts the system information: " + row.name,
-                       "changes HKEY_LOCAL_MACHINE; runs only with VORTEDA_PRIVATE_REGISTRY=1");
-    } else {
-        SavedKey savedPath(HKEY_LOCAL_MACHINE, kMsinfoKey);
-        SavedKey savedFolder(HKEY_LOCAL_MACHINE, kMsinfoLocationKey);
-        suite.table("starts the system information", kLaunches, [&](const LaunchRow &row) {
-            TempFolder a, b;
-            const Folders folders{ansi(a.path()), ansi(b.path())};
-            if (row.programIn.find('A') != std::string::npos)
-                placeStandIn(a.path());
-            if (row.programIn.find('B') != std::string::npos)
-                placeStandIn(b.path(), row.attributes);
-            put(HKEY_LOCAL_MACHINE, kMsinfoKey, kMsinfoPathValue, row.path, folders);
-            put(HKEY_LOCAL_MACHINE, kMsinfoLocationKey, kMsinfoLocationValue, row.folder, folders);
+TEST_CASE("start returns while the program runs on")
+{
+    TempFolder a;
+    placeStandIn(a.path());
+    std::ofstream(a / "hold") << "";
+    realLauncher().start(ansi(a / "MSINFO32.EXE"), kNormalFocus);
+    REQUIRE(wintest::waitForFile(a / "started.txt"));
+    // Still running when start has returned: it waits for "hold" to go (30 s at
+    // most) before it writes "ended.txt".
+    REQUIRE(!fs::exists(a / "ended.txt"));
+    fs::remove(a / "hold");
+    REQUIRE(wintest::waitForFile(a / "ended.txt"));
+}
 
-            RecordingRegistry registry(realRegistry);
-            RecordingLauncher launcher(realLauncher);
-            std::vector<std::string> messages;
-            StartSysInfo(registry, launcher, [&](const std::string &text) { messages.push_back(text); });
-
-            CHECK_EQ(launcher.attempts, folders.expand(row.attempts));
-            CHECK_EQ(launcher.fileTests, folders.expand(row.fileTests));
-            bool folderRead = false;
-            for (const std::string &key : registry.opened)
-                folderRead = folderRead || key == kMsinfoLocationKey;
-            CHECK_EQ(folderRead, row.folderRead);
-            CHECK_EQ(registry.open, 0);
-            if (row.started.empty()) {
-                CHECK(launcher.started.empty());
-                CHECK_EQ(messages, std::vector<std::string>{kSysInfoUnavailable});
-            } else {
-                CHECK_EQ(launcher.started, folders.expand(row.attempts));
-                CHECK_EQ(launcher.styles, std::vector<int>{kNormalFocus});
-                CHECK(messages.empty());
-                // The program itself saw the command line and the show command 1.
-                const fs::path record = (row.started == "A" ? a : b) / "started.txt";
-                CHECK(wintest::waitForFile(record));
-                CHECK_EQ(contents(record), "show=1\nline=" + launcher.started.front());
-            }
-            // No other copy started: the other folders' programs left no trace.
-            if (row.started != "A")
-                CHECK(!fs::exists(a / "started.txt"));
-            if (row.started != "B")
-                CHECK(!fs::exists(b / "started.txt"));
-        });
-    }
-
-    suite.add("start returns while the program runs on", [&] {
-        TempFolder a;
-        placeStandIn(a.path());
-        std::ofstream(a / "hold") << "";
-        const auto begun = std::chrono::steady_clock::now();
-        realLauncher.start(ansi(a / "MSINFO32.EXE"), kNormalFocus);
-        const auto returned = std::chrono::steady_clock::now();
-        CHECK(wintest::waitForFile(a / "started.txt"));
-        // Still running: it waits for "hold" to go before it writes "ended.txt".
-        CHECK(!fs::exists(a / "ended.txt"));
-        fs::remove(a / "hold");
-        CHECK(wintest::waitForFile(a / "ended.txt"));
-        CHECK(returned - begun < std::chrono::seconds(10));
-    });
-
-    suite.table("a start that finds no program raises an error", kBadStarts, [&](const BadStartRow &row) {
+TEST_CASE("a start that finds no program raises an error")
+{
+    coretest::eachRow(kBadStarts, [&](const BadStartRow &row) {
         TempFolder a;
         std::ofstream(a / "texto.txt") << "no es un programa";
         const Folders folders{ansi(a.path()), ""};
-        CHECK_THROWS(std::system_error, realLauncher.start(folders.expand(row.commandLine), kNormalFocus));
+        REQUIRE_THROWS_AS(realLauncher().start(folders.expand(row.commandLine), kNormalFocus), std::system_error);
     });
+}
 
-    suite.table("tells an ordinary file", kFiles, [&](const FileRow &row) {
+TEST_CASE("tells an ordinary file")
+{
+    coretest::eachRow(kFiles, [&](const FileRow &row) {
         TempFolder a;
         const fs::path path = a / "MSINFO32.EXE";
         if (row.kind == 0) {
             std::ofstream(path) << "x";
-            CHECK(::SetFileAttributesW(path.c_str(), row.attributes));
+            REQUIRE(::SetFileAttributesW(path.c_str(), row.attributes));
         } else if (row.kind == 1) {
             fs::create_directory(path);
         }
-        CHECK_EQ(realLauncher.isOrdinaryFile(ansi(path)), row.ordinary);
+        REQUIRE_EQ(realLauncher().isOrdinaryFile(ansi(path)), row.ordinary);
         if (row.kind == 0)
             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     });
-
-    return suite.finish();
 }
