@@ -8,6 +8,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ public:
     // Creates the window, loads it (the caption and the list load) and shows it,
     // centred on the screen. Throws WindowCreationFailed.
     void open();
+
+    // A file handed to the program: imported once the running handler has returned.
+    void importLater(const std::filesystem::path &file);
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void destroyed();
@@ -46,6 +50,12 @@ private:
     int listIndex() const override;
     void setListIndex(int index) override;
     void showMessage(const std::string &text) override;
+    std::optional<forms::ChosenFile> chooseFileToOpen(const forms::FileDialog &dialog) override;
+    std::optional<forms::ChosenFile> chooseFileToSave(const forms::FileDialog &dialog) override;
+    bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) override;
+    void waitFor(forms::Job &job) override;
+
+    void dropped(HDROP drop);
 
     std::array<HWND, 5> m_text1{};
     HWND m_list1 = nullptr;
@@ -53,6 +63,7 @@ private:
     HWND m_label6 = nullptr;
     HWND m_focus = nullptr; // the control to give the focus back to
     HFONT m_helpFont = nullptr;
+    std::vector<std::filesystem::path> m_handed; // files to import, posted
     forms::frmPersonas m_form;
 };
 
