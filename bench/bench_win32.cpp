@@ -16,6 +16,7 @@
 #include "win32/Win32Program.h"
 
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <chrono>
@@ -87,11 +88,14 @@ void press(HWND window, int id)
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control(window, id)));
 }
 
+// As a click on the entry does.
 void select(HWND window, int index)
 {
-    SendMessageW(control(window, win32::kList1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageW(window, WM_COMMAND, MAKEWPARAM(win32::kList1, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(control(window, win32::kList1)));
+    LVITEMW state{};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageW(control(window, win32::kList1), LVM_SETITEMSTATE, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(&state));
 }
 
 int run(std::size_t count)
@@ -114,7 +118,7 @@ int run(std::size_t count)
         std::fprintf(stderr, "no contacts window\n");
         return 1;
     }
-    const auto entries = [&] { return SendMessageW(control(window, win32::kList1), LB_GETCOUNT, 0, 0); };
+    const auto entries = [&] { return SendMessageW(control(window, win32::kList1), LVM_GETITEMCOUNT, 0, 0); };
     const double add = seconds([&] {
         SetWindowTextW(control(window, win32::kText1), L"Zzz");
         SetWindowTextW(control(window, win32::kText1 + 1), L"Zzz");

@@ -5,7 +5,6 @@
 #include "win32/Common.h"
 #include "win32/Dialogs.h"
 #include "win32/ControlIds.h"
-#include "win32/ListBoxScroll.h"
 #include "win32/Win32Program.h"
 
 #include <shellapi.h>
@@ -107,9 +106,7 @@ void PersonasWindow::createControls()
     for (int i = 0; i < 5; ++i)
         makeControl(m_window, L"BUTTON", layout::kButtons[i].caption, WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE,
                     kCmdButton + i, toPixels(layout::kButtons[i].place), font);
-    m_list1 = makeControl(m_window, L"LISTBOX", "", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                          kList1, toPixels(layout::kList), font, WS_EX_CLIENTEDGE);
-    ListBoxScroll::attach(m_list1);
+    m_list1.create(m_window, kList1, toPixels(layout::kList), font);
     // The search box has no caption on the screen; a label of no size before it
     // names it for a screen reader without changing what the window shows.
     const RECT search = toPixels(layout::kSearchBox);
@@ -175,6 +172,16 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         break;
+    case WM_NOTIFY: {
+        const auto &header = *reinterpret_cast<const NMHDR *>(lParam);
+        if (header.hwndFrom != m_list1.handle())
+            break;
+        bool chosen = false;
+        const LRESULT result = m_list1.notify(header, chosen);
+        if (chosen)
+            run(&forms::frmPersonas::List1_Click);
+        return result;
+    }
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == m_label6) {
             HDC dc = reinterpret_cast<HDC>(wParam);
@@ -212,8 +219,6 @@ void PersonasWindow::command(int id, int code)
         case 4: run(&forms::frmPersonas::cmdLimpiar_Click); break;
         default: break;
         }
-    } else if (id == kList1 && code == LBN_SELCHANGE) {
-        run(&forms::frmPersonas::List1_Click);
     } else if (id == kTxtBusqueda && code == EN_CHANGE) {
         run(&forms::frmPersonas::txtBusqueda_Change);
     } else if (id == kMnuImportar && code == 0) {
@@ -249,55 +254,22 @@ std::string PersonasWindow::searchText() const
 
 void PersonasWindow::setListEntries(std::vector<std::string> entries)
 {
-    SendMessageW(m_list1, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(m_list1, LB_RESETCONTENT, 0, 0);
-    // Room for every entry at once, rather than growing with each.
-    std::size_t characters = 0;
-    for (const std::string &entry : entries)
-        characters += entry.size() + 1;
-    SendMessageW(m_list1, LB_INITSTORAGE, entries.size(), static_cast<LPARAM>(characters * sizeof(wchar_t)));
-    std::wstring text;
-    for (const std::string &entry : entries) {
-        text = widen(entry);
-        SendMessageW(m_list1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    SendMessageW(m_list1, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(m_list1, nullptr, TRUE);
+    m_list1.setEntries(std::move(entries));
 }
 
 int PersonasWindow::findListEntry(std::string_view prefix) const
 {
-    const auto count = static_cast<int>(SendMessageW(m_list1, LB_GETCOUNT, 0, 0));
-    if (prefix.empty())
-        return count > 0 ? 0 : -1;
-    // The list box finds prefixes ignoring case, which every exact match also is:
-    // each of its finds, in list order, is checked as the program compares, by code
-    // point. It wraps around to the top after the last one.
-    const std::wstring wanted = widen(std::string(prefix));
-    std::wstring entry;
-    int after = -1;
-    for (;;) {
-        const auto found = static_cast<int>(
-            SendMessageW(m_list1, LB_FINDSTRING, static_cast<WPARAM>(after), reinterpret_cast<LPARAM>(wanted.c_str())));
-        if (found == LB_ERR || found <= after)
-            return -1;
-        const auto length = SendMessageW(m_list1, LB_GETTEXTLEN, static_cast<WPARAM>(found), 0);
-        entry.assign(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-        SendMessageW(m_list1, LB_GETTEXT, static_cast<WPARAM>(found), reinterpret_cast<LPARAM>(entry.data()));
-        if (entry.compare(0, wanted.size(), wanted) == 0 && static_cast<std::size_t>(length) >= wanted.size())
-            return found;
-        after = found;
-    }
+    return m_list1.find(prefix);
 }
 
 int PersonasWindow::listIndex() const
 {
-    return static_cast<int>(SendMessageW(m_list1, LB_GETCURSEL, 0, 0));
+    return m_list1.selected();
 }
 
 void PersonasWindow::setListIndex(int index)
 {
-    SendMessageW(m_list1, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    m_list1.select(index);
 }
 
 void PersonasWindow::showMessage(const std::string &text)

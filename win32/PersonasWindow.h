@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/frmPersonas.h"
+#include "win32/ContactList.h"
 #include "win32/ControlIds.h"
 #include "win32/Window.h"
 
@@ -60,7 +61,7 @@ private:
     void dropped(HDROP drop);
 
     std::array<HWND, 5> m_text1{};
-    HWND m_list1 = nullptr;
+    ContactList m_list1;
     HWND m_txtBusqueda = nullptr;
     HWND m_label6 = nullptr;
     HWND m_focus = nullptr; // the control to give the focus back to

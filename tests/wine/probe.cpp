@@ -4,12 +4,15 @@
 //                          boxes and open menus included)
 //   vorteda_probe layout   every control's rectangle against its designed twips;
 //                          exit status 1 when one is more than 1 pixel off
+//   vorteda_probe item INDEX
+//                          the text of entry INDEX of the main window's list, as JSON
 //   vorteda_probe resources EXE
 //                          the icons and the version an executable carries, as JSON
 #include "forms/Layout.h"
 #include "win32/ControlIds.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -123,6 +126,65 @@ std::vector<HWND> ourWindows()
     return windows;
 }
 
+// The entries of another process's list view: its messages take pointers into that
+// process, so the probe lends it a buffer there.
+class RemoteList {
+public:
+    explicit RemoteList(HWND list) : m_list(list)
+    {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(list, &pid);
+        m_process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (m_process != nullptr)
+            m_remote = static_cast<char *>(
+                VirtualAllocEx(m_process, nullptr, sizeof(LVITEMW) + kChars * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+    }
+    ~RemoteList()
+    {
+        if (m_remote != nullptr)
+            VirtualFreeEx(m_process, m_remote, 0, MEM_RELEASE);
+        if (m_process != nullptr)
+            CloseHandle(m_process);
+    }
+    RemoteList(const RemoteList &) = delete;
+    RemoteList &operator=(const RemoteList &) = delete;
+
+    std::string text(int index)
+    {
+        if (m_remote == nullptr)
+            return "";
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.cchTextMax = kChars;
+        item.pszText = reinterpret_cast<LPWSTR>(m_remote + sizeof(LVITEMW));
+        WriteProcessMemory(m_process, m_remote, &item, sizeof item, nullptr);
+        const auto length = SendMessageW(m_list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                         reinterpret_cast<LPARAM>(m_remote));
+        std::wstring read(static_cast<std::size_t>(length), L'\0');
+        ReadProcessMemory(m_process, m_remote + sizeof(LVITEMW), read.data(), read.size() * sizeof(wchar_t), nullptr);
+        return utf8(read);
+    }
+    // Relative to the list's client area.
+    RECT rect(int index)
+    {
+        RECT r{LVIR_BOUNDS, 0, 0, 0};
+        if (m_remote == nullptr)
+            return r;
+        WriteProcessMemory(m_process, m_remote, &r, sizeof r, nullptr);
+        SendMessageW(m_list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(m_remote));
+        ReadProcessMemory(m_process, m_remote, &r, sizeof r, nullptr);
+        return r;
+    }
+
+private:
+    static constexpr int kChars = 256;
+    HWND m_list;
+    HANDLE m_process = nullptr;
+    char *m_remote = nullptr;
+};
+
+constexpr LRESULT kListedItems = 200;
+
 // The focus belongs to the window's thread, not to the caller's.
 HWND focusOf(HWND control)
 {
@@ -141,19 +203,18 @@ std::string controlJson(HWND control)
                       + ",\"style\":" + std::to_string(GetWindowLongW(control, GWL_STYLE))
                       + ",\"visible\":" + (IsWindowVisible(control) ? "true" : "false")
                       + ",\"focus\":" + (focusOf(control) == control ? "true" : "false");
-    if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"ListBox") == 0) {
-        const auto count = SendMessageW(control, LB_GETCOUNT, 0, 0);
-        out += ",\"selected\":" + std::to_string(SendMessageW(control, LB_GETCURSEL, 0, 0)) + ",\"items\":[";
+    if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"SysListView32") == 0) {
+        // List1: its entries as a screen reader gets them, through the list's own
+        // messages (the first ones only, of a long list; `item` reads any other).
+        RemoteList list(control);
+        const auto count = SendMessageW(control, LVM_GETITEMCOUNT, 0, 0);
+        out += ",\"count\":" + std::to_string(count) + ",\"selected\":"
+               + std::to_string(SendMessageW(control, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED))
+               + ",\"top\":" + std::to_string(SendMessageW(control, LVM_GETTOPINDEX, 0, 0)) + ",\"items\":[";
         std::string rects;
-        for (LRESULT i = 0; i < count; ++i) {
-            const auto length = SendMessageW(control, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-            std::wstring item(static_cast<std::size_t>(length) + 1, L'\0');
-            SendMessageW(control, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(item.data()));
-            item.resize(static_cast<std::size_t>(length));
-            RECT r{};
-            SendMessageW(control, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
-            out += (i > 0 ? "," : "") + quoted(utf8(item));
-            rects += (i > 0 ? "," : "") + rectJson(r);
+        for (LRESULT i = 0; i < count && i < kListedItems; ++i) {
+            out += (i > 0 ? "," : "") + quoted(list.text(static_cast<int>(i)));
+            rects += (i > 0 ? "," : "") + rectJson(list.rect(static_cast<int>(i)));
         }
         out += "],\"itemRects\":[" + rects + "]";
     } else if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"Edit") == 0) {
@@ -204,9 +265,13 @@ int dump()
 // The layout check.
 int failures = 0;
 
+// At the screen's dpi, as the windows scale their twips.
 int px(int twips)
 {
-    return forms::twipsToPixels(twips);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return forms::twipsToPixels(twips, dpi > 0 ? dpi : 96);
 }
 
 bool withinOne(long got, int expected)
@@ -362,6 +427,19 @@ int resources(const char *path)
 
 } // namespace
 
+// One entry of the main window's list, at any index: its text.
+int item(int index)
+{
+    HWND main = FindWindowW(win32::kPersonasClass, nullptr);
+    HWND list = main != nullptr ? GetDlgItem(main, win32::kList1) : nullptr;
+    if (list == nullptr)
+        return 1;
+    RemoteList remote(list);
+    const std::string out = "{\"text\":" + quoted(remote.text(index)) + "}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     SetProcessDPIAware();
@@ -370,8 +448,10 @@ int main(int argc, char **argv)
         return dump();
     if (command == "layout")
         return layout();
+    if (command == "item" && argc > 2)
+        return item(std::atoi(argv[2]));
     if (command == "resources" && argc > 2)
         return resources(argv[2]);
-    std::fprintf(stderr, "usage: vorteda_probe dump|layout|resources EXE\n");
+    std::fprintf(stderr, "usage: vorteda_probe dump|layout|item INDEX|resources EXE\n");
     return 2;
 }

@@ -28,7 +28,8 @@ WIDTHS = (25, 20, 20, 15, 25)
 WS_CAPTION, WS_BORDER, WS_DLGFRAME = 0x00C00000, 0x00800000, 0x00400000
 WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX = 0x80000, 0x40000, 0x20000, 0x10000
 WS_POPUP, WS_EX_TOOLWINDOW = 0x80000000, 0x80
-LBS_NOTIFY, LBS_SORT, LBS_MULTIPLESEL, LBS_EXTENDEDSEL = 0x1, 0x2, 0x8, 0x800
+LVS_REPORT, LVS_SINGLESEL, LVS_SORTASCENDING, LVS_SORTDESCENDING, LVS_OWNERDATA, LVS_NOCOLUMNHEADER = (
+    0x1, 0x4, 0x10, 0x20, 0x1000, 0x4000)
 BS_MULTILINE = 0x2000
 
 # Control identifiers (win32/ControlIds.h).
@@ -148,6 +149,10 @@ class Session:
 
     def window(self, cls):
         return next((w for w in self.windows() if w["class"] == cls), None)
+
+    def item(self, index):
+        """Entry `index` of the main window's list, read through the list's messages."""
+        return json.loads(self.out([*self.wine_user, "wine", self.args.probe, "item", str(index)]))["text"]
 
     def layout(self):
         result = subprocess.run([*self.wine_user, "wine", self.args.probe, "layout"], env=self.env,
@@ -303,8 +308,9 @@ def everyday_use(s):
     check(labels == ["Apellido:", "Nombre:", "Dirección:", "Teléfono", "E-mail", "Buscar apellido"],
           f"each field's label comes just before it, the search box's too: {labels}")
     listbox = control(main, LIST1)
-    check(listbox["style"] & LBS_NOTIFY and not listbox["style"] & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL),
-          "List1: a single-selection list box that notifies and does not sort")
+    wanted = LVS_REPORT | LVS_SINGLESEL | LVS_OWNERDATA | LVS_NOCOLUMNHEADER
+    check(listbox["style"] & wanted == wanted and not listbox["style"] & (LVS_SORTASCENDING | LVS_SORTDESCENDING),
+          "List1: one column, no header, single selection, no sorting, its texts asked for as shown")
     check(all(control(main, CMD + i)["style"] & BS_MULTILINE for i in range(5)), "the buttons' captions wrap")
     check(control(main, TEXT1)["focus"], "Text1(0) has the focus when the window opens")
     check(listbox["items"] == ["Gómez", "Abril", "Zapata"], f"the list in given-name order: {listbox['items']}")
@@ -574,6 +580,63 @@ def import_from_the_window(s):
     program.ended(10)
 
 
+def long_list(s):
+    """A list past 65,536 entries: every entry readable, the scroll box and End reach the last."""
+    count = 100000
+    data = b"".join(record(f"Apellido{i:06d}", f"Nombre{i:06d}", "Calle 1", "600", "a@b.es") for i in range(count))
+    program = Program(s, "larga", data)
+    main = wait_for(program.main, 60, 0.1)
+    if not check(main is not None, "the main window opens with 100,000 contacts"):
+        return
+    listbox = control(main, LIST1)
+    check(listbox["count"] == count and listbox["items"][:2] == ["Apellido000000", "Apellido000001"],
+          f"the list has every entry: {listbox['count']}")
+    check(s.item(count - 1) == f"Apellido{count - 1:06d}" and s.item(70000) == "Apellido070000",
+          "entries past 65,536 read back through the list's own messages")
+    # Drag the scroll box from the top of its track to the bottom. The scroll bar
+    # stands right of the list's client area; its box starts below the up arrow.
+    x, y, w, h = listbox["screen"]
+    bar_x = x + w + 8
+    s.xdo("mousemove", str(bar_x), str(y + 20), "mousedown", "1")
+    for step in range(1, 11):
+        s.xdo("mousemove", str(bar_x), str(y + 20 + (h - 28) * step // 10))
+        time.sleep(0.05)
+    s.xdo("mouseup", "1")
+    time.sleep(0.5)
+    s.shot("long-list")
+    top = control(program.main(), LIST1)["top"]
+    check(top > count - 50, f"dragging the scroll box to the bottom shows the last entries (top entry {top})")
+    # A click on the top entry shown, then End.
+    s.xdo("mousemove", str(x + 20), str(y + 6), "click", "1")
+    time.sleep(0.3)
+    s.key("End")
+    main = program.main()
+    check(control(main, LIST1)["selected"] == count - 1 and fields(main)[0] == f"Apellido{count - 1:06d}",
+          "End chooses the last entry and shows its contact")
+    s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+    s.key("F4")
+    check(program.ended(20), "F4 ends the program")
+
+
+def other_dpi(s):
+    """At 120 and 144 dots per inch the windows scale as their twips say."""
+    for dpi in (120, 144):
+        s.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
+               "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait()
+        program = Program(s, f"dpi{dpi}", ZAPATA + GOMEZ + ABRIL)
+        main = wait_for(program.main, 20, 0.1)
+        if check(main is not None, f"the main window opens at {dpi} dpi"):
+            time.sleep(0.3)
+            s.shot(f"main-{dpi}dpi")
+            rc, report = s.layout()
+            check(rc == 0 and "ok " in report, f"every main window control where its twips say at {dpi} dpi\n" + report)
+            s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+            s.key("F4")
+            check(program.ended(20), f"F4 ends the program at {dpi} dpi")
+    s.wine("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f", stdout=subprocess.DEVNULL,
+           stderr=subprocess.DEVNULL).wait()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -592,6 +655,8 @@ def main():
         everyday_use(session)
         import_from_the_window(session)
         read_only_file(session)
+        long_list(session)
+        other_dpi(session)
     finally:
         session.stop()
     print(f"\n{len(failures)} failed; {time.monotonic() - started:.1f} s; screenshots in {args.screenshots}")
