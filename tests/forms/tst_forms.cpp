@@ -691,18 +691,21 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
     }
 }
 
-TEST_CASE("import refused or failed: the message, and personas.dat as it was")
+TEST_CASE("import refused, failed or stopped: the message, and personas.dat as it was")
 {
     const struct {
         const char *name;
         bool folderChosen; // a folder rather than a file
         bool missing;
         bool readOnly; // the data file cannot be written to
-        const char *says;
+        bool stopped;  // "Cancelar" in the progress window, while a large file is read
+        const char *says; // nullptr: nothing
     } rows[] = {
-        {"a folder", true, false, false, "es una carpeta, no un archivo; no se ha cambiado «"},
-        {"a file that is not there", false, true, false, "no se puede abrir «"},
-        {"a data file that cannot be written", false, false, true, "No se pudieron importar los contactos.\n\nNo se pudo"},
+        {"a folder", true, false, false, false, "es una carpeta, no un archivo; no se ha cambiado «"},
+        {"a file that is not there", false, true, false, false, "no se puede abrir «"},
+        {"a data file that cannot be written", false, false, true, false,
+         "No se pudieron importar los contactos.\n\nNo se pudo"},
+        {"the reading stopped", false, false, false, true, nullptr},
     };
     for (const auto &row : rows) {
         CAPTURE(row.name);
@@ -714,14 +717,25 @@ TEST_CASE("import refused or failed: the message, and personas.dat as it was")
         fs::path chosen = sources.path() / (row.folderChosen ? "carpeta.vcf" : "agenda.vcf");
         if (row.folderChosen)
             fs::create_directory(chosen);
-        else if (!row.missing)
+        else if (row.stopped) {
+            std::string large;
+            while (large.size() < (std::size_t(3) << 20))
+                large += kGomezCard;
+            writeBytes(chosen, large);
+        } else if (!row.missing)
             writeBytes(chosen, kGomezCard);
         const std::string before = folder.read();
         window.view.toOpen = forms::ChosenFile{chosen, 0};
+        window.view.cancelJobs = row.stopped;
         window.form.mnuImportar_Click();
-        REQUIRE(window.view.messages.size() == 1);
-        CAPTURE(window.view.messages[0]);
-        CHECK(window.view.messages[0].find(row.says) != std::string::npos);
+        CHECK(window.view.questions.size() == (row.readOnly ? 1u : 0u)); // the write fails after "Importar"
+        if (row.says == nullptr) {
+            CHECK(window.view.messages.empty());
+        } else {
+            REQUIRE(window.view.messages.size() == 1);
+            CAPTURE(window.view.messages[0]);
+            CHECK(window.view.messages[0].find(row.says) != std::string::npos);
+        }
         CHECK(folder.read() == before);
     }
 }
