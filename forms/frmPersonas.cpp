@@ -239,7 +239,8 @@ void frmPersonas::mnuExportar_Click()
         ~Done() { flag = false; }
     } done{m_exchanging};
 
-    FileDialog dialog{wording::kExportTitle, m_lastFolder, std::string(wording::kExportName) + ".vcf",
+    // Offered without an extension, so that the type chosen in the dialog gives it.
+    FileDialog dialog{wording::kExportTitle, m_lastFolder, wording::kExportName,
                       {{wording::kVCardFiles, {"*.vcf"}}, {wording::kCsvFiles, {"*.csv"}}}};
     const std::optional<ChosenFile> chosen = m_view.chooseFileToSave(dialog);
     if (!chosen)

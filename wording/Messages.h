@@ -34,7 +34,7 @@ inline constexpr char kContactsFiles[] = "Contactos";
 inline constexpr char kAllFiles[] = "Todos los archivos";
 inline constexpr char kVCardFiles[] = "vCard";
 inline constexpr char kCsvFiles[] = "CSV";
-// The name the save dialog offers, without its extension.
+// The name the save dialog offers.
 inline constexpr char kExportName[] = "contactos";
 inline constexpr char kImportButton[] = "Importar";
 inline constexpr char kCancelButton[] = "Cancelar";
