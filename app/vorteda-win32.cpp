@@ -14,9 +14,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    // Pixels at the screen's real dpi, so that the twip layouts scale to it.
-    SetProcessDPIAware();
-
     // Where this build keeps the contacts: the portable Vorteda.exe beside itself, an
     // installed build in %LOCALAPPDATA%\Vorteda. A folder that cannot be made is
     // reported by the window like any file error.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -32,6 +33,11 @@ private:
 
 using FileHandle = std::intptr_t;
 
+// How long a command waits for another copy's lock before it gives up, changing
+// nothing: a change to an everyday file is over well within it, and nobody is left
+// waiting in silence behind one that is not.
+inline constexpr std::chrono::milliseconds kLockWait{2000};
+
 class FileSystem {
 public:
     enum class OpenMode {
@@ -57,7 +63,9 @@ public:
     virtual void rename(const std::filesystem::path &from, const std::filesystem::path &to) = 0;
     virtual void remove(const std::filesystem::path &path) = 0;
     // Takes an exclusive advisory lock on the lock file at `path` (created when missing),
-    // waiting while another process holds it. Closing other handles never drops it.
+    // waiting while another process holds it, but no longer than kLockWait: then it
+    // fails with FileOp::Lock and std::errc::timed_out. Closing other handles never
+    // drops it.
     virtual FileHandle lock(const std::filesystem::path &path) = 0;
     virtual void unlock(FileHandle lock) = 0;
     // Makes a rename inside `folder` durable.

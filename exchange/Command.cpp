@@ -61,6 +61,13 @@ const char kUsage[] =
     "\n"
     "Salida: 0 hecho (puede haber avisos), 1 error (no se escribió nada), 2 uso incorrecto.\n";
 
+// The arguments are UTF-8 on every system: on Windows a path made from a plain
+// string would go through the ANSI code page and lose every character it lacks.
+std::filesystem::path pathOf(const std::string &utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 struct Options {
     std::string command;
     std::string file;
@@ -136,7 +143,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
         return kBadUsage;
     }
     contacts::ContactFile file(fs, folder);
-    if (options.file != "-" && isContactsFile(file, std::filesystem::path(options.file))) {
+    if (options.file != "-" && isContactsFile(file, pathOf(options.file))) {
         err << kProgram << ": " << ontoContactsFile(options.file) << "\n";
         return kFailed;
     }
@@ -145,7 +152,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
         if (options.file == "-")
             written = exchange::exportContacts(file, format, out);
         else
-            written = exchange::exportContacts(file, format, std::filesystem::path(options.file));
+            written = exchange::exportContacts(file, format, pathOf(options.file));
     } catch (const contacts::FileError &error) {
         if (error.path() == "-")
             err << kProgram << ": no se pudo escribir en la salida estándar: " << wording::systemErrorText(error.code())
@@ -165,7 +172,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
 {
     const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(folder / contacts::kDataFileName)) + ".\n";
     contacts::ContactFile file(fs, folder);
-    OpenedImport opened = previewFile(std::filesystem::path(options.file), options.file, file, options.duplicates);
+    OpenedImport opened = previewFile(pathOf(options.file), options.file, file, options.duplicates);
     if (!opened.preview) {
         err << kProgram << ": " << opened.refusal << "\n";
         return kFailed;
@@ -185,7 +192,8 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
         try {
             done = commitImport(std::move(preview), file, options.duplicates);
         } catch (const contacts::FileError &error) {
-            err << kProgram << ": " << fileErrorText(error) << nothing;
+            // The words for another copy's lock already say that nothing changed.
+            err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
             return kFailed;
         }
     }
@@ -236,7 +244,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
     std::filesystem::path folder;
     try {
-        folder = options.folder ? std::filesystem::path(*options.folder) : defaultFolder();
+        folder = options.folder ? pathOf(*options.folder) : defaultFolder();
     } catch (const contacts::FileError &error) {
         err << kProgram << ": " << fileErrorText(error) << "\n";
         return kFailed;

@@ -29,6 +29,8 @@ std::string count(std::uint64_t n, const char *one, const char *many)
 
 std::string fileErrorText(const contacts::FileError &error)
 {
+    if (wording::heldByAnotherCopy(error))
+        return wording::anotherCopyText(error);
     return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(pathText(error.path())) + ": "
         + wording::systemErrorText(error.code());
 }
@@ -63,7 +65,8 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
             opened.refusal += ", línea " + std::to_string(error.line());
         opened.refusal += ": " + std::string(error.what()) + nothing;
     } catch (const contacts::FileError &error) {
-        opened.refusal = fileErrorText(error) + nothing;
+        // The words for another copy's lock already say that nothing changed.
+        opened.refusal = fileErrorText(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
     }
     return opened;
 }

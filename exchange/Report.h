@@ -21,7 +21,8 @@ std::string inQuotes(const std::string &text);
 std::string pathText(const std::filesystem::path &path);
 // "1 contacto", "3 contactos".
 std::string count(std::uint64_t n, const char *one, const char *many);
-// "no se pudo leer el archivo «…»: <the system's words>".
+// "no se pudo leer el archivo «…»: <the system's words>", or the words for another
+// copy's lock.
 std::string fileErrorText(const contacts::FileError &error);
 
 // The file `path` read and compared with the data file, or why it is refused, in

@@ -85,15 +85,6 @@ const char *absoluteVariable(const char *name)
 
 } // namespace
 
-ContactsFolder contactsFolder()
-{
-#ifdef VORTEDA_CONTACTS_IN_USER_DATA
-    return inUserData();
-#else
-    return besideProgram();
-#endif
-}
-
 #ifdef _WIN32
 
 ContactsFolder besideProgram()

@@ -14,17 +14,26 @@ struct ContactsFolder {
     std::error_code error;
 };
 
-// Where this build keeps the contacts, fixed when it is built: a portable build
-// beside its executable; an installed one (VORTEDA_INSTALLED) in the user's own
-// data folder, made on first start.
-ContactsFolder contactsFolder();
-
-// The two places, whichever this build uses.
+// The two places a program may keep them.
 ContactsFolder besideProgram();
 // "$XDG_DATA_HOME/vorteda", by default "~/.local/share/vorteda" (a relative
 // XDG_DATA_HOME is ignored); "%LOCALAPPDATA%\Vorteda" on Windows. Missing folders
 // are made private to the user (0700); the home folder itself must exist.
 ContactsFolder inUserData();
+
+// Where this program keeps the contacts, fixed when it is built: a portable program
+// beside its executable; an installed one (compiled with
+// VORTEDA_CONTACTS_IN_USER_DATA) in the user's own data folder, made on first start.
+// Inline, so that the choice is each program's own: one build makes the portable
+// Vorteda.exe and the one the Windows installer puts in place, alike but for this.
+inline ContactsFolder contactsFolder()
+{
+#ifdef VORTEDA_CONTACTS_IN_USER_DATA
+    return inUserData();
+#else
+    return besideProgram();
+#endif
+}
 
 // The files of the contacts folder: the system's when the folder is there, and
 // otherwise every call fails naming the folder and why it could not be made, so

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -29,6 +31,9 @@ int fd(FileHandle handle)
 {
     return static_cast<int>(handle);
 }
+
+// How often a command held off by another copy's lock asks again.
+constexpr std::chrono::milliseconds kLockPause{10};
 
 // One read or write call moves at most this much on Linux.
 constexpr std::size_t kMaxIo = 0x7ffff000;
@@ -156,15 +161,22 @@ public:
         if (handle < 0)
             fail(FileOp::Lock, path);
         // flock, not fcntl: an fcntl lock vanishes when the process closes any handle
-        // to the file, and the lock must outlive every other open and close.
-        int rc;
-        do {
-            rc = ::flock(handle, LOCK_EX);
-        } while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            const int error = errno;
-            ::close(handle);
-            fail(FileOp::Lock, path, error);
+        // to the file, and the lock must outlive every other open and close. Asked
+        // without blocking and again after a pause, so that the wait has an end.
+        const auto deadline = std::chrono::steady_clock::now() + contacts::kLockWait;
+        for (;;) {
+            if (::flock(handle, LOCK_EX | LOCK_NB) == 0)
+                break;
+            int error = errno;
+            if (error == EINTR)
+                continue;
+            if (error == EWOULDBLOCK && std::chrono::steady_clock::now() >= deadline)
+                error = ETIMEDOUT;
+            if (error != EWOULDBLOCK) {
+                ::close(handle);
+                fail(FileOp::Lock, path, error);
+            }
+            std::this_thread::sleep_for(kLockPause);
         }
         m_names.remember(handle, path);
         return handle;

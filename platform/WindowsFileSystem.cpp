@@ -96,6 +96,9 @@ constexpr std::size_t kMaxIo = 0x40000000;
 constexpr int kTries = 20;
 constexpr std::chrono::milliseconds kPause{50};
 
+// How often a command held off by another copy's lock asks again.
+constexpr std::chrono::milliseconds kLockPause{10};
+
 // Calls `attempt` until it succeeds, fails for another reason than `brief` allows,
 // or has been tried kTries times; returns the last error (0 on success).
 template <typename Attempt, typename Brief>
@@ -220,6 +223,18 @@ public:
 
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override
     {
+        // The new file keeps what the user made of the old one: hidden, system, kept
+        // out of the index. It is always marked for the next backup (archive), as any
+        // write to the old file would have marked it: a backup must not skip new
+        // contents. A read-only file never gets here: the command refuses it first.
+        const DWORD old = ::GetFileAttributesW(to.c_str());
+        if (old != INVALID_FILE_ATTRIBUTES) {
+            const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+            if (!::SetFileAttributesW(from.c_str(), (old & kept) | FILE_ATTRIBUTE_ARCHIVE))
+                fail(FileOp::Rename, from);
+        } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+            fail(FileOp::Rename, to, error);
+        }
         // One atomic replace; write-through returns only once the new name is on
         // the disk.
         const DWORD error = retryBrief(
@@ -244,13 +259,21 @@ public:
         if (handle == INVALID_HANDLE_VALUE)
             fail(FileOp::Lock, path);
         // A byte-range lock belongs to this handle alone: closing any other handle to
-        // the file, in this process or another, leaves it in place. Without
-        // LOCKFILE_FAIL_IMMEDIATELY the call waits while another copy holds it.
-        OVERLAPPED whole = at(0);
-        if (!::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+        // the file, in this process or another, leaves it in place. Asked without
+        // waiting and again after a pause, so that the wait has an end.
+        const auto deadline = std::chrono::steady_clock::now() + contacts::kLockWait;
+        for (;;) {
+            OVERLAPPED whole = at(0);
+            if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &whole))
+                break;
             const DWORD error = ::GetLastError();
-            ::CloseHandle(handle);
-            fail(FileOp::Lock, path, error);
+            if (error != ERROR_LOCK_VIOLATION || std::chrono::steady_clock::now() >= deadline) {
+                ::CloseHandle(handle);
+                if (error == ERROR_LOCK_VIOLATION)
+                    throw FileError(FileOp::Lock, path, std::make_error_code(std::errc::timed_out));
+                fail(FileOp::Lock, path, error);
+            }
+            std::this_thread::sleep_for(kLockPause);
         }
         m_names.remember(ours(handle), path);
         return ours(handle);

@@ -67,6 +67,8 @@ WINDOWS_PACKAGES=(
     wine wine64 locales
     # The icons of Vorteda.exe are made from the windows' pictures by a Python script.
     python3
+    # The installer for Windows users (makensis).
+    nsis
 )
 
 build_windows() {
@@ -75,17 +77,33 @@ build_windows() {
     cmake --build "$WINDOWS_BUILD_DIR" --parallel "$(nproc)"
 }
 
-# Vorteda.exe and LEEME.txt zipped into dist/; prints the zip's path.
+# The downloads for Windows users into dist/: Vorteda.exe and LEEME.txt zipped, and
+# the installer; prints their paths.
 package_windows() {
     cmake -S "$ROOT" -B "$WINDOWS_BUILD_DIR" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
-    cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_zip --parallel "$(nproc)"
+    cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_zip vorteda_windows_installer \
+        --parallel "$(nproc)" || return
     mkdir -p "$ROOT/dist"
-    local zip
-    for zip in "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64.zip; do
-        cp "$zip" "$ROOT/dist/"
-        echo "$ROOT/dist/$(basename "$zip")"
+    local file
+    for file in "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64.zip "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64-setup.exe; do
+        cp "$file" "$ROOT/dist/"
+        echo "$ROOT/dist/$(basename "$file")"
     done
+}
+
+# The installer under Wine in Xvfb with openbox: an older version installed silently
+# in a throwaway prefix, the installed program used, the installed command given
+# Unicode names, the present version installed over it, uninstalled; the contacts
+# must stay. Screenshots go to
+# build-windows/screenshots/.
+run_windows_installer_test() {
+    cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_installer vorteda_windows_installer_older \
+        vorteda_probe --parallel "$(nproc)" &&
+    python3 "$ROOT/tests/wine/run_wine_installer.py" \
+        --setup "$(ls "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64-setup.exe | head -1)" \
+        --older-setup "$WINDOWS_BUILD_DIR/win32/vorteda-older-setup.exe" \
+        --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 
 # Vorteda.exe under Wine in Xvfb with openbox, driven with xdotool; the Linux build's

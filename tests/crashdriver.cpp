@@ -105,6 +105,23 @@ bool changeOwn(ContactFile &file, const std::string &surname, Change change)
     std::exit(4);
 }
 
+// Runs a command again while it fails on another copy's lock: it then changed
+// nothing, and a person told so tries again. Copies that hammer one folder can keep
+// one of them waiting past the lock's time.
+template <typename Command>
+auto againWhileHeld(Command command)
+{
+    for (;;) {
+        try {
+            return command();
+        } catch (const FileError &error) {
+            if (error.op() != FileOp::Lock || error.code() != std::errc::timed_out)
+                throw;
+            std::cerr << "lock held past its time; again" << std::endl;
+        }
+    }
+}
+
 // Two or more of these run at once on one folder. Each adds its own contacts,
 // loads the list, renames some and deletes others, and prints what it owns.
 void hammer(ContactFile &file, const std::string &id, int count)
@@ -114,16 +131,16 @@ void hammer(ContactFile &file, const std::string &id, int count)
     std::map<int, std::string> own; // serial -> present surname
     for (int k = 0; k < count; ++k) {
         const std::string surname = id + "-" + std::to_string(k);
-        file.append(contact(surname, names[random() % 6]));
+        againWhileHeld([&] { file.append(contact(surname, names[random() % 6])); });
         own[k] = surname;
-        file.sortAndList();
+        againWhileHeld([&] { file.sortAndList(); });
         if (k % 3 == 2 && own.count(k - 1)) {
             const std::string renamed = own[k - 1] + "m";
             const bool done = changeOwn(file, own[k - 1], [&](std::int64_t index, const Record &shown) {
                 Persona changed = decode(shown);
                 changed.Apellido = renamed;
                 changed.Nombre = names[random() % 6];
-                return file.modify(index, shown, changed);
+                return againWhileHeld([&] { return file.modify(index, shown, changed); });
             });
             if (!done) {
                 std::cerr << "lost " << own[k - 1] << std::endl;
@@ -133,7 +150,7 @@ void hammer(ContactFile &file, const std::string &id, int count)
         }
         if (k % 5 == 4 && own.count(k - 2)) {
             const bool done = changeOwn(file, own[k - 2], [&](std::int64_t index, const Record &shown) {
-                return file.remove(index, shown);
+                return againWhileHeld([&] { return file.remove(index, shown); });
             });
             if (!done) {
                 std::cerr << "lost " << own[k - 2] << std::endl;

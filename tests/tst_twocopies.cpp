@@ -71,6 +71,7 @@ struct CommandRow {
     std::string name;
     std::string command;
     bool linked = false;
+    bool heldOn = false;  // the lock kept until the other copy gives up
 };
 
 } // namespace
@@ -154,13 +155,16 @@ TEST_CASE("the lock is held through every step")
 // While this process holds the lock, the other copy's command waits, touching
 // nothing, and then does its whole work once. Linked: the data file is elsewhere,
 // and this process holds the lock beside it, as a copy working through another link
-// to it does; the command changes that file and leaves its own link a link.
+// to it does; the command changes that file and leaves its own link a link. Held
+// on: after waiting contacts::kLockWait the command fails with the lock error,
+// having changed nothing.
 TEST_CASE("a command waits for the other copy")
 {
     std::vector<CommandRow> rows;
     for (const char *command : {"sort", "add", "delete", "modify"}) {
         rows.push_back({command, command, false});
         rows.push_back({std::string(command) + ", each copy through its own link to the file", command, true});
+        rows.push_back({std::string(command) + ", held on by this process: fails, file untouched", command, false, true});
     }
     eachRow(rows, [](const CommandRow &row) {
         TempFolder dir;
@@ -177,6 +181,22 @@ TEST_CASE("a command waits for the other copy")
         const FileHandle held = platform::systemFileSystem().lock(dataFolder / kLockFileName);
         ChildProcess other(std::vector<std::string>{driverPath(), programFolder.string()} + commandRow(row.command));
         REQUIRE(other.started());
+        if (row.heldOn) {
+            const auto started = std::chrono::steady_clock::now();
+            REQUIRE(other.waitForFinished(30000));
+            const auto waited = std::chrono::steady_clock::now() - started;
+            platform::systemFileSystem().unlock(held);
+            const std::string out = other.standardOutput();
+            INFO(out);
+            CHECK(other.exitCode() == 3);
+            CHECK(out.rfind("error: lock", 0) == 0);
+            CHECK(out.find(std::make_error_code(std::errc::timed_out).message()) != std::string::npos);
+            // It waited its time (measured from its start here, so at most a little less).
+            CHECK(waited >= contacts::kLockWait - std::chrono::milliseconds(100));
+            CHECK(readBytes(dat) == old);
+            CHECK(!fs::exists(dir / kTempFileName));
+            return;
+        }
         const bool stillWaiting = !other.waitForFinished(500);
         const bool untouched = readBytes(dat) == old && !fs::exists(dir / kTempFileName);
         platform::systemFileSystem().unlock(held);

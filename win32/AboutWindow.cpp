@@ -81,16 +81,8 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_ACTIVATE:
-        // The focused button gets the focus back after a message box, so that Enter
-        // presses it as before.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(m_window, focus))
-                m_focus = focus;
-        } else if (m_focus != nullptr && IsWindow(m_focus) && IsChild(m_window, m_focus)) {
-            SetFocus(m_focus);
+        if (restoreFocus(wParam))
             return 0;
-        }
         break;
     case WM_CTLCOLORSTATIC: {
         HDC dc = reinterpret_cast<HDC>(wParam);

@@ -35,7 +35,6 @@ private:
 
     HWND m_cmdSysInfo = nullptr;
     HWND m_lblVersion = nullptr;
-    HWND m_focus = nullptr; // the control to give the focus back to
     forms::frmAbout m_form;
 };
 

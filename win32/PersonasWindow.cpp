@@ -161,16 +161,8 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_ACTIVATE:
-        // As a dialog does: the control that had the focus gets it back when the
-        // window is active again, after a message box or another window.
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(m_window, focus))
-                m_focus = focus;
-        } else if (m_focus != nullptr && IsWindow(m_focus) && IsChild(m_window, m_focus)) {
-            SetFocus(m_focus);
+        if (restoreFocus(wParam))
             return 0;
-        }
         break;
     case WM_NOTIFY: {
         const auto &header = *reinterpret_cast<const NMHDR *>(lParam);

@@ -64,7 +64,6 @@ private:
     ContactList m_list1;
     HWND m_txtBusqueda = nullptr;
     HWND m_label6 = nullptr;
-    HWND m_focus = nullptr; // the control to give the focus back to
     HFONT m_helpFont = nullptr;
     std::vector<std::filesystem::path> m_handed; // files to import, posted
     forms::frmPersonas m_form;

@@ -102,28 +102,23 @@ void Win32Program::openWindow(forms::Window window)
     if (open)
         m_closed.push_back(std::move(open));
     try {
+        // Held by the root before it opens, so that a window the system destroys at
+        // once is still deleted only after its handlers have returned.
+        const auto make = [&open](auto made) {
+            auto &view = *made;
+            open = std::move(made);
+            view.open();
+        };
         switch (window) {
-        case forms::Window::Splash: {
-            auto splash = std::make_unique<SplashWindow>(*this);
-            SplashWindow &made = *splash;
-            open = std::move(splash);
-            made.open();
+        case forms::Window::Splash:
+            make(std::make_unique<SplashWindow>(*this));
             break;
-        }
-        case forms::Window::Personas: {
-            auto personas = std::make_unique<PersonasWindow>(*this, m_fs, m_folder);
-            PersonasWindow &made = *personas;
-            open = std::move(personas);
-            made.open();
+        case forms::Window::Personas:
+            make(std::make_unique<PersonasWindow>(*this, m_fs, m_folder));
             break;
-        }
-        case forms::Window::About: {
-            auto about = std::make_unique<AboutWindow>(*this, m_registry, m_launcher);
-            AboutWindow &made = *about;
-            open = std::move(about);
-            made.open();
+        case forms::Window::About:
+            make(std::make_unique<AboutWindow>(*this, m_registry, m_launcher));
             break;
-        }
         }
     } catch (const WindowCreationFailed &) {
         // Without its windows the program cannot go on; what it saved is safe.

@@ -69,6 +69,26 @@ protected:
         return DefWindowProcW(m_window, message, wParam, lParam);
     }
 
+    // As a dialog does: the control that had the focus gets it back when the window
+    // is active again, after a message box or another window. For WM_ACTIVATE;
+    // true when it gave the focus (the message is then handled).
+    bool restoreFocus(WPARAM wParam)
+    {
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(m_window, focus))
+                m_focus = focus;
+            return false;
+        }
+        if (m_focus == nullptr || !IsWindow(m_focus) || !IsChild(m_window, m_focus))
+            return false;
+        SetFocus(m_focus);
+        return true;
+    }
+
+    // The control to give the focus back to.
+    HWND m_focus = nullptr;
+
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     {

@@ -2,6 +2,8 @@
 
 #include "wording/SystemErrorText.h"
 
+#include "contacts/ContactFile.h"
+
 namespace wording {
 
 const char *describe(contacts::FileOp op)
@@ -23,8 +25,24 @@ const char *describe(contacts::FileOp op)
     return "usar el archivo";
 }
 
+bool heldByAnotherCopy(const contacts::FileError &error)
+{
+    return error.op() == contacts::FileOp::Lock && error.code() == std::errc::timed_out;
+}
+
+std::string anotherCopyText(const contacts::FileError &error)
+{
+    const std::u8string path = (error.path().parent_path() / contacts::kDataFileName).u8string();
+    std::string text = "Otra copia de Vorteda está guardando cambios en este archivo: «";
+    text.append(path.begin(), path.end());
+    text += "».\nNo se ha cambiado nada. Vuelva a intentarlo.";
+    return text;
+}
+
 std::string fileErrorMessage(std::string_view failure, const contacts::FileError &error)
 {
+    if (heldByAnotherCopy(error))
+        return std::string(failure) + "\n\n" + anotherCopyText(error);
     const std::u8string path = error.path().u8string();
     std::string text(failure);
     text += "\n\nNo se pudo ";

@@ -419,3 +419,55 @@ TEST_CASE("the lock holds off another command until released")
     CHECK(granted);
     CHECK_EQ(fs::file_size(dat), std::uintmax_t(105));
 }
+
+struct HeldLockRow {
+    std::string name;
+    std::string command;
+};
+
+// Another copy's lock, taken through a handle of its own and held on past kLockWait:
+// the command fails with the lock error and leaves the file as it was.
+TEST_CASE("a lock held on: the command gives up, changing nothing")
+{
+    const std::vector<HeldLockRow> rows = {
+        {"the add", "add"},
+        {"the sort", "sort"},
+        {"the modify", "modify"},
+    };
+    eachRow(rows, [](const HeldLockRow &row) {
+        TempFolder folder;
+        const fs::path dat = folder / kDataFileName;
+        // Out of order, so that the sort would write.
+        const std::string old = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+        writeBytes(dat, old);
+        FileSystem &system = platform::systemFileSystem();
+        ContactFile file(system, folder.path());
+        const Record first = file.read(0).value();
+        const FileHandle held = system.lock(folder / kLockFileName);
+        std::optional<FileError> failure;
+        const auto started = std::chrono::steady_clock::now();
+        std::thread other([&] {
+            try {
+                if (row.command == "add")
+                    file.append(persona("Espera", "Zoe"));
+                else if (row.command == "sort")
+                    file.sortAndList();
+                else
+                    file.modify(0, first, persona("Otro", "Zoe"));
+            } catch (const FileError &error) {
+                failure = error;
+            }
+        });
+        other.join();
+        const auto waited = std::chrono::steady_clock::now() - started;
+        system.unlock(held);
+        REQUIRE(failure);
+        CHECK_EQ(failure->op(), FileOp::Lock);
+        CHECK(failure->code() == std::errc::timed_out);
+        CHECK_EQ(failure->path(), folder / kLockFileName);
+        CHECK(waited >= kLockWait);
+        CHECK(readBytes(dat) == old);
+        CHECK(!fs::exists(folder / kTempFileName));
+        CHECK(coretest::lockIsFree(folder / kLockFileName));
+    });
+}

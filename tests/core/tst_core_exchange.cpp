@@ -15,6 +15,7 @@
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
 
+#include <optional>
 #include <sstream>
 
 using namespace contacts;
@@ -74,6 +75,14 @@ std::string skippedText(const exchange::Skipped &skipped)
     return text;
 }
 
+// A path as the command takes it, UTF-8, on Windows too (where string() would give
+// the ANSI code page).
+std::string utf8(const fs::path &path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 exchange::ImportResult readText(const std::string &text)
 {
     std::istringstream in(text);
@@ -83,12 +92,22 @@ exchange::ImportResult readText(const std::string &text)
 } // namespace
 
 // Random address books, every byte value in every field (the code page's five
-// undefined bytes, line ends, quotes, separators, backslashes), through both formats.
+// undefined bytes, line ends, quotes, separators, backslashes), through both formats;
+// with files and folders named in scripts no code page holds at once.
 TEST_CASE("export then import into an empty folder gives back the data file byte for byte, controls as spaces")
 {
     RandomSortFiles files({}, 40);
     std::mt19937 random(7);
-    for (const char *name : {"agenda.vcf", "agenda.csv"}) {
+    const struct {
+        std::u8string name, from, to;
+    } places[] = {
+        {u8"agenda.vcf", u8"vorteda", u8"vorteda"},
+        {u8"agenda.csv", u8"vorteda", u8"vorteda"},
+        {u8"Łódź.vcf", u8"Контакты", u8"連絡先"},
+        {u8"連絡先.csv", u8"連絡先", u8"Контакты"},
+    };
+    for (const auto &place : places) {
+        const fs::path name(place.name);
         for (int round = 0; round < 25; ++round) {
             std::string file = files.next();
             for (std::size_t at = 0; at < file.size(); at += kRecordSize) {
@@ -106,22 +125,22 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
                 all[0] = all[25] = ' ';
                 file += all;
             }
-            CAPTURE(name);
+            CAPTURE(utf8(name));
             CAPTURE(round);
-            TempFolder from;
-            TempFolder to;
+            TempFolder from{fs::path(place.from)};
+            TempFolder to{fs::path(place.to)};
             writeBytes(from / kDataFileName, file);
             ContactFile(platform::systemFileSystem(), from.path()).sortAndList(); // the list load's order
             const std::string sorted = readBytes(from / kDataFileName);
-            const std::string exported = (from / name).string();
-            REQUIRE(command({"exportar", exported, "--carpeta", from.path().string()}).status == 0);
+            const std::string exported = utf8(from / name);
+            REQUIRE(command({"exportar", exported, "--carpeta", utf8(from.path())}).status == 0);
             // No bare CR or LF inside a line or a cell, whatever bytes the data file holds.
-            const std::string text = readBytes(exported);
+            const std::string text = readBytes(from / name);
             for (std::size_t at = 0; at < text.size(); ++at) {
                 if (text[at] == '\r' || text[at] == '\n')
                     REQUIRE(text.substr(at - (text[at] == '\n'), 2) == "\r\n");
             }
-            const Run imported = command({"importar", exported, "--carpeta", to.path().string()});
+            const Run imported = command({"importar", exported, "--carpeta", utf8(to.path())});
             REQUIRE(imported.status == 0);
             CHECK(imported.out.find("Aviso") == std::string::npos);
             // Every byte from 0x20 up comes back; a control byte comes back as a space.
@@ -295,7 +314,9 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
 {
     struct Row {
         const char *name;
-        std::string text; // "\x01missing", "\x01" "folder": no file, or a folder in its place
+        // "\x01missing", "\x01" "folder": no file, or a folder in its place; "\x01" "held":
+        // a good file, and another copy holding the folder's lock all along
+        std::string text;
         std::string error;
     };
     const std::vector<Row> rows = {
@@ -316,6 +337,8 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         {"missing", "\x01missing", ": no se puede abrir"},
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
         {"a folder", "\x01" "folder", " es una carpeta"},
+        {"another copy holds the lock", "\x01" "held",
+         "Otra copia de Vorteda está guardando cambios en este archivo: «"},
     };
     for (const Row &row : rows) {
         const std::string name = row.name;
@@ -324,15 +347,23 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         const std::string before = recordBytes("R0", "Luis") + recordBytes("R1", "Ana") + "tail";
         writeBytes(folder / kDataFileName, before);
         std::string input = (folder / "entrada.vcf").string();
-        if (row.text == "\x01" "folder")
+        std::optional<FileHandle> held;
+        if (row.text == "\x01" "folder") {
             input = folder.path().string();
-        else if (row.text != "\x01missing")
+        } else if (row.text == "\x01" "held") {
+            writeBytes(input, "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\n");
+            held = platform::systemFileSystem().lock(folder / kLockFileName);
+        } else if (row.text != "\x01missing") {
             writeBytes(input, row.text);
+        }
         const Run run = command({"importar", input, "--carpeta", folder.path().string()});
+        if (held)
+            platform::systemFileSystem().unlock(*held);
         CHECK(run.status == 1);
         CHECK(run.out.empty());
         CHECK(run.err.find(row.error) != std::string::npos);
-        CHECK(run.err.find(input) != std::string::npos);
+        // The lock's words name the data file it guards.
+        CHECK(run.err.find(held ? (folder / kDataFileName).string() : input) != std::string::npos);
         CHECK(readBytes(folder / kDataFileName) == before);
         CHECK(!fs::exists(folder / kTempFileName));
     }

@@ -430,6 +430,35 @@ TEST_CASE("readOnlyDataFileIsListedAndNeverReplaced")
     }
 }
 
+// Another copy holds the lock throughout: the window opens with the file listed as
+// it stands and says so, and an add says so too, changing nothing; once the lock is
+// let go the same add goes through.
+TEST_CASE("anotherCopyHoldingTheLockIsReportedAndChangesNothing")
+{
+    Folder folder;
+    const std::string old = recordsOf({kZapata, kGomez}); // out of order: the load would sort
+    folder.write(old);
+    contacts::FileSystem &system = platform::systemFileSystem();
+    const contacts::FileHandle held = system.lock(folder.path() / contacts::kLockFileName);
+    Window window(folder);
+    const std::string saving = "Otra copia de Vorteda está guardando cambios en este archivo";
+    REQUIRE(window.view.messages.size() == 1);
+    CHECK(window.view.messages[0].starts_with("No se pudo cargar la lista de contactos.\n\n" + saving));
+    CHECK(window.view.messages[0].find("personas.dat") != std::string::npos);
+    CHECK(window.view.messages[0].find("Vuelva a intentarlo") != std::string::npos);
+    CHECK(window.view.entries == std::vector<std::string>{"Zapata", "Gómez"});
+    window.view.fields = {"Nuevo", "Eva", "", "", ""};
+    window.form.cmdAltas_Click();
+    REQUIRE(window.view.messages.size() == 2);
+    CHECK(window.view.messages[1].find(saving) != std::string::npos);
+    CHECK(folder.read() == old);
+    CHECK(window.view.fields[0] == "Nuevo");
+    system.unlock(held);
+    window.form.cmdAltas_Click();
+    CHECK(window.view.messages.size() == 2);
+    CHECK(window.view.entries == std::vector<std::string>{"Gómez", "Nuevo", "Zapata"});
+}
+
 TEST_CASE("deleteRefusesARecordChangedByAnotherCopy")
 {
     Folder folder;

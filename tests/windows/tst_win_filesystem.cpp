@@ -106,6 +106,7 @@ struct HolderRow {
     std::string name;
     DWORD share;
     int releaseAfterMs;  // -1: held until the command has ended
+    DWORD attributes = 0; // given to "personas.dat" beforehand, archive cleared
 };
 
 const std::vector<HolderRow> kHolders = {
@@ -114,7 +115,15 @@ const std::vector<HolderRow> kHolders = {
     {"a scanner sharing nothing, held", 0, -1},
     {"a scanner sharing reads only, let go after 150 ms", FILE_SHARE_READ, 150},
     {"a scanner sharing nothing, let go after 400 ms", 0, 400},
+    {"a reader sharing everything, let go at once; the file hidden, system, unindexed, backed up",
+     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED},
 };
+
+// What the rewrite keeps of the replaced file's attributes; archive, "changed since
+// the last backup", is always set on the new contents.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED
+                                  | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
 
 FileSystem &fileSystem()
 {
@@ -248,6 +257,13 @@ TEST_CASE("replacing a file that another handle holds open")
         const fs::path dat = folder / kDataFileName;
         const std::string old = recordBytes("R0", "Ana") + recordBytes("R1", "Bea") + recordBytes("R2", "Luis");
         writeBytes(dat, old);
+        if (row.attributes != 0)
+            CHECK(::SetFileAttributesW(dat.c_str(), row.attributes));
+        // What the file system kept of them: Wine keeps no "not indexed", and shows
+        // every file as archived.
+        const DWORD given = ::GetFileAttributesW(dat.c_str()) & kKeptAttributes;
+        CHECK_EQ(given & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                 row.attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
         ContactFile file(system, folder.path());
         const Record second = file.read(1).value();
 
@@ -294,6 +310,7 @@ TEST_CASE("replacing a file that another handle holds open")
         // A holder that lets go in time is waited for.
         if (row.releaseAfterMs >= 0)
             REQUIRE_EQ(outcome, std::string("replaced"));
+        CHECK_EQ(::GetFileAttributesW(dat.c_str()) & kKeptAttributes, given | FILE_ATTRIBUTE_ARCHIVE);
     });
 }
 
