@@ -40,7 +40,10 @@ void frmPersonas::cmdVerlista_Click()
 void frmPersonas::loadList(bool reportErrors)
 {
     std::vector<std::string> entries;
-    const bool sorted = reportErrors ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
+    // After a command that found another copy saving, sorting would only wait for it
+    // again: the file is listed as it stands.
+    const bool sorted = reportErrors   ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
+                        : m_lockHeld ? false
                                      : tryQuietly([&] { entries = OrdenarArchivo(); });
     if (!sorted) {
         // The file is as it was; list it in its present order so that the list still
@@ -348,10 +351,12 @@ bool frmPersonas::tryQuietly(const std::function<void()> &command)
 
 bool frmPersonas::runCommand(const char *failure, const std::function<void()> &command)
 {
+    m_lockHeld = false;
     try {
         command();
         return true;
     } catch (const contacts::FileError &error) {
+        m_lockHeld = wording::heldByAnotherCopy(error);
         m_view.showMessage(wording::fileErrorMessage(failure, error));
     }
     return false;

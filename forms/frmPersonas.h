@@ -137,6 +137,8 @@ private:
     std::vector<std::filesystem::path> m_waiting;
     // Where the last import or export went, for the next dialog.
     std::filesystem::path m_lastFolder;
+    // The last command failed because another copy held the file.
+    bool m_lockHeld = false;
 };
 
 // Where an export goes and in which format: a name ending in .vcf or .csv says the

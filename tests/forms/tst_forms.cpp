@@ -440,7 +440,8 @@ TEST_CASE("anotherCopyHoldingTheLockIsReportedAndChangesNothing")
     folder.write(old);
     contacts::FileSystem &system = platform::systemFileSystem();
     const contacts::FileHandle held = system.lock(folder.path() / contacts::kLockFileName);
-    Window window(folder);
+    FaultyFileSystem files(system);
+    Window window(folder, files);
     const std::string saving = "Otra copia de Vorteda está guardando cambios en este archivo";
     REQUIRE(window.view.messages.size() == 1);
     CHECK(window.view.messages[0].starts_with("No se pudo cargar la lista de contactos.\n\n" + saving));
@@ -448,11 +449,15 @@ TEST_CASE("anotherCopyHoldingTheLockIsReportedAndChangesNothing")
     CHECK(window.view.messages[0].find("Vuelva a intentarlo") != std::string::npos);
     CHECK(window.view.entries == std::vector<std::string>{"Zapata", "Gómez"});
     window.view.fields = {"Nuevo", "Eva", "", "", ""};
+    files.reset();
     window.form.cmdAltas_Click();
     REQUIRE(window.view.messages.size() == 2);
     CHECK(window.view.messages[1].find(saving) != std::string::npos);
     CHECK(folder.read() == old);
     CHECK(window.view.fields[0] == "Nuevo");
+    // The list after it shows the file as it stands, without waiting for the lock again.
+    CHECK(std::count(files.log().begin(), files.log().end(), contacts::FileOp::Lock) == 1);
+    CHECK(window.view.entries == std::vector<std::string>{"Zapata", "Gómez"});
     system.unlock(held);
     window.form.cmdAltas_Click();
     CHECK(window.view.messages.size() == 2);
