@@ -2,10 +2,14 @@
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
 #include "platform/SystemFileSystem.h"
+#include "win32/Dialogs.h"
 #include "win32/Win32Program.h"
 
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include <filesystem>
 #include <memory>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -17,6 +21,20 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 
-    win32::Win32Program program(files, files.folder(), *registry, *launcher);
+    win32::SystemDialogs dialogs;
+    win32::Win32Program program(files, files.folder(), *registry, *launcher, dialogs);
+
+    // A file handed to the program ("Vorteda.exe agenda.vcf", "Abrir con"), read as
+    // UTF-16 so that any name reaches it: imported once the main window is up.
+    int count = 0;
+    if (LPWSTR *arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        if (count > 1) {
+            std::error_code ec;
+            const std::filesystem::path file(arguments[1]);
+            const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+            program.program().importOnStart(ec ? file : absolute);
+        }
+        LocalFree(arguments);
+    }
     return program.run();
 }

@@ -2,6 +2,7 @@
 #include "platform/System.h"
 #include "platform/SystemFileSystem.h"
 #include "ui/Application.h"
+#include "ui/Dialogs.h"
 #include "ui/Fonts.h"
 #include "ui/MessageBox.h"
 #include "ui/QtProgram.h"
@@ -11,6 +12,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -58,8 +61,21 @@ int main(int argc, char *argv[])
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
     ui::MessageBox messages;
-    ui::QtProgram program(files, files.folder(), *registry, *launcher, messages);
+    ui::SystemDialogs dialogs;
+    ui::QtProgram program(files, files.folder(), *registry, *launcher, messages, dialogs);
     app.setProgram(&program.program());
+
+    // A file handed to the program ("vorteda agenda.vcf", "Abrir con"), left once Qt
+    // has taken its own options: imported once the main window is up.
+    if (count > 1) {
+        const int first = std::strcmp(arguments[1], "--") == 0 ? 2 : 1;
+        if (first < count) {
+            std::error_code ec;
+            const std::filesystem::path file(arguments[static_cast<std::size_t>(first)]);
+            const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+            program.program().importOnStart(ec ? file : absolute);
+        }
+    }
 
     program.program().start();
     const int result = QApplication::exec();

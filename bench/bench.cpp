@@ -8,6 +8,7 @@
 #include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
+#include "ui/Dialogs.h"
 #include "ui/MessageBox.h"
 #include "contacts/Sort.h"
 #include "forms/Program.h"
@@ -46,8 +47,10 @@ struct WindowServices : forms::ProgramView {
     void closeWindows() override {}
     void endEventLoop() override {}
     void showMessage(const std::string &) override {}
+    void importInMainWindow(const std::filesystem::path &) override {}
 
     ui::MessageBox messages;
+    ui::SystemDialogs dialogs;
     forms::Program program{*this};
 };
 
@@ -370,7 +373,7 @@ int main(int argc, char **argv)
                     new QApplication(qtArgc, qtArgv); // lives until the child exits
                     auto services = std::make_shared<WindowServices>();
                     auto window = std::make_shared<PersonasWidget>(platform::systemFileSystem(), folder, services->messages,
-                                                                services->program);
+                                                                services->dialogs, services->program);
                     // As a person meets it: shown, laid out and idle.
                     window->show();
                     QApplication::processEvents();

@@ -12,6 +12,7 @@
 #include "platform/Launcher.h"
 #include "platform/TableRegistry.h"
 #include "win32/ControlIds.h"
+#include "win32/Dialogs.h"
 #include "win32/Win32Program.h"
 
 #include <windows.h>
@@ -106,7 +107,8 @@ int run(std::size_t count)
 
     platform::TableRegistry registry;
     NoLauncher launcher;
-    win32::Win32Program program(platform::systemFileSystem(), folder, registry, launcher);
+    win32::SystemDialogs dialogs;
+    win32::Win32Program program(platform::systemFileSystem(), folder, registry, launcher, dialogs);
     HWND window = nullptr;
     const double load = seconds([&] {
         program.openWindow(forms::Window::Personas);

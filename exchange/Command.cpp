@@ -6,6 +6,7 @@
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 #include "exchange/Import.h"
+#include "exchange/Report.h"
 #include "exchange/Text.h"
 
 #include <cerrno>
@@ -60,30 +61,11 @@ const char kUsage[] =
     "\n"
     "Salida: 0 hecho (puede haber avisos), 1 error (no se escribió nada), 2 uso incorrecto.\n";
 
-std::string inQuotes(const std::string &text)
-{
-    return "«" + text + "»";
-}
-
 // The arguments are UTF-8 on every system: on Windows a path made from a plain
 // string would go through the ANSI code page and lose every character it lacks.
 std::filesystem::path pathOf(const std::string &utf8)
 {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string textOf(const std::filesystem::path &path)
-{
-    const std::u8string utf8 = path.u8string();
-    return std::string(utf8.begin(), utf8.end());
-}
-
-std::string fileErrorText(const contacts::FileError &error)
-{
-    if (wording::heldByAnotherCopy(error))
-        return wording::anotherCopyText(error);
-    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(textOf(error.path())) + ": "
-        + wording::systemErrorText(error.code());
 }
 
 struct Options {
@@ -147,11 +129,6 @@ bool endsWithIgnoreCase(const std::string &text, std::string_view suffix)
     return text.size() >= suffix.size() && equalsIgnoreCase(std::string_view(text).substr(text.size() - suffix.size()), suffix);
 }
 
-std::string count(std::uint64_t n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 int exportContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
@@ -166,6 +143,10 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
         return kBadUsage;
     }
     contacts::ContactFile file(fs, folder);
+    if (options.file != "-" && isContactsFile(file, pathOf(options.file))) {
+        err << kProgram << ": " << ontoContactsFile(options.file) << "\n";
+        return kFailed;
+    }
     std::uint64_t written = 0;
     try {
         if (options.file == "-")
@@ -186,87 +167,20 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
     return kDone;
 }
 
-// A vCard property in plain words, with the article-less noun for a count.
-std::string propertyWords(const std::string &name)
-{
-    static const std::pair<const char *, const char *> kNames[] = {
-        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "función"},
-        {"NOTE", "nota"}, {"BDAY", "cumpleaños"}, {"ANNIVERSARY", "aniversario"}, {"URL", "página web"},
-        {"NICKNAME", "apodo"}, {"CATEGORIES", "grupos"}, {"UID", "identificador"}, {"REV", "fecha de cambio"},
-        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de dirección"}, {"GEO", "situación"},
-        {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
-        {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
-        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
-        {"X-ABLABEL", "etiqueta"}};
-    for (const auto &[property, words] : kNames)
-        if (name == property)
-            return words;
-    return printable(name);
-}
-
-// What was left out, in sentences: the further telephones, e-mails and addresses of
-// a vCard, then everything else by name (a CSV's by its column's).
-void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
-{
-    std::string others;
-    for (const auto &[name, n] : skipped) {
-        if (vcard && name == "TEL")
-            out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else if (vcard && name == "EMAIL")
-            out << count(n, "correo electrónico más no se guardó",
-                         "correos electrónicos más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else if (vcard && name == "ADR")
-            out << count(n, "dirección más no se guardó", "direcciones más no se guardaron")
-                << ": Vorteda guarda una por contacto.\n";
-        else if (vcard && name == "N")
-            out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else
-            others += (others.empty() ? "" : ", ")
-                + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
-                         : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
-    }
-    if (!others.empty())
-        out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
-                      : "Columnas que Vorteda no guarda y se omitieron: ")
-            << others << ".\n";
-}
-
 int importContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {
-    const std::string nothing = "; no se ha cambiado " + inQuotes(textOf(folder / contacts::kDataFileName)) + ".\n";
+    const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(folder / contacts::kDataFileName)) + ".\n";
     contacts::ContactFile file(fs, folder);
-    Preview preview;
-    try {
-        std::error_code ec;
-        if (std::filesystem::is_directory(pathOf(options.file), ec)) {
-            err << kProgram << ": " << inQuotes(options.file) << " es una carpeta, no un archivo" << nothing;
-            return kFailed;
-        }
-        errno = 0;
-        std::ifstream in(pathOf(options.file), std::ios::binary);
-        if (!in) {
-            err << kProgram << ": no se puede abrir " << inQuotes(options.file) << ": "
-                << wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) << nothing;
-            return kFailed;
-        }
-        preview = previewImport(in, file, options.duplicates);
-    } catch (const ImportError &error) {
-        err << kProgram << ": " << options.file;
-        if (error.line() > 0)
-            err << ", línea " << error.line();
-        err << ": " << error.what() << nothing;
-        return kFailed;
-    } catch (const contacts::FileError &error) {
-        err << kProgram << ": " << fileErrorText(error) << (wording::heldByAnotherCopy(error) ? "\n" : nothing);
+    OpenedImport opened = previewFile(pathOf(options.file), options.file, file, options.duplicates);
+    if (!opened.preview) {
+        err << kProgram << ": " << opened.refusal << "\n";
         return kFailed;
     }
+    Preview preview = std::move(*opened.preview);
     const ImportResult &read = preview.read;
     for (const Problem &problem : read.problems)
-        out << "Aviso: línea " << problem.line << ": " << problem.text << "; " << problem.omitted << ".\n";
+        out << "Aviso: " << problemLine(problem) << "\n";
     for (const std::string &line : read.report)
         out << "Aviso: " << line << "\n";
     const std::size_t warned = read.report.size();

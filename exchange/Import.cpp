@@ -1,4 +1,5 @@
 #include "exchange/Import.h"
+#include "exchange/Report.h"
 #include "exchange/Text.h"
 
 #include "contacts/ContactFile.h"
@@ -387,6 +388,10 @@ std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::os
 
 std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const std::filesystem::path &destination)
 {
+    // Never over the contacts themselves, whoever asks.
+    if (isContactsFile(file, destination))
+        throw contacts::FileError(contacts::FileOp::Open, destination,
+                                  std::make_error_code(std::errc::operation_not_permitted));
     // Made on the first write: a data file that cannot be read leaves an older export as it was.
     std::optional<std::ofstream> out;
     try {

@@ -80,6 +80,9 @@ inline constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
 inline constexpr char kHelpPage[] = "/vorteda/ayuda";
 
 inline constexpr char kArchivoMenu[] = "&Archivo";
+// Above a separator and "Salir".
+inline constexpr char kImportarItem[] = "&Importar contactos...";
+inline constexpr char kExportarItem[] = "&Exportar contactos...";
 inline constexpr char kSalirItem[] = "Salir";
 inline constexpr char kAyudaMenu[] = "Ayuda";
 inline constexpr char kAboutItem[] = "Acerca...";

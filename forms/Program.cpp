@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 namespace forms {
 
@@ -73,12 +74,19 @@ void Program::unexpectedError(std::exception_ptr error)
         m_view.showMessage(wording::unexpectedError(detail));
 }
 
+void Program::importOnStart(std::filesystem::path file)
+{
+    m_startFile = std::move(file);
+}
+
 void Program::handOver()
 {
     if (m_handedOver || m_ending)
         return;
     m_handedOver = true;
     run([this] { m_view.openWindow(Window::Personas); });
+    if (m_startFile && isOpen(Window::Personas) && !m_ending)
+        m_view.importInMainWindow(*std::exchange(m_startFile, std::nullopt));
 }
 
 void Program::keepKeyFromMainWindow(int key)

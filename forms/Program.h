@@ -1,7 +1,9 @@
 #pragma once
 
 #include <exception>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace forms {
@@ -25,6 +27,9 @@ public:
     virtual void endEventLoop() = 0;
     // A modal message of its own, titled with the product's name.
     virtual void showMessage(const std::string &text) = 0;
+    // Hands `file` to the open main window's import (frmPersonas::importFile), once
+    // the running handler has returned and the window is on the screen.
+    virtual void importInMainWindow(const std::filesystem::path &file) = 0;
 };
 
 // How a toolkit's key event looks to the rule after the splash.
@@ -70,7 +75,12 @@ public:
     // safe by its own design, whatever stopped it.
     void unexpectedError(std::exception_ptr error);
 
-    // The splash's hand-over: the main window comes up, once.
+    // A file handed to the program (its command line, "Abrir con"): it goes to the
+    // main window's import once that window has come up after the splash.
+    void importOnStart(std::filesystem::path file);
+
+    // The splash's hand-over: the main window comes up, once, and takes the file
+    // handed to the program.
     void handOver();
     // The character key that ended the splash: its repeats and its release belong
     // to it and are kept from the main window, until any other key is pressed.
@@ -95,6 +105,7 @@ private:
     int m_holds = 0;
     bool m_ending = false;
     bool m_handedOver = false;
+    std::optional<std::filesystem::path> m_startFile;
     bool m_swallowing = false;
     int m_swallowedKey = 0;
 };

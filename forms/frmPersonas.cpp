@@ -3,7 +3,14 @@
 #include "wording/FileMessages.h"
 #include "wording/Messages.h"
 
+#include "exchange/Report.h"
 #include "version/Version.h"
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <system_error>
+#include <utility>
 
 namespace forms {
 
@@ -126,6 +133,172 @@ void frmPersonas::cmdModificar_Click()
 void frmPersonas::cmdLimpiar_Click()
 {
     clearFields();
+}
+
+void frmPersonas::mnuImportar_Click()
+{
+    FileDialog dialog{wording::kImportTitle, m_lastFolder, {},
+                      {{wording::kContactsFiles, {"*.vcf", "*.csv"}}, {wording::kAllFiles, {"*"}}}};
+    const std::optional<ChosenFile> chosen = m_view.chooseFileToOpen(dialog);
+    if (chosen)
+        importFile(chosen->path);
+}
+
+void frmPersonas::Form_OLEDragDrop(const std::vector<std::filesystem::path> &files)
+{
+    for (const std::filesystem::path &file : files)
+        importFile(file);
+}
+
+namespace {
+
+// The five stored fields of `record`, trimmed, as the list and the fields show them.
+std::array<std::string, 5> shownFields(const contacts::Record &record)
+{
+    const contacts::Persona persona = contacts::decode(record);
+    std::array<std::string, 5> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = std::string(contacts::trimSpaces(contacts::field(persona, i)));
+    return fields;
+}
+
+wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string &shown)
+{
+    const exchange::ImportResult &read = preview.read;
+    wording::ImportFacts facts;
+    facts.file = shown;
+    facts.format = read.format == exchange::Format::VCard ? "vCard" : "CSV";
+    facts.added = read.records.size();
+    facts.duplicates = preview.duplicates;
+    for (std::size_t i = 0; i < read.records.size() && i < wording::kFirstShown; ++i)
+        facts.first.push_back(shownFields(read.records[i]));
+    for (const exchange::Problem &problem : read.problems)
+        facts.warnings.push_back(exchange::problemLine(problem));
+    facts.warnings.insert(facts.warnings.end(), read.report.begin(), read.report.end());
+    std::ostringstream omitted;
+    exchange::skippedSummary(read.skipped, read.format == exchange::Format::VCard, omitted);
+    facts.omitted = omitted.str();
+    return facts;
+}
+
+} // namespace
+
+void frmPersonas::importFile(const std::filesystem::path &file)
+{
+    if (m_exchanging) {
+        m_waiting.push_back(file);
+        return;
+    }
+    m_exchanging = true;
+    struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_exchanging};
+
+    rememberFolder(file);
+    const std::string shown = exchange::pathText(file);
+    exchange::OpenedImport opened;
+    if (!runJob(wording::reading(shown), true, [&](Job &job) {
+            opened = exchange::previewFile(file, shown, m_file, false,
+                                           [&](std::uint64_t bytes, std::uint64_t size) { job.report(bytes, size); });
+        }))
+        return;
+    if (!opened.preview) {
+        m_view.showMessage(std::string(wording::kImportFailed) + "\n\n" + opened.refusal);
+    } else if (opened.preview->read.records.empty()) {
+        m_view.showMessage(wording::nothingToImport(shown, opened.preview->duplicates));
+    } else if (m_view.confirm(wording::importConfirmation(factsOf(*opened.preview, shown)), wording::kImportButton,
+                              wording::kCancelButton)) {
+        exchange::Preview preview = std::move(*opened.preview);
+        opened.preview.reset();
+        std::optional<contacts::FileError> failed;
+        runJob(wording::kImporting, false, [&](Job &) {
+            try {
+                exchange::commitImport(std::move(preview), m_file, false);
+            } catch (const contacts::FileError &error) {
+                failed = error; // the data file is as it was
+            }
+        });
+        if (failed)
+            m_view.showMessage(wording::fileErrorMessage(wording::kImportFailed, *failed));
+        else
+            cmdVerlista_Click();
+    }
+    // What came meanwhile, in its turn.
+    if (!m_waiting.empty()) {
+        std::vector<std::filesystem::path> waiting = std::exchange(m_waiting, {});
+        m_exchanging = false;
+        Form_OLEDragDrop(waiting);
+    }
+}
+
+void frmPersonas::mnuExportar_Click()
+{
+    if (m_exchanging)
+        return;
+    m_exchanging = true;
+    struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_exchanging};
+
+    // Offered without an extension, so that the type chosen in the dialog gives it.
+    FileDialog dialog{wording::kExportTitle, m_lastFolder, wording::kExportName,
+                      {{wording::kVCardFiles, {"*.vcf"}}, {wording::kCsvFiles, {"*.csv"}}}};
+    const std::optional<ChosenFile> chosen = m_view.chooseFileToSave(dialog);
+    if (!chosen)
+        return;
+    const ExportTarget target = exportTarget(*chosen);
+    rememberFolder(target.path);
+    const std::string shown = exchange::pathText(target.path);
+    if (exchange::isContactsFile(m_file, target.path)) {
+        m_view.showMessage(std::string(wording::kExportFailed) + "\n\n" + exchange::ontoContactsFile(shown));
+        return;
+    }
+    std::uint64_t written = 0;
+    std::optional<contacts::FileError> failed;
+    runJob(wording::kExporting, false, [&](Job &) {
+        try {
+            written = exchange::exportContacts(m_file, target.format, target.path);
+        } catch (const contacts::FileError &error) {
+            failed = error;
+        }
+    });
+    if (failed)
+        m_view.showMessage(wording::fileErrorMessage(wording::kExportFailed, *failed));
+    else
+        m_view.showMessage(wording::exported(written, shown, target.format == exchange::Format::Csv ? "CSV" : "vCard 3.0"));
+}
+
+ExportTarget exportTarget(const ChosenFile &chosen)
+{
+    std::string extension = exchange::pathText(chosen.path.extension());
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (extension == ".vcf")
+        return {chosen.path, exchange::Format::VCard};
+    if (extension == ".csv")
+        return {chosen.path, exchange::Format::Csv};
+    const exchange::Format format = chosen.filter == 1 ? exchange::Format::Csv : exchange::Format::VCard;
+    std::filesystem::path path = chosen.path;
+    if (extension.empty())
+        path += format == exchange::Format::Csv ? ".csv" : ".vcf";
+    return {path, format};
+}
+
+bool frmPersonas::runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work)
+{
+    Job job(title, cancellable ? wording::kCancelButton : "", work);
+    m_view.waitFor(job);
+    return job.completed();
+}
+
+void frmPersonas::rememberFolder(const std::filesystem::path &file)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    if (!ec && absolute.has_parent_path())
+        m_lastFolder = absolute.parent_path();
 }
 
 void frmPersonas::mnuSalir_Click()

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "contacts/ContactFile.h"
+#include "exchange/Import.h"
+#include "forms/Job.h"
 
 #include <array>
 #include <filesystem>
@@ -15,6 +17,24 @@ class FileError;
 }
 
 namespace forms {
+
+// What a file dialog offers: its title, the folder it opens in (empty: the system's
+// choice), the name it suggests (save only) and its filters, the first one chosen.
+struct FileFilter {
+    std::string name;                  // "Contactos"
+    std::vector<std::string> patterns; // "*.vcf", "*.csv"
+};
+struct FileDialog {
+    std::string title;
+    std::filesystem::path folder;
+    std::string suggestedName;
+    std::vector<FileFilter> filters;
+};
+// What the user chose in it: the file, and the filter chosen when the dialog closed.
+struct ChosenFile {
+    std::filesystem::path path;
+    int filter = 0;
+};
 
 // What the contacts window's behaviour needs from a window on the screen. Texts are
 // UTF-8. Setting the list's index from here never calls back: the behaviour runs
@@ -37,6 +57,19 @@ public:
     virtual void setListIndex(int index) = 0;
     // A modal message, titled with the product's name.
     virtual void showMessage(const std::string &text) = 0;
+
+    // The system's modal file dialogs; nothing when the user cancels. The save dialog
+    // adds the chosen filter's extension to a name typed without one, and asks
+    // before it replaces a file.
+    virtual std::optional<ChosenFile> chooseFileToOpen(const FileDialog &dialog) = 0;
+    virtual std::optional<ChosenFile> chooseFileToSave(const FileDialog &dialog) = 0;
+    // A modal question, titled with the product's name, with `accept` as the default
+    // button and `cancel`; true when the user accepts.
+    virtual bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) = 0;
+    // Returns once `job` has ended. Meanwhile the window keeps answering but takes no
+    // command, and from a moment after the start it shows the job's title, how far it
+    // is and, when it has one, the button that cancels it.
+    virtual void waitFor(Job &job) = 0;
 };
 
 // What the window asks of the rest of the program.
@@ -64,9 +97,19 @@ public:
     void cmdBajas_Click();
     void cmdModificar_Click();
     void cmdLimpiar_Click();
+    void mnuImportar_Click();
+    void mnuExportar_Click();
     void mnuSalir_Click();
     void mnuAbout_Click();
     void txtBusqueda_Change();
+    // Files dropped on the window, imported one after the other.
+    void Form_OLEDragDrop(const std::vector<std::filesystem::path> &files);
+
+    // Imports `file` after the user has seen what it holds and confirmed: read (the
+    // window answering meanwhile), nothing written for a refused file or a "Cancelar";
+    // one atomic rewrite of the data file, then the list load. Also what a file handed
+    // to the program comes to.
+    void importFile(const std::filesystem::path &file);
 
 private:
     std::vector<std::string> OrdenarArchivo();
@@ -78,6 +121,9 @@ private:
     void reportChangedRecord();
     bool runCommand(const char *failure, const std::function<void()> &command);
     bool tryQuietly(const std::function<void()> &command);
+    // Runs `work` as a Job the view waits for; false when the user cancelled it.
+    bool runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work);
+    void rememberFolder(const std::filesystem::path &file);
 
     PersonasView &m_view;
     contacts::ContactFile m_file;
@@ -86,8 +132,22 @@ private:
     // goes through List1_Click, which sets it. A command checks that the record is
     // still this one: a mismatch means the file changed under us, so nothing is removed.
     std::optional<contacts::Record> m_shownRecord;
+    // An import or export is under way: a dropped or handed file waits its turn.
+    bool m_exchanging = false;
+    std::vector<std::filesystem::path> m_waiting;
+    // Where the last import or export went, for the next dialog.
+    std::filesystem::path m_lastFolder;
     // The last command failed because another copy held the file.
     bool m_lockHeld = false;
 };
+
+// Where an export goes and in which format: a name ending in .vcf or .csv says the
+// format; any other takes the type chosen in the dialog, and a name without an
+// extension gets that type's.
+struct ExportTarget {
+    std::filesystem::path path;
+    exchange::Format format;
+};
+ExportTarget exportTarget(const ChosenFile &chosen);
 
 } // namespace forms

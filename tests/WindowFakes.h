@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Stand-ins for what the program gives its windows: messages are recorded instead of
 // shown, and the menu's requests to the program are counted.
@@ -22,6 +23,37 @@ public:
 
 private:
     QStringList &m_texts;
+};
+
+// The window's other dialogs, answered as a test scripts them: the file chosen in
+// the file dialogs (none: cancelled), the answer to each question, and every job
+// waited for to its end without a progress window.
+class ScriptedDialogs : public ui::Dialogs {
+public:
+    std::optional<forms::ChosenFile> openFile(QWidget *, const forms::FileDialog &dialog) override
+    {
+        shown.push_back(dialog);
+        return toOpen;
+    }
+    std::optional<forms::ChosenFile> saveFile(QWidget *, const forms::FileDialog &dialog) override
+    {
+        shown.push_back(dialog);
+        return toSave;
+    }
+    bool confirm(QWidget *, const std::string &text, const std::string &accept, const std::string &) override
+    {
+        questions << QString::fromStdString(text);
+        accepted << QString::fromStdString(accept);
+        return answer;
+    }
+    void waitFor(QWidget *, forms::Job &job) override { job.wait(-1); }
+
+    std::optional<forms::ChosenFile> toOpen;
+    std::optional<forms::ChosenFile> toSave;
+    bool answer = true;
+    std::vector<forms::FileDialog> shown;
+    QStringList questions;
+    QStringList accepted;
 };
 
 // The program's rules over a toolkit that only counts the About windows it is asked
@@ -46,6 +78,7 @@ public:
     void closeWindows() override { ++m_quitCalls; }
     void endEventLoop() override {}
     void showMessage(const std::string &) override {}
+    void importInMainWindow(const std::filesystem::path &) override {}
 
 private:
     int &m_aboutCalls;
@@ -59,7 +92,8 @@ class StandInProgram : public ui::QtProgram {
 public:
     StandInProgram(platform::Registry &registry, platform::Launcher &launcher, ui::Messages &messages,
                    std::function<void()> endEventLoop = [] {})
-        : ui::QtProgram(platform::systemFileSystem(), {}, registry, launcher, messages, std::move(endEventLoop))
+        : ui::QtProgram(platform::systemFileSystem(), {}, registry, launcher, messages, noDialogs(),
+                        std::move(endEventLoop))
     {
     }
     ~StandInProgram() override { delete main.data(); }
@@ -83,4 +117,12 @@ public:
 
     int handOvers = 0;
     QPointer<QLineEdit> main;
+
+private:
+    // The stand-in main window shows none.
+    static ui::Dialogs &noDialogs()
+    {
+        static ScriptedDialogs dialogs;
+        return dialogs;
+    }
 };

@@ -10,6 +10,7 @@
 #include "ui/Translation.h"
 #include "ui/Twips.h"
 #include "ui/PersonasWidget.h"
+#include "ui/Text.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -63,6 +66,7 @@ private slots:
     void everyCaptionFitsItsBox();
     void enterInAFieldPressesNoButton();
     void shortcutKeysRunTheirMenuItems();
+    void importAndExportReachTheirDialogs();
     void toolkitTextsAreSpanish();
 
 private:
@@ -77,6 +81,7 @@ private:
     int m_aboutCalls = 0;
     int m_exitCalls = 0;
     RecordingMessages m_recorder{m_messages};
+    ScriptedDialogs m_dialogs;
     CountingProgram m_program{m_aboutCalls, m_exitCalls};
 };
 
@@ -103,7 +108,7 @@ void FrmPersonasTest::cleanup()
 
 std::unique_ptr<PersonasWidget> FrmPersonasTest::open(contacts::FileSystem &fs)
 {
-    return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_program.fresh());
+    return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_dialogs, m_program.fresh());
 }
 
 QWidget *FrmPersonasTest::child(const char *name) const
@@ -319,10 +324,61 @@ void FrmPersonasTest::shortcutKeysRunTheirMenuItems()
     QCOMPARE(bar->actions().size(), 2);
     QCOMPARE(bar->actions().at(0)->text(), QStringLiteral("&Archivo"));
     QCOMPARE(bar->actions().at(1)->text(), QStringLiteral("Ayuda"));
+    // Each menu's items, with their shortcut keys; "|" is a separator.
+    const auto items = [&](const char *menu) {
+        QStringList shown;
+        for (QAction *action : m_window->findChild<QMenu *>(QString::fromLatin1(menu))->actions())
+            shown << (action->isSeparator() ? QStringLiteral("|")
+                                            : action->text() + QLatin1Char(' ') + action->shortcut().toString());
+        return shown;
+    };
+    QCOMPARE(items("gfh"), QStringList({"&Importar contactos... ", "&Exportar contactos... ", "|", "Salir F4"}));
+    QCOMPARE(items("sedf"), QStringList({"Acerca... F1"}));
     QTest::keyClick(m_window.get(), Qt::Key_A, Qt::AltModifier);
     auto *archivo = m_window->findChild<QMenu *>(QStringLiteral("gfh"));
     QTRY_VERIFY(archivo->isVisible());
     archivo->close();
+}
+
+// The menu items and a drop reach the window's import and export through the
+// dialogs; a file dropped on a field is imported, not typed into it.
+void FrmPersonasTest::importAndExportReachTheirDialogs()
+{
+    writeBytes(*m_folder / "personas.dat", recordsOf({kZapata}));
+    testfiles::TempFolder files;
+    const std::filesystem::path gomez = files.path() / "gómez.vcf";
+    const std::filesystem::path abril = files.path() / "abril.vcf";
+    writeBytes(gomez, "BEGIN:VCARD\r\nN:Gómez;Ana\r\nEND:VCARD\r\n");
+    writeBytes(abril, "BEGIN:VCARD\r\nN:Abril;Luis\r\nEND:VCARD\r\n");
+    m_dialogs.questions.clear();
+    m_window = open();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+
+    m_dialogs.toOpen = forms::ChosenFile{gomez, 0};
+    m_window->findChild<QAction *>(QStringLiteral("mnuImportar"))->trigger();
+    QCOMPARE(m_dialogs.questions.size(), 1);
+    QCOMPARE(m_dialogs.accepted, QStringList({"Importar"}));
+    QCOMPARE(m_window->List1()->count(), 2);
+
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(ui::pathText(abril))});
+    data.setText(QStringLiteral("abril.vcf"));
+    const QPoint at = m_window->Text1(0)->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window->Text1(0), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_window->Text1(0), &drop);
+    QTRY_COMPARE(m_dialogs.questions.size(), 2);
+    QCOMPARE(m_window->List1()->count(), 3);
+    QVERIFY(m_window->Text1(0)->text().isEmpty());
+
+    m_dialogs.toSave = forms::ChosenFile{files.path() / "todos", 1};
+    m_window->findChild<QAction *>(QStringLiteral("mnuExportar"))->trigger();
+    QCOMPARE(readBytes(files.path() / "todos.csv").substr(0, 3), std::string("\xEF\xBB\xBF"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY2(m_messages[0].startsWith(QStringLiteral("Se han exportado 3 contactos a «")), qPrintable(m_messages[0]));
 }
 
 QTEST_MAIN(FrmPersonasTest)

@@ -40,6 +40,7 @@ private:
     fs::path m_dat;
     QStringList m_messages;
     RecordingMessages m_recorder{m_messages};
+    ScriptedDialogs m_dialogs;
     int m_aboutCalls = 0;
     int m_quitCalls = 0;
     CountingProgram m_program{m_aboutCalls, m_quitCalls};
@@ -141,7 +142,7 @@ void TestHostileFiles::anyBytesAnyLength()
     // The window, on the same bytes: no message, every record listed, and it works.
     writeBytes(m_dat, old);
     {
-        ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
+        ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_dialogs, m_program.fresh());
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join('\n')));
         QCOMPARE(std::size_t(window.List1()->count()), before.size());
         if (!before.empty()) {
@@ -185,7 +186,7 @@ void TestHostileFiles::tooLargeIsRefused()
     // One record at a time still reads.
     QCOMPARE(std::string(file.read(0)->data(), kRecordSize), recordBytes("Primero", "Ana"));
 
-    ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_program.fresh());
+    ui::PersonasWidget window(platform::systemFileSystem(), m_folder, m_recorder, m_dialogs, m_program.fresh());
     QCOMPARE(m_messages.size(), 1);
     QVERIFY2(m_messages.first().contains(QStringLiteral("No se pudo leer el archivo «%1»")
                                              .arg(QString::fromStdString(m_dat.string()))),

@@ -120,12 +120,13 @@ void checkFault(const fs::path &folder, contacts::FileSystem &fileSystem, const 
 {
     QStringList messages;
     RecordingMessages recorder(messages);
+    ScriptedDialogs dialogs;
     int aboutCalls = 0;
     int quitCalls = 0;
     CountingProgram program(aboutCalls, quitCalls);
     const fs::path dat = folder / "personas.dat";
     writeBytes(dat, unsortedFile());
-    auto window = std::make_unique<PersonasWidget>(fileSystem, folder, recorder, program.fresh());
+    auto window = std::make_unique<PersonasWidget>(fileSystem, folder, recorder, dialogs, program.fresh());
     QVERIFY2(messages.isEmpty(), qPrintable(messages.join('\n')));
     auto prepare = [&] {
         if (command == "cmdVerlista") {

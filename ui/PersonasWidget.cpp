@@ -13,6 +13,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,10 +37,10 @@ namespace layout = forms::personas;
 namespace ui {
 
 PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::path &folder, Messages &messages,
-                               forms::Program &program, QWidget *parent)
+                               Dialogs &dialogs, forms::Program &program, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      m_messages(messages), m_program(program),
+      m_messages(messages), m_dialogs(dialogs), m_program(program),
       m_form(*this, fs, folder, {[&program] { program.showAbout(); }, [&program] { program.quit(); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
@@ -47,7 +52,16 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
     m_client->setGeometry(0, menuHeight, client.width(), client.height());
     setFixedSize(client.width(), menuHeight + client.height());
     setWindowIcon(ui::logoIcon());
+    // Files dropped anywhere on the window are imported, not typed into a field.
+    setAcceptDrops(true);
+    for (QWidget *control : m_client->findChildren<QWidget *>())
+        control->installEventFilter(this);
     run(&forms::frmPersonas::Form_Load);
+}
+
+void PersonasWidget::importFile(const std::filesystem::path &file)
+{
+    m_program.run([this, &file] { m_form.importFile(file); });
 }
 
 void PersonasWidget::run(void (forms::frmPersonas::*handler)())
@@ -64,6 +78,13 @@ void PersonasWidget::createMenus()
     // The menus keep the design's names: gfh is "Archivo", sedf is "Ayuda".
     QMenu *gfh = m_menuBar->addMenu(qtext(layout::kArchivoMenu));
     gfh->setObjectName(QStringLiteral("gfh"));
+    QAction *mnuImportar = gfh->addAction(qtext(layout::kImportarItem));
+    mnuImportar->setObjectName(QStringLiteral("mnuImportar"));
+    connect(mnuImportar, &QAction::triggered, this, [this] { run(&forms::frmPersonas::mnuImportar_Click); });
+    QAction *mnuExportar = gfh->addAction(qtext(layout::kExportarItem));
+    mnuExportar->setObjectName(QStringLiteral("mnuExportar"));
+    connect(mnuExportar, &QAction::triggered, this, [this] { run(&forms::frmPersonas::mnuExportar_Click); });
+    gfh->addSeparator();
     QAction *mnuSalir = gfh->addAction(qtext(layout::kSalirItem));
     mnuSalir->setObjectName(QStringLiteral("mnuSalir"));
     mnuSalir->setShortcut(QKeySequence(Qt::Key_F4));
@@ -183,6 +204,8 @@ void PersonasWidget::closeEvent(QCloseEvent *event)
 
 bool PersonasWidget::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched != windowHandle() && takeDrag(event))
+        return true;
     QWindow *window = windowHandle();
     if (watched == window && event->type() == QEvent::Expose && window->isExposed()) {
         window->removeEventFilter(this);
@@ -195,6 +218,64 @@ bool PersonasWidget::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+namespace {
+
+// The local files a drag carries; none when it carries anything else as well.
+std::vector<std::filesystem::path> draggedFiles(const QMimeData *data)
+{
+    std::vector<std::filesystem::path> files;
+    if (data == nullptr || !data->hasUrls())
+        return files;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        files.push_back(ui::toPath(url.toLocalFile()));
+    }
+    return files;
+}
+
+} // namespace
+
+bool PersonasWidget::takeDrag(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (draggedFiles(drag->mimeData()).empty())
+            return false;
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const std::vector<std::filesystem::path> files = draggedFiles(drop->mimeData());
+        if (files.empty())
+            return false;
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        // After the drop has been answered: the source waits for that answer.
+        QTimer::singleShot(0, this, [this, files] { m_program.run([&] { m_form.Form_OLEDragDrop(files); }); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void PersonasWidget::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!takeDrag(event))
+        QWidget::dragEnterEvent(event);
+}
+
+void PersonasWidget::dropEvent(QDropEvent *event)
+{
+    if (!takeDrag(event))
+        QWidget::dropEvent(event);
 }
 
 void PersonasWidget::setCaption(const std::string &caption)
@@ -242,6 +323,26 @@ void PersonasWidget::setListIndex(int index)
 void PersonasWidget::showMessage(const std::string &text)
 {
     m_messages.show(isVisible() ? this : nullptr, text);
+}
+
+std::optional<forms::ChosenFile> PersonasWidget::chooseFileToOpen(const forms::FileDialog &dialog)
+{
+    return m_dialogs.openFile(this, dialog);
+}
+
+std::optional<forms::ChosenFile> PersonasWidget::chooseFileToSave(const forms::FileDialog &dialog)
+{
+    return m_dialogs.saveFile(this, dialog);
+}
+
+bool PersonasWidget::confirm(const std::string &text, const std::string &accept, const std::string &cancel)
+{
+    return m_dialogs.confirm(isVisible() ? this : nullptr, text, accept, cancel);
+}
+
+void PersonasWidget::waitFor(forms::Job &job)
+{
+    m_dialogs.waitFor(this, job);
 }
 
 } // namespace ui

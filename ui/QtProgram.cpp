@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QTimer>
 #include <QWindow>
 
 namespace ui {
@@ -22,8 +23,10 @@ std::size_t slot(forms::Window window)
 } // namespace
 
 QtProgram::QtProgram(contacts::FileSystem &fs, std::filesystem::path folder, platform::Registry &registry,
-                     platform::Launcher &launcher, Messages &messages, std::function<void()> endEventLoop)
+                     platform::Launcher &launcher, Messages &messages, Dialogs &dialogs,
+                     std::function<void()> endEventLoop)
     : m_fs(fs), m_folder(std::move(folder)), m_registry(registry), m_launcher(launcher), m_messages(messages),
+      m_dialogs(dialogs),
       m_endEventLoop(std::move(endEventLoop)), m_program(*this)
 {
     // The program's own rule decides when it ends: Qt's leaves tool and splash windows
@@ -52,7 +55,7 @@ QWidget *QtProgram::makeWindow(forms::Window window)
     case forms::Window::Splash:
         return new SplashWidget(m_program);
     case forms::Window::Personas:
-        return new PersonasWidget(m_fs, m_folder, m_messages, m_program);
+        return new PersonasWidget(m_fs, m_folder, m_messages, m_dialogs, m_program);
     case forms::Window::About:
         return new AboutWidget(m_registry, m_launcher, m_messages, m_program);
     }
@@ -104,6 +107,13 @@ void QtProgram::endEventLoop()
 void QtProgram::showMessage(const std::string &text)
 {
     m_messages.show(QApplication::activeWindow(), text);
+}
+
+void QtProgram::importInMainWindow(const std::filesystem::path &file)
+{
+    // Once the splash's handler has returned and the window is up.
+    if (auto *main = qobject_cast<PersonasWidget *>(window(forms::Window::Personas)))
+        QTimer::singleShot(0, main, [main, file] { main->importFile(file); });
 }
 
 bool QtProgram::eventFilter(QObject *watched, QEvent *event)

@@ -21,6 +21,7 @@ class Registry;
 
 namespace ui {
 
+class Dialogs;
 class Messages;
 
 // The program on Qt: makes its three windows when the program's rules (forms::Program)
@@ -29,10 +30,11 @@ class QtProgram : public QObject, public forms::ProgramView {
     Q_OBJECT
 public:
     // The windows find their contacts in `folder` through `fs`, System Info through
-    // `registry` and `launcher`, and speak through `messages`. `endEventLoop` ends the
-    // program (QCoreApplication::quit when empty).
+    // `registry` and `launcher`, and speak through `messages` and `dialogs`.
+    // `endEventLoop` ends the program (QCoreApplication::quit when empty).
     QtProgram(contacts::FileSystem &fs, std::filesystem::path folder, platform::Registry &registry,
-              platform::Launcher &launcher, Messages &messages, std::function<void()> endEventLoop = {});
+              platform::Launcher &launcher, Messages &messages, Dialogs &dialogs,
+              std::function<void()> endEventLoop = {});
     ~QtProgram() override;
 
     forms::Program &program() { return m_program; }
@@ -46,6 +48,7 @@ public:
     void closeWindows() override;
     void endEventLoop() override;
     void showMessage(const std::string &text) override;
+    void importInMainWindow(const std::filesystem::path &file) override;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -58,6 +61,7 @@ private:
     platform::Registry &m_registry;
     platform::Launcher &m_launcher;
     Messages &m_messages;
+    Dialogs &m_dialogs;
     std::function<void()> m_endEventLoop;
     std::array<QPointer<QWidget>, 3> m_windows;
     forms::Program m_program;

@@ -25,6 +25,10 @@ inline constexpr int kLabel6 = 132;
 inline constexpr int kSearchName = 133; // the search box's name, a label of no size
 inline constexpr int kMnuSalir = 140;
 inline constexpr int kMnuAbout = 141;
+inline constexpr int kMnuImportar = 142;
+inline constexpr int kMnuExportar = 143;
+// Posted to frmPersonas: import the file handed to the program.
+inline constexpr unsigned kImportHandedFile = 0x8000 + 1; // WM_APP + 1
 
 // frmSplash.
 inline constexpr int kFrame1 = 200;

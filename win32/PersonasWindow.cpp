@@ -3,8 +3,11 @@
 #include "forms/Program.h"
 #include "version/Version.h"
 #include "win32/Common.h"
+#include "win32/Dialogs.h"
 #include "win32/ControlIds.h"
 #include "win32/Win32Program.h"
+
+#include <shellapi.h>
 
 namespace win32 {
 
@@ -20,6 +23,9 @@ HMENU makeMenu()
 {
     HMENU bar = CreateMenu();
     HMENU gfh = CreatePopupMenu();
+    AppendMenuW(gfh, MF_STRING, kMnuImportar, widen(layout::kImportarItem).c_str());
+    AppendMenuW(gfh, MF_STRING, kMnuExportar, widen(layout::kExportarItem).c_str());
+    AppendMenuW(gfh, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(gfh, MF_STRING, kMnuSalir, (widen(layout::kSalirItem) + L"\tF4").c_str());
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(gfh), widen(layout::kArchivoMenu).c_str());
     HMENU sedf = CreatePopupMenu();
@@ -70,6 +76,8 @@ void PersonasWindow::open()
                      outer.bottom - outer.top + client.bottom - got.bottom, SWP_NOMOVE | SWP_NOZORDER);
     }
     createControls();
+    // Files dropped on the window are imported.
+    DragAcceptFiles(m_window, TRUE);
     // Loaded before it is first shown.
     run(&forms::frmPersonas::Form_Load);
     RECT work;
@@ -117,9 +125,38 @@ void PersonasWindow::run(void (forms::frmPersonas::*handler)())
     root().program().run([this, handler] { (m_form.*handler)(); });
 }
 
+void PersonasWindow::importLater(const std::filesystem::path &file)
+{
+    m_handed.push_back(file);
+    PostMessageW(m_window, kImportHandedFile, 0, 0);
+}
+
+void PersonasWindow::dropped(HDROP drop)
+{
+    std::vector<std::filesystem::path> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(length + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, name.data(), length + 1));
+        files.emplace_back(name);
+    }
+    DragFinish(drop);
+    root().program().run([this, &files] { m_form.Form_OLEDragDrop(files); });
+}
+
 LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_DROPFILES:
+        dropped(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    case kImportHandedFile: {
+        std::vector<std::filesystem::path> files = std::move(m_handed);
+        m_handed.clear();
+        root().program().run([this, &files] { m_form.Form_OLEDragDrop(files); });
+        return 0;
+    }
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
@@ -176,6 +213,10 @@ void PersonasWindow::command(int id, int code)
         }
     } else if (id == kTxtBusqueda && code == EN_CHANGE) {
         run(&forms::frmPersonas::txtBusqueda_Change);
+    } else if (id == kMnuImportar && code == 0) {
+        run(&forms::frmPersonas::mnuImportar_Click);
+    } else if (id == kMnuExportar && code == 0) {
+        run(&forms::frmPersonas::mnuExportar_Click);
     } else if (id == kMnuSalir && (code == 0 || code == 1)) {
         run(&forms::frmPersonas::mnuSalir_Click);
     } else if (id == kMnuAbout && (code == 0 || code == 1)) {
@@ -226,6 +267,26 @@ void PersonasWindow::setListIndex(int index)
 void PersonasWindow::showMessage(const std::string &text)
 {
     root().showMessageOver(m_window, text);
+}
+
+std::optional<forms::ChosenFile> PersonasWindow::chooseFileToOpen(const forms::FileDialog &dialog)
+{
+    return root().dialogs().openFile(m_window, dialog);
+}
+
+std::optional<forms::ChosenFile> PersonasWindow::chooseFileToSave(const forms::FileDialog &dialog)
+{
+    return root().dialogs().saveFile(m_window, dialog);
+}
+
+bool PersonasWindow::confirm(const std::string &text, const std::string &accept, const std::string &cancel)
+{
+    return root().dialogs().confirm(m_window, text, accept, cancel);
+}
+
+void PersonasWindow::waitFor(forms::Job &job)
+{
+    root().dialogs().waitFor(m_window, job);
 }
 
 } // namespace win32

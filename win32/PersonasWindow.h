@@ -7,8 +7,11 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +29,9 @@ public:
     // Creates the window, loads it (the caption and the list load) and shows it,
     // centred on the screen. Throws WindowCreationFailed.
     void open();
+
+    // A file handed to the program: imported once the running handler has returned.
+    void importLater(const std::filesystem::path &file);
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void destroyed();
@@ -47,12 +53,19 @@ private:
     int listIndex() const override;
     void setListIndex(int index) override;
     void showMessage(const std::string &text) override;
+    std::optional<forms::ChosenFile> chooseFileToOpen(const forms::FileDialog &dialog) override;
+    std::optional<forms::ChosenFile> chooseFileToSave(const forms::FileDialog &dialog) override;
+    bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) override;
+    void waitFor(forms::Job &job) override;
+
+    void dropped(HDROP drop);
 
     std::array<HWND, 5> m_text1{};
     ContactList m_list1;
     HWND m_txtBusqueda = nullptr;
     HWND m_label6 = nullptr;
     HFONT m_helpFont = nullptr;
+    std::vector<std::filesystem::path> m_handed; // files to import, posted
     forms::frmPersonas m_form;
 };
 

@@ -24,8 +24,9 @@ UINT scanCode(LPARAM keyData)
 } // namespace
 
 Win32Program::Win32Program(contacts::FileSystem &fs, std::filesystem::path folder, platform::Registry &registry,
-                           platform::Launcher &launcher)
-    : m_fs(fs), m_folder(std::move(folder)), m_registry(registry), m_launcher(launcher), m_program(*this)
+                           platform::Launcher &launcher, Dialogs &dialogs)
+    : m_fs(fs), m_folder(std::move(folder)), m_registry(registry), m_launcher(launcher), m_dialogs(dialogs),
+      m_program(*this)
 {
     // F4 and F1 act in the main window whether its menu is open or not.
     ACCEL keys[2] = {{FVIRTKEY, VK_F4, kMnuSalir}, {FVIRTKEY, VK_F1, kMnuAbout}};
@@ -156,6 +157,13 @@ void Win32Program::showMessage(const std::string &text)
 void Win32Program::showMessageOver(HWND owner, const std::string &text)
 {
     win32::showMessage(owner, text);
+}
+
+void Win32Program::importInMainWindow(const std::filesystem::path &file)
+{
+    // Once the splash's handler has returned and the window is up.
+    if (auto *main = dynamic_cast<PersonasWindow *>(slot(forms::Window::Personas).get()))
+        main->importLater(file);
 }
 
 void Win32Program::windowDestroyed(forms::Window window)

@@ -20,6 +20,7 @@ class Registry;
 namespace win32 {
 
 class AboutWindow;
+class Dialogs;
 class PersonasWindow;
 class SplashWindow;
 class Window;
@@ -29,8 +30,11 @@ class Window;
 // and runs the message loop.
 class Win32Program : public forms::ProgramView {
 public:
+    // The windows find their contacts in `folder` through `fs`, System Info through
+    // `registry` and `launcher`, and show their file dialogs, questions and waits
+    // through `dialogs`.
     Win32Program(contacts::FileSystem &fs, std::filesystem::path folder, platform::Registry &registry,
-                 platform::Launcher &launcher);
+                 platform::Launcher &launcher, Dialogs &dialogs);
     ~Win32Program() override;
     Win32Program(const Win32Program &) = delete;
     Win32Program &operator=(const Win32Program &) = delete;
@@ -40,6 +44,7 @@ public:
     int run();
 
     forms::Program &program() { return m_program; }
+    Dialogs &dialogs() { return m_dialogs; }
 
     // What a window tells the root when the system has destroyed it.
     void windowDestroyed(forms::Window window);
@@ -52,6 +57,7 @@ public:
     void closeWindows() override;
     void endEventLoop() override;
     void showMessage(const std::string &text) override;
+    void importInMainWindow(const std::filesystem::path &file) override;
 
 private:
     std::unique_ptr<Window> &slot(forms::Window window);
@@ -63,6 +69,7 @@ private:
     std::filesystem::path m_folder;
     platform::Registry &m_registry;
     platform::Launcher &m_launcher;
+    Dialogs &m_dialogs;
     HACCEL m_accelerators = nullptr;
     std::unique_ptr<Window> m_windows[3];
     // Windows the system has destroyed, deleted by the loop once their handlers

@@ -11,4 +11,81 @@ std::string unexpectedError(std::string_view detail)
     return text;
 }
 
+namespace {
+
+std::string quoted(std::string_view text)
+{
+    return "«" + std::string(text) + "»";
+}
+
+std::string count(std::uint64_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "Gómez, Ana · Plaza Sol 3 · 600333444 · ag@correo.es": every field there is.
+std::string inFull(const std::array<std::string, 5> &fields)
+{
+    std::string name = fields[0];
+    if (!fields[1].empty())
+        name += (name.empty() ? "" : ", ") + fields[1];
+    std::string text = name.empty() ? "(sin nombre)" : name;
+    for (std::size_t i = 2; i < fields.size(); ++i) {
+        if (!fields[i].empty())
+            text += " · " + fields[i];
+    }
+    return text;
+}
+
+} // namespace
+
+std::string reading(std::string_view file)
+{
+    return "Leyendo " + quoted(file) + "…";
+}
+
+std::string importConfirmation(const ImportFacts &facts)
+{
+    std::string text = "¿Importar los contactos de " + quoted(facts.file) + " (" + facts.format + ")?\n\n";
+    text += facts.added == 1 ? "Se añadirá 1 contacto nuevo." : "Se añadirán " + count(facts.added, "", "contactos nuevos.");
+    if (facts.duplicates > 0)
+        text += "\n" + count(facts.duplicates, "contacto ya estaba y no se añadirá otra vez.",
+                             "contactos ya estaban y no se añadirán otra vez.");
+    if (!facts.first.empty()) {
+        text += facts.added > facts.first.size() ? "\n\nLos primeros:" : facts.first.size() == 1 ? "\n\nEs:" : "\n\nSon:";
+        for (const auto &fields : facts.first)
+            text += "\n" + inFull(fields);
+        if (facts.added > facts.first.size())
+            text += "\n(y " + std::to_string(facts.added - facts.first.size()) + " más)";
+    }
+    if (!facts.warnings.empty()) {
+        text += "\n\n" + count(facts.warnings.size(), "aviso:", "avisos:");
+        for (std::size_t i = 0; i < facts.warnings.size() && i < kWarningsShown; ++i)
+            text += "\n" + facts.warnings[i];
+        if (facts.warnings.size() > kWarningsShown)
+            text += "\n(y " + std::to_string(facts.warnings.size() - kWarningsShown) + " más)";
+    }
+    if (!facts.omitted.empty()) {
+        std::string omitted = facts.omitted;
+        while (!omitted.empty() && omitted.back() == '\n')
+            omitted.pop_back();
+        text += "\n\n" + omitted;
+    }
+    return text;
+}
+
+std::string nothingToImport(std::string_view file, std::uint64_t duplicates)
+{
+    return (duplicates == 1 ? "El contacto de " + quoted(file) + " ya estaba"
+                            : "Los " + std::to_string(duplicates) + " contactos de " + quoted(file) + " ya estaban")
+        + " en la lista: no se ha añadido nada.";
+}
+
+std::string exported(std::uint64_t contacts, std::string_view file, std::string_view format)
+{
+    return (contacts == 1 ? std::string("Se ha exportado 1 contacto")
+                          : "Se han exportado " + std::to_string(contacts) + " contactos")
+        + " a " + quoted(file) + " (" + std::string(format) + ").";
+}
+
 } // namespace wording

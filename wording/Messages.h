@@ -1,7 +1,10 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The windows' own messages, in Spanish (UTF-8).
 namespace wording {
@@ -23,6 +26,41 @@ inline constexpr char kRecordChanged[] =
 inline constexpr char kWindowFailed[] =
     "No se pudo abrir una ventana de Vorteda: el sistema no tiene recursos libres.\n\n"
     "Cierre otros programas y vuelva a abrir Vorteda. Sus contactos están guardados.";
+
+// Importing and exporting contacts from the window.
+inline constexpr char kImportTitle[] = "Importar contactos";
+inline constexpr char kExportTitle[] = "Exportar contactos";
+inline constexpr char kContactsFiles[] = "Contactos";
+inline constexpr char kAllFiles[] = "Todos los archivos";
+inline constexpr char kVCardFiles[] = "vCard";
+inline constexpr char kCsvFiles[] = "CSV";
+// The name the save dialog offers.
+inline constexpr char kExportName[] = "contactos";
+inline constexpr char kImportButton[] = "Importar";
+inline constexpr char kCancelButton[] = "Cancelar";
+inline constexpr char kImportFailed[] = "No se pudieron importar los contactos.";
+inline constexpr char kExportFailed[] = "No se pudieron exportar los contactos.";
+inline constexpr char kImporting[] = "Añadiendo los contactos a la lista…";
+inline constexpr char kExporting[] = "Exportando los contactos…";
+// While a file to import is read.
+std::string reading(std::string_view file);
+
+// What an import will do, for the question before it is done.
+struct ImportFacts {
+    std::string file;                              // as shown
+    std::string format;                            // "vCard", "CSV"
+    std::uint64_t added = 0;                       // new contacts
+    std::uint64_t duplicates = 0;                  // already there, left out
+    std::vector<std::array<std::string, 5>> first; // the first new ones, field by field
+    std::vector<std::string> warnings;             // every warning, one a line
+    std::string omitted;                           // what the file holds and Vorteda keeps nowhere
+};
+inline constexpr std::size_t kFirstShown = 5;
+inline constexpr std::size_t kWarningsShown = 5;
+std::string importConfirmation(const ImportFacts &facts);
+// Every contact of `file` is in the list already.
+std::string nothingToImport(std::string_view file, std::uint64_t duplicates);
+std::string exported(std::uint64_t contacts, std::string_view file, std::string_view format);
 
 // Something that no handler expected stopped a command; `detail` is the technical
 // line, possibly empty.

@@ -75,14 +75,16 @@ class Program:
         self.proc = None
         self.started = None
 
-    def start(self):
+    def start(self, *arguments):
+        """Starts the program; `arguments` follow its name, as a file manager's "Open
+        with" gives them."""
         env = dict(self.session.base_env, HOME=self.home, XDG_RUNTIME_DIR=self.runtime,
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"), PATH=self.bin,
                    QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        args = [self.exe]
+        args = [self.exe, *arguments]
         if self.user:
             args = [shutil.which("setpriv"), f"--reuid={self.user}", f"--regid={TEST_GROUP}", "--clear-groups",
-                    "--pdeathsig", "KILL", "--", self.exe]
+                    "--pdeathsig", "KILL", "--", self.exe, *arguments]
         self.log = open(os.path.join(self.session.tmp, self.name, "program.log"), "wb")
         self.started = time.monotonic()
         self.proc = self.session.spawn(args, env=env, cwd=self.folder, stdout=self.log, stderr=subprocess.STDOUT)

@@ -13,7 +13,8 @@ Run with Debian's /usr/bin/python3 (pyatspi lives there):
 
 The harness (X server, buses, tools) is in harness.py, one run of the program
 in program.py, and the checks in one module per window: checks_splash.py,
-checks_contacts.py, checks_about.py. With --installed-home only
+checks_contacts.py (with checks_exchange.py, its import and export),
+checks_about.py. With --installed-home only
 checks_installed.py runs, on the program the Debian package installed.
 """
 
@@ -28,13 +29,14 @@ import traceback
 
 import checks_about
 import checks_contacts
+import checks_exchange
 import checks_installed
 import checks_splash
 from harness import CHECKS, LIBC, PR_SET_CHILD_SUBREAPER, REGISTRYD, TOOLS, Failure, Session, screenshot
 
 # Each module registers its checks as it loads; they run window by window, in
 # the order a person meets the windows.
-WINDOWS = (checks_splash, checks_contacts, checks_about)
+WINDOWS = (checks_splash, checks_contacts, checks_exchange, checks_about)
 
 
 # --- the run -------------------------------------------------------------------
@@ -89,7 +91,7 @@ def main():
             finally:
                 # Whatever the check left running ends here.
                 for proc in session.procs[:]:
-                    if proc.args and proc.args[-1].endswith("/vorteda") and proc.poll() is None:
+                    if proc.args and any(str(a).endswith("/vorteda") for a in proc.args) and proc.poll() is None:
                         proc.kill()
                         proc.wait()
     except Failure as error:

@@ -6,6 +6,8 @@
 #include "forms/Program.h"
 
 #include <array>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +36,29 @@ public:
     int listIndex() const override { return selected; }
     void setListIndex(int index) override { selected = index; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
+    std::optional<forms::ChosenFile> chooseFileToOpen(const forms::FileDialog &dialog) override
+    {
+        dialogs.push_back(dialog);
+        return toOpen;
+    }
+    std::optional<forms::ChosenFile> chooseFileToSave(const forms::FileDialog &dialog) override
+    {
+        dialogs.push_back(dialog);
+        return toSave;
+    }
+    bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) override
+    {
+        questions.push_back(text);
+        buttons = {accept, cancel};
+        return answer;
+    }
+    void waitFor(forms::Job &job) override
+    {
+        ++jobs;
+        if (cancelJobs)
+            job.cancel();
+        job.wait(-1);
+    }
 
     // What a user's click on entry `index` does.
     void click(forms::frmPersonas &form, int index)
@@ -56,6 +81,15 @@ public:
     int selected = -1;
     int listLoads = 0;
     std::vector<std::string> messages;
+    // The dialogs: what the user chooses and answers, and what was asked.
+    std::optional<forms::ChosenFile> toOpen;
+    std::optional<forms::ChosenFile> toSave;
+    bool answer = true;
+    bool cancelJobs = false;
+    std::vector<forms::FileDialog> dialogs;
+    std::vector<std::string> questions;
+    std::array<std::string, 2> buttons;
+    int jobs = 0;
 };
 
 class FakeSplashView : public forms::SplashView {
@@ -102,6 +136,11 @@ public:
     }
     void endEventLoop() override { ++loopEnds; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
+    void importInMainWindow(const std::filesystem::path &file) override
+    {
+        handed.push_back(file);
+        handedWithMainOpen.push_back(program != nullptr && program->isOpen(forms::Window::Personas));
+    }
 
     forms::Program *program = nullptr;
     std::vector<forms::Window> opened;
@@ -109,4 +148,6 @@ public:
     int closeAll = 0;
     int loopEnds = 0;
     std::vector<std::string> messages;
+    std::vector<std::filesystem::path> handed;
+    std::vector<bool> handedWithMainOpen;
 };

@@ -606,6 +606,220 @@ TEST_CASE("the hand-over keeps the program running while the main window loads")
     }
 }
 
+TEST_CASE("a file handed to the program goes to the main window's import once it is up")
+{
+    FakeProgramView toolkit;
+    forms::Program program(toolkit);
+    toolkit.program = &program;
+    program.importOnStart("/home/ana/agenda.vcf");
+    program.start();
+    CHECK(toolkit.handed.empty()); // the splash still comes first
+    program.run([&] {
+        program.windowClosed(forms::Window::Splash);
+        program.handOver();
+    });
+    program.handOver();
+    CHECK(toolkit.handed == std::vector<fs::path>{"/home/ana/agenda.vcf"});
+    CHECK(toolkit.handedWithMainOpen == std::vector<bool>{true});
+}
+
+namespace {
+
+std::string vcard(const char *given, const char *surname, const char *address, const char *telephone,
+                  const char *email)
+{
+    return std::string("BEGIN:VCARD\r\nVERSION:3.0\r\nN:") + surname + ";" + given + ";;;\r\nFN:" + given + " "
+        + surname + "\r\nADR:;;" + address + ";;;;\r\nTEL:" + telephone + "\r\nEMAIL:" + email
+        + "\r\nEND:VCARD\r\n";
+}
+
+const std::string kGomezCard = vcard("Ana", "Gómez", "Plaza Sol 3", "600333444", "ag@correo.es");
+const std::string kAbrilCard = vcard("Luis", "Abril", "Avda. Paz 7", "600555666", "la@correo.es");
+
+} // namespace
+
+// Import from the window: the file chosen (or dropped), what the confirmation says,
+// and personas.dat after. The data file is left out of order by "another copy" once
+// the window has loaded, so that any write or reload would show in its bytes.
+TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
+{
+    // A record whose given name sorts after every other.
+    const std::string kOdd(105, 'x');
+    struct Source {
+        const char *name;
+        std::string bytes;
+    };
+    const struct {
+        const char *name;
+        std::vector<Source> sources; // one: through the menu's dialog; more: dropped
+        bool confirm;
+        std::string after;          // personas.dat afterwards; empty: as it was
+        std::vector<std::string> asked; // in each question, in turn
+        const char *message;            // the start of the one message, or none
+    } rows[] = {
+        {"confirmed: added, sorted, listed", {{"agenda.vcf", kGomezCard + kAbrilCard}}, true,
+         recordsOf({kGomez, kAbril, kZapata}) + kOdd,
+         {"agenda.vcf» (vCard)?\n\nSe añadirán 2 contactos nuevos.\n\nSon:\nGómez, Ana · Plaza Sol 3 · 600333444 · "
+          "ag@correo.es\nAbril, Luis · Avda. Paz 7 · 600555666 · la@correo.es"},
+         nullptr},
+        {"cancelled: nothing written, nothing reloaded", {{"agenda.vcf", kGomezCard}}, false, "",
+         {"Se añadirá 1 contacto nuevo."}, nullptr},
+        {"duplicates counted and left out", {{"agenda.csv", "Apellido;Nombre\r\nRuiz;Eva\r\nSol;Bea\r\nRuiz;Eva\r\n"}},
+         true, recordsOf({{"Sol", "Bea", "", "", ""}, {"Ruiz", "Eva", "", "", ""}, kZapata}) + kOdd,
+         {"(CSV)?\n\nSe añadirán 2 contactos nuevos.\n1 contacto ya estaba y no se añadirá otra vez."}, nullptr},
+        {"nothing new: told, no question", {{"agenda.vcf", vcard("Pedro", "Zapata", "Calle Mayor 1", "600111222", "pz@correo.es")}},
+         true, "", {}, "El contacto de «"},
+        {"not a contacts file: refused", {{"notas.txt", "hola\r\n"}}, true, "", {},
+         "No se pudieron importar los contactos.\n\n"},
+        {"no readable contact: refused", {{"rota.vcf", "BEGIN:VCARD\r\nN:c;d\r\n"}}, true, "", {},
+         "No se pudieron importar los contactos.\n\n"},
+        {"two files dropped: each asked in turn", {{"a.vcf", kGomezCard}, {"b.vcf", kAbrilCard}}, true,
+         recordsOf({kGomez, kAbril, kZapata}) + kOdd, {"a.vcf» (vCard)?", "b.vcf» (vCard)?"}, nullptr},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(recordsOf({kZapata}));
+        Window window(folder);
+        testfiles::TempFolder sources;
+        std::vector<fs::path> paths;
+        for (const Source &source : row.sources) {
+            paths.push_back(sources.path() / source.name);
+            writeBytes(paths.back(), source.bytes);
+        }
+        folder.write(kOdd + recordsOf({kZapata}));
+        const std::string before = folder.read();
+        const int loads = window.view.listLoads;
+        window.view.answer = row.confirm;
+        if (paths.size() == 1) {
+            window.view.toOpen = forms::ChosenFile{paths[0], 0};
+            window.form.mnuImportar_Click();
+            REQUIRE(window.view.dialogs.size() == 1);
+            CHECK(window.view.dialogs[0].title == "Importar contactos");
+            CHECK(window.view.dialogs[0].filters[0].name == "Contactos");
+            CHECK(window.view.dialogs[0].filters[0].patterns == std::vector<std::string>{"*.vcf", "*.csv"});
+        } else {
+            window.form.Form_OLEDragDrop(paths);
+        }
+        REQUIRE(window.view.questions.size() == row.asked.size());
+        for (std::size_t i = 0; i < row.asked.size(); ++i) {
+            CAPTURE(window.view.questions[i]);
+            CHECK(window.view.questions[i].find(row.asked[i]) != std::string::npos);
+            CHECK(window.view.buttons == std::array<std::string, 2>{"Importar", "Cancelar"});
+        }
+        if (row.message != nullptr) {
+            REQUIRE(window.view.messages.size() == 1);
+            CAPTURE(window.view.messages[0]);
+            CHECK(window.view.messages[0].starts_with(row.message));
+        } else {
+            CHECK(window.view.messages.empty());
+        }
+        if (row.after.empty()) {
+            CHECK(folder.read() == before);
+            CHECK(window.view.listLoads == loads);
+        } else {
+            CHECK(folder.read() == row.after);
+            CHECK(window.view.entries.size() == row.after.size() / 105);
+            CHECK(window.view.listLoads > loads);
+        }
+    }
+}
+
+TEST_CASE("import refused, failed or stopped: the message, and personas.dat as it was")
+{
+    const struct {
+        const char *name;
+        bool folderChosen; // a folder rather than a file
+        bool missing;
+        bool readOnly; // the data file cannot be written to
+        bool stopped;  // "Cancelar" in the progress window, while a large file is read
+        const char *says; // nullptr: nothing
+    } rows[] = {
+        {"a folder", true, false, false, false, "es una carpeta, no un archivo; no se ha cambiado «"},
+        {"a file that is not there", false, true, false, false, "no se puede abrir «"},
+        {"a data file that cannot be written", false, false, true, false,
+         "No se pudieron importar los contactos.\n\nNo se pudo"},
+        {"the reading stopped", false, false, false, true, nullptr},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(recordsOf({kZapata}));
+        ReadOnlyDataFileSystem readOnly;
+        Window window(folder, row.readOnly ? static_cast<contacts::FileSystem &>(readOnly) : platform::systemFileSystem());
+        testfiles::TempFolder sources;
+        fs::path chosen = sources.path() / (row.folderChosen ? "carpeta.vcf" : "agenda.vcf");
+        if (row.folderChosen)
+            fs::create_directory(chosen);
+        else if (row.stopped) {
+            std::string large;
+            while (large.size() < (std::size_t(3) << 20))
+                large += kGomezCard;
+            writeBytes(chosen, large);
+        } else if (!row.missing)
+            writeBytes(chosen, kGomezCard);
+        const std::string before = folder.read();
+        window.view.toOpen = forms::ChosenFile{chosen, 0};
+        window.view.cancelJobs = row.stopped;
+        window.form.mnuImportar_Click();
+        CHECK(window.view.questions.size() == (row.readOnly ? 1u : 0u)); // the write fails after "Importar"
+        if (row.says == nullptr) {
+            CHECK(window.view.messages.empty());
+        } else {
+            REQUIRE(window.view.messages.size() == 1);
+            CAPTURE(window.view.messages[0]);
+            CHECK(window.view.messages[0].find(row.says) != std::string::npos);
+        }
+        CHECK(folder.read() == before);
+    }
+}
+
+// Export: the format by the extension typed, else by the type chosen (whose extension
+// a bare name gets); the short message; never over the contacts themselves.
+TEST_CASE("export from the window: where, in which format, and what it says")
+{
+    const struct {
+        const char *name;
+        const char *typed; // in the save dialog; "personas.dat" is the data file itself
+        int type;          // chosen: 0 vCard, 1 CSV
+        const char *written;
+        const char *begins; // the file written; nullptr: nothing written
+        const char *message;
+    } rows[] = {
+        {"vCard by its extension, whatever the type", "agenda.vcf", 1, "agenda.vcf", "BEGIN:VCARD\r\nVERSION:3.0",
+         "Se han exportado 2 contactos a «"},
+        {"capitals in the extension", "AGENDA.CSV", 0, "AGENDA.CSV", "\xEF\xBB\xBF", "(CSV)."},
+        {"no extension: the type chosen gives it", "agenda", 1, "agenda.csv", "\xEF\xBB\xBF", "agenda.csv» (CSV)."},
+        {"another extension is kept", "agenda.txt", 0, "agenda.txt", "BEGIN:VCARD", "(vCard 3.0)."},
+        {"the data file itself is refused", "personas.dat", 0, nullptr, nullptr,
+         "No se pudieron exportar los contactos.\n\n«"},
+    };
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(recordsOf({kGomez, kAbril}));
+        Window window(folder);
+        const std::string before = folder.read();
+        testfiles::TempFolder out;
+        const fs::path typed = std::string(row.typed) == "personas.dat" ? folder.data() : out.path() / row.typed;
+        window.view.toSave = forms::ChosenFile{typed, row.type};
+        window.form.mnuExportar_Click();
+        REQUIRE(window.view.dialogs.size() == 1);
+        CHECK(window.view.dialogs[0].title == "Exportar contactos");
+        REQUIRE(window.view.messages.size() == 1);
+        CAPTURE(window.view.messages[0]);
+        CHECK(window.view.messages[0].find(row.message) != std::string::npos);
+        CHECK(folder.read() == before);
+        if (row.written != nullptr) {
+            const std::string text = readBytes(out.path() / row.written);
+            CHECK(text.starts_with(row.begins));
+            CHECK(text.find("Abril") != std::string::npos);
+        } else {
+            CHECK(fs::is_empty(out.path()));
+        }
+    }
+}
+
 TEST_CASE("Acerca... opens one About window and brings it forward after")
 {
     FakeProgramView toolkit;

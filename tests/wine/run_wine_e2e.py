@@ -37,6 +37,7 @@ TEXT1, CMD, TXT_BUSQUEDA, LIST1, LABEL6 = 100, 120, 130, 131, 132
 CMD_ALTAS, CMD_MODIFICAR, CMD_BAJAS = CMD, CMD + 1, CMD + 2
 CMD_OK, CMD_SYSINFO = 300, 301
 MESSAGE_TEXT = 0xFFFF  # the static text of a message box
+IDOK, IDCANCEL = 1, 2
 
 failures = []
 
@@ -196,7 +197,9 @@ def fields(window):
 class Program:
     """Vorteda.exe copied into a folder of its own with a prepared personas.dat."""
 
-    def __init__(self, session, name, data, read_only=False):
+    def __init__(self, session, name, data, read_only=False, files=None, args=()):
+        """`files` (name: bytes) are put beside it; `args` follow its name on the
+        command line."""
         self.session = session
         self.folder = os.path.join(session.tmp, name)
         os.makedirs(self.folder)
@@ -206,9 +209,13 @@ class Program:
             f.write(data)
         if read_only:
             os.chmod(self.data_path, 0o444)
+        for file_name, content in (files or {}).items():
+            with open(os.path.join(self.folder, file_name), "wb") as f:
+                f.write(content)
+            session.give(os.path.join(self.folder, file_name))
         for path in (self.folder, self.data_path, os.path.join(self.folder, "Vorteda.exe")):
             session.give(path)
-        self.proc = session.wine(os.path.join(self.folder, "Vorteda.exe"), stdout=subprocess.DEVNULL,
+        self.proc = session.wine(os.path.join(self.folder, "Vorteda.exe"), *args, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         self.started = time.monotonic()
 
@@ -479,6 +486,100 @@ def read_only_file(s):
     check(program.ended(10), "the program ends when its last window closes")
 
 
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def vcards(*people):
+    return "".join(f"BEGIN:VCARD\r\nVERSION:3.0\r\nN:{p[0]};{p[1]};;;\r\nADR:;;{p[2]};;;;\r\nTEL:{p[3]}\r\n"
+                   f"EMAIL:{p[4]}\r\nEND:VCARD\r\n" for p in people).encode("utf-8")
+
+
+def confirmation(s, timeout=10):
+    """The question before an import: a message box whose buttons read Importar and
+    Cancelar."""
+    return wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770" and control(w, IDOK)
+                                  and control(w, IDOK)["text"] == "Importar"), None), timeout)
+
+
+def import_from_the_window(s):
+    """The Archivo menu, GetOpenFileName with the path typed into its file name box,
+    the confirmation with Importar as its default; the export through
+    GetSaveFileName; and a file named on the command line, in UTF-16, coming to the
+    same confirmation after the splash. (Wine keeps a menu's items from other
+    processes: the menu is seen in its screenshot and reached by its access keys.)"""
+    new = [("Núñez", "Beatriz", "Camino Viejo 4", "600777888", "bea@example.com"),
+           ("Ruiz", "Eva", "Sur 2", "611", "e@x.es")]
+    program = Program(s, "importar", GOMEZ + ABRIL + ZAPATA, files={"agenda.vcf": vcards(*new)})
+    main = wait_for(program.main, 15, 0.05)
+    if not check(main is not None, "the main window opens"):
+        return
+    s.key("alt+a")
+    if check(wait_for(lambda: s.window("#32768"), 3) is not None, "Alt+A opens the Archivo menu"):
+        time.sleep(0.3)
+        s.shot("menu-archivo")
+    s.key("i")
+    dialog = wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
+                                    and w["title"] == "Importar contactos"), None), 10)
+    if not check(dialog is not None, "Importar contactos... opens the open dialog"):
+        return
+    time.sleep(0.5)
+    s.shot("import-dialog")
+    # The dialog starts in its file name box.
+    s.type(windows_path(os.path.join(program.folder, "agenda.vcf")))
+    s.key("Return")
+    box = confirmation(s)
+    if check(box is not None, "the confirmation comes up, its buttons Importar and Cancelar"):
+        text = control(box, MESSAGE_TEXT)["text"]
+        check("Se añadirán 2 contactos nuevos." in text and "Núñez, Beatriz · Camino Viejo 4 · 600777888" in text
+              and control(box, IDCANCEL)["text"] == "Cancelar" and control(box, IDOK)["focus"],
+              "it says what comes in, and Importar is its default: " + text.replace("\n", " | "))
+        time.sleep(0.3)
+        s.shot("import-confirmation")
+        s.key("Return")
+    people = [GOMEZ, ABRIL, ZAPATA] + [record(*p) for p in new]
+    expected = b"".join(sorted(people, key=lambda r: r[25:45]))
+    check(wait_for(lambda: program.data() == expected, 10), "Importar adds them, sorted by given name")
+    check(control(program.main(), LIST1)["items"] == ["Gómez", "Núñez", "Ruiz", "Abril", "Zapata"],
+          f"the list is loaded again: {control(program.main(), LIST1)['items']}")
+    # Export: a name typed without an extension gets the chosen type's, vCard first.
+    s.key("alt+a", "e")
+    dialog = wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
+                                    and w["title"] == "Exportar contactos"), None), 10)
+    if check(dialog is not None, "Exportar contactos... opens the save dialog"):
+        time.sleep(0.5)
+        s.key("ctrl+a")
+        s.type(windows_path(os.path.join(program.folder, "todos")))
+        s.key("Return")
+        box = wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
+                                     and w["title"] == "Vorteda"), None), 10)
+        exported = os.path.join(program.folder, "todos.vcf")
+        said = control(box, MESSAGE_TEXT)["text"] if box is not None else ""
+        check(said.startswith("Se han exportado 5 contactos a «") and said.endswith("todos.vcf» (vCard 3.0).")
+              and os.path.exists(exported) and open(exported, "rb").read().count(b"BEGIN:VCARD") == 5,
+              "the five contacts exported to todos.vcf, and the message says so: " + said)
+        if box is not None:
+            s.key("Return")
+    s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+    s.key("F4")
+    program.ended(10)
+
+    name = "señora núñez.vcf"
+    program = Program(s, "abrir-con", GOMEZ + ABRIL, files={name: vcards(new[0])},
+                      args=(windows_path(os.path.join(s.tmp, "abrir-con", name)),))
+    box = confirmation(s, 20)
+    if check(box is not None and program.main() is not None and time.monotonic() - program.started >= 1.5,
+             "Vorteda.exe FILE: the confirmation over the main window, after the splash"):
+        check(name + "» (vCard)?" in control(box, MESSAGE_TEXT)["text"], "the file's name reaches it whole: "
+              + control(box, MESSAGE_TEXT)["text"].split("\n")[0])
+        s.key("Escape")
+        wait_for(lambda: confirmation(s, 0) is None, 5)
+        check(program.data() == GOMEZ + ABRIL, "Cancelar leaves personas.dat as it was")
+    s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
+    s.key("F4")
+    program.ended(10)
+
+
 def long_list(s):
     """A list past 65,536 entries: every entry readable, the scroll box and End reach the last."""
     count = 100000
@@ -552,6 +653,7 @@ def main():
         session.start()
         resources(session)
         everyday_use(session)
+        import_from_the_window(session)
         read_only_file(session)
         long_list(session)
         other_dpi(session)

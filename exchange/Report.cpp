@@ -1,0 +1,154 @@
+#include "exchange/Report.h"
+
+#include "exchange/Text.h"
+#include "wording/FileMessages.h"
+#include "wording/SystemErrorText.h"
+
+#include <cerrno>
+#include <fstream>
+#include <system_error>
+#include <utility>
+
+namespace exchange {
+
+std::string inQuotes(const std::string &text)
+{
+    return "«" + text + "»";
+}
+
+std::string pathText(const std::filesystem::path &path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string count(std::uint64_t n, const char *one, const char *many)
+{
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string fileErrorText(const contacts::FileError &error)
+{
+    if (wording::heldByAnotherCopy(error))
+        return wording::anotherCopyText(error);
+    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(pathText(error.path())) + ": "
+        + wording::systemErrorText(error.code());
+}
+
+OpenedImport previewFile(const std::filesystem::path &path, const std::string &shown, contacts::ContactFile &file,
+                         bool keepDuplicates, const ProgressOf &progress)
+{
+    const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(file.dataPath())) + ".";
+    OpenedImport opened;
+    try {
+        std::error_code ec;
+        if (std::filesystem::is_directory(path, ec)) {
+            opened.refusal = inQuotes(shown) + " es una carpeta, no un archivo" + nothing;
+            return opened;
+        }
+        errno = 0;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            opened.refusal = "no se puede abrir " + inQuotes(shown) + ": "
+                + wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) + nothing;
+            return opened;
+        }
+        const std::uintmax_t size = std::filesystem::file_size(path, ec);
+        const std::uint64_t total = ec ? 0 : static_cast<std::uint64_t>(size);
+        Progress read;
+        if (progress)
+            read = [&](std::uint64_t bytes) { progress(bytes, total); };
+        opened.preview = previewImport(in, file, keepDuplicates, read);
+    } catch (const ImportError &error) {
+        opened.refusal = shown;
+        if (error.line() > 0)
+            opened.refusal += ", línea " + std::to_string(error.line());
+        opened.refusal += ": " + std::string(error.what()) + nothing;
+    } catch (const contacts::FileError &error) {
+        // The words for another copy's lock already say that nothing changed.
+        opened.refusal = fileErrorText(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
+    }
+    return opened;
+}
+
+std::string problemLine(const Problem &problem)
+{
+    return "línea " + std::to_string(problem.line) + ": " + problem.text + "; " + problem.omitted + ".";
+}
+
+namespace {
+
+// A vCard property in plain words, with the article-less noun for a count.
+std::string propertyWords(const std::string &name)
+{
+    static const std::pair<const char *, const char *> kNames[] = {
+        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "función"},
+        {"NOTE", "nota"}, {"BDAY", "cumpleaños"}, {"ANNIVERSARY", "aniversario"}, {"URL", "página web"},
+        {"NICKNAME", "apodo"}, {"CATEGORIES", "grupos"}, {"UID", "identificador"}, {"REV", "fecha de cambio"},
+        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de dirección"}, {"GEO", "situación"},
+        {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
+        {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
+        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
+        {"X-ABLABEL", "etiqueta"}};
+    for (const auto &[property, words] : kNames)
+        if (name == property)
+            return words;
+    return printable(name);
+}
+
+} // namespace
+
+// The further telephones, e-mails and addresses of a vCard, then everything else by
+// name (a CSV's by its column's).
+void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
+{
+    std::string others;
+    for (const auto &[name, n] : skipped) {
+        if (vcard && name == "TEL")
+            out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else if (vcard && name == "EMAIL")
+            out << count(n, "correo electrónico más no se guardó",
+                         "correos electrónicos más no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else if (vcard && name == "ADR")
+            out << count(n, "dirección más no se guardó", "direcciones más no se guardaron")
+                << ": Vorteda guarda una por contacto.\n";
+        else if (vcard && name == "N")
+            out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
+                << ": Vorteda guarda uno por contacto.\n";
+        else
+            others += (others.empty() ? "" : ", ")
+                + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
+                         : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
+    }
+    if (!others.empty())
+        out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
+                      : "Columnas que Vorteda no guarda y se omitieron: ")
+            << others << ".\n";
+}
+
+bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination)
+{
+    const std::filesystem::path folder = file.dataPath().parent_path();
+    std::error_code ec;
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(std::filesystem::absolute(destination, ec), ec);
+    for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
+        const std::filesystem::path ours = folder / name;
+        std::error_code other;
+        // The same file under another name (a link, another case on Windows) too.
+        if (std::filesystem::equivalent(destination, ours, other))
+            return true;
+        if (!ec && std::filesystem::weakly_canonical(std::filesystem::absolute(ours, other), other) == wanted && !other)
+            return true;
+    }
+    return false;
+}
+
+std::string ontoContactsFile(const std::string &shown)
+{
+    return inQuotes(shown) + " es el archivo donde Vorteda guarda los contactos: exportar ahí los borraría. "
+                             "No se ha escrito nada; elija otro nombre.";
+}
+
+} // namespace exchange

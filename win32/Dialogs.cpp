@@ -1,0 +1,232 @@
+#include "win32/Dialogs.h"
+
+#include "forms/Job.h"
+#include "win32/Common.h"
+#include "win32/ControlIds.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+namespace win32 {
+
+namespace {
+
+// "Contactos (*.vcf, *.csv)\0*.vcf;*.csv\0...\0\0", as the common dialogs read a filter.
+std::wstring filterText(const forms::FileDialog &dialog)
+{
+    std::wstring text;
+    for (const forms::FileFilter &filter : dialog.filters) {
+        std::wstring shown;
+        std::wstring patterns;
+        for (const std::string &pattern : filter.patterns) {
+            // Every file is "*.*" to Windows.
+            const std::wstring wide = pattern == "*" ? L"*.*" : widen(pattern);
+            shown += (shown.empty() ? L"" : L", ") + wide;
+            patterns += (patterns.empty() ? L"" : L";") + wide;
+        }
+        text += widen(filter.name) + L" (" + shown + L")";
+        text.push_back(L'\0');
+        text += patterns;
+        text.push_back(L'\0');
+    }
+    text.push_back(L'\0');
+    return text;
+}
+
+constexpr DWORD kNameRoom = 32768; // the longest path Windows takes
+
+std::optional<forms::ChosenFile> choose(HWND owner, const forms::FileDialog &dialog, bool save)
+{
+    const std::wstring filters = filterText(dialog);
+    const std::wstring title = widen(dialog.title);
+    const std::wstring folder = dialog.folder.wstring();
+    std::vector<wchar_t> name(kNameRoom, L'\0');
+    const std::wstring suggested = widen(dialog.suggestedName);
+    if (suggested.size() < kNameRoom)
+        std::copy(suggested.begin(), suggested.end(), name.begin());
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filters.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = kNameRoom;
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrTitle = title.c_str();
+    // The program's own folder stays its working folder.
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    std::wstring extension;
+    if (save) {
+        ofn.Flags |= OFN_OVERWRITEPROMPT;
+        // A name typed without an extension gets the chosen type's.
+        if (!dialog.filters.empty() && !dialog.filters.front().patterns.empty()) {
+            const std::string &first = dialog.filters.front().patterns.front();
+            if (first.rfind("*.", 0) == 0)
+                extension = widen(first.substr(2));
+        }
+        ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+    } else {
+        ofn.Flags |= OFN_FILEMUSTEXIST;
+    }
+    if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)))
+        return std::nullopt;
+    return forms::ChosenFile{std::filesystem::path(std::wstring(name.data())),
+                             ofn.nFilterIndex > 0 ? static_cast<int>(ofn.nFilterIndex) - 1 : 0};
+}
+
+// The captions the next message box's OK and Cancel take: a message box has no
+// other way to name its buttons, so a hook renames them as it comes up.
+struct Captions {
+    std::wstring accept;
+    std::wstring cancel;
+    HHOOK hook = nullptr;
+};
+Captions *renaming = nullptr;
+
+LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam)
+{
+    HHOOK hook = renaming != nullptr ? renaming->hook : nullptr;
+    if (code == HCBT_ACTIVATE && renaming != nullptr) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        SetDlgItemTextW(box, IDOK, renaming->accept.c_str());
+        SetDlgItemTextW(box, IDCANCEL, renaming->cancel.c_str());
+        UnhookWindowsHookEx(renaming->hook);
+        renaming->hook = nullptr;
+        renaming = nullptr;
+    }
+    return CallNextHookEx(hook, code, wParam, lParam);
+}
+
+// The progress window: its job's title, a bar and, when the job can be stopped, a
+// button that stops it.
+constexpr int kProgressText = 400;
+constexpr int kProgressBar = 401;
+constexpr wchar_t kProgressClass[] = L"Vorteda.Progress";
+
+LRESULT CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto *job = reinterpret_cast<forms::Job *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL && job != nullptr && !job->cancelCaption().empty())
+            job->cancel();
+        return 0;
+    case WM_CLOSE:
+        if (job != nullptr && !job->cancelCaption().empty())
+            job->cancel();
+        return 0; // closes when the job has ended
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+HWND makeProgressWindow(HWND owner, forms::Job &job)
+{
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = &progressProc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)); // IDC_WAIT
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.lpszClassName = kProgressClass;
+    RegisterClassExW(&cls);
+    const DWORD style = WS_POPUP | WS_CAPTION;
+    const int width = px(5400);
+    const bool cancellable = !job.cancelCaption().empty();
+    const int height = px(cancellable ? 1620 : 1080);
+    const RECT frame = windowRectForClient(0, 0, width, height, style, WS_EX_DLGMODALFRAME, false);
+    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, L"Vorteda", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance, nullptr);
+    if (window == nullptr)
+        return nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&job));
+    HFONT font = dialogFont();
+    try {
+        makeControl(window, L"STATIC", job.title(), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kProgressText,
+                    RECT{px(180), px(180), width - px(180), px(435)}, font);
+        makeControl(window, PROGRESS_CLASSW, "", 0, kProgressBar, RECT{px(180), px(555), width - px(180), px(810)},
+                    font);
+        if (cancellable)
+            makeControl(window, L"BUTTON", job.cancelCaption(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
+                        RECT{width - px(1440), px(1035), width - px(180), px(1380)}, font);
+    } catch (const WindowCreationFailed &) {
+        // The wait goes on without the window's parts.
+    }
+    SendDlgItemMessageW(window, kProgressBar, PBM_SETRANGE32, 0, 1000);
+    RECT area;
+    GetWindowRect(owner != nullptr ? owner : GetDesktopWindow(), &area);
+    centre(window, area);
+    ShowWindow(window, SW_SHOW);
+    return window;
+}
+
+} // namespace
+
+std::optional<forms::ChosenFile> SystemDialogs::openFile(HWND owner, const forms::FileDialog &dialog)
+{
+    return choose(owner, dialog, false);
+}
+
+std::optional<forms::ChosenFile> SystemDialogs::saveFile(HWND owner, const forms::FileDialog &dialog)
+{
+    return choose(owner, dialog, true);
+}
+
+bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::string &accept,
+                            const std::string &cancel)
+{
+    Captions captions{widen(accept), widen(cancel), nullptr};
+    captions.hook = SetWindowsHookExW(WH_CBT, &renameButtons, nullptr, GetCurrentThreadId());
+    renaming = captions.hook != nullptr ? &captions : nullptr;
+    const int answer = MessageBoxW(owner != nullptr && IsWindowVisible(owner) ? owner : nullptr, widen(text).c_str(),
+                                   L"Vorteda", MB_OKCANCEL | MB_DEFBUTTON1);
+    if (captions.hook != nullptr)
+        UnhookWindowsHookEx(captions.hook);
+    renaming = nullptr;
+    return answer == IDOK;
+}
+
+void SystemDialogs::waitFor(HWND owner, forms::Job &job)
+{
+    // Most jobs are over before anyone could read a progress window.
+    if (job.wait(200))
+        return;
+    const bool enabled = owner != nullptr && IsWindowEnabled(owner);
+    if (enabled)
+        EnableWindow(owner, FALSE);
+    HWND progress = makeProgressWindow(owner, job);
+    bool quit = false;
+    WPARAM quitCode = 0;
+    // The program's events go on, a few dozen milliseconds at a time, until the job ends.
+    while (!job.finished()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = msg.wParam;
+                continue;
+            }
+            if (progress != nullptr && IsDialogMessageW(progress, &msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (progress != nullptr)
+            SendDlgItemMessageW(progress, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(job.permille() < 0 ? 0 : job.permille()), 0);
+    }
+    // The owner first, so that it becomes the active window again.
+    if (enabled)
+        EnableWindow(owner, TRUE);
+    if (progress != nullptr)
+        DestroyWindow(progress);
+    if (quit)
+        PostQuitMessage(static_cast<int>(quitCode));
+}
+
+} // namespace win32
