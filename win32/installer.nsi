@@ -22,6 +22,9 @@ SetCompressor /SOLID lzma
 
 !define PRODUCT "Vorteda"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
+!define PROGID "Vorteda.Contactos"
+!define PROGID_KEY "Software\Classes\${PROGID}"
+!define VCF_VERB_KEY "Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
 !define UNINSTALLER "desinstalar.exe"
 
 Name "${PRODUCT}"
@@ -106,9 +109,16 @@ Section "Vorteda"
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 
-    ; File types: "Abrir con Vorteda" for .vcf files goes here, under
-    ; HKCU\Software\Classes (the user's own), and its removal in the uninstaller's
-    ; section below.
+    ; "Abrir con Vorteda" for contact files (.vcf), for this user only: a verb in the
+    ; files' context menu whatever program opens them by default, and Vorteda among
+    ; the programs "Abrir con" offers. The default program stays the user's choice.
+    WriteRegStr HKCU "${VCF_VERB_KEY}" "" "Abrir con Vorteda"
+    WriteRegStr HKCU "${VCF_VERB_KEY}" "Icon" "$INSTDIR\Vorteda.exe,0"
+    WriteRegStr HKCU "${VCF_VERB_KEY}\command" "" '"$INSTDIR\Vorteda.exe" "%1"'
+    WriteRegStr HKCU "${PROGID_KEY}" "" "Contactos (vCard)"
+    WriteRegStr HKCU "${PROGID_KEY}\DefaultIcon" "" "$INSTDIR\Vorteda.exe,0"
+    WriteRegStr HKCU "${PROGID_KEY}\shell\open\command" "" '"$INSTDIR\Vorteda.exe" "%1"'
+    WriteRegStr HKCU "Software\Classes\.vcf\OpenWithProgids" "${PROGID}" ""
 SectionEnd
 
 Section "Uninstall"
@@ -121,5 +131,7 @@ Section "Uninstall"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"
-    ; File types: the removal of "Abrir con Vorteda" goes here.
+    DeleteRegKey HKCU "${VCF_VERB_KEY}"
+    DeleteRegKey HKCU "${PROGID_KEY}"
+    DeleteRegValue HKCU "Software\Classes\.vcf\OpenWithProgids" "${PROGID}"
 SectionEnd

@@ -15,6 +15,7 @@ uninstalls, and checks that the contacts are still there, byte for byte.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -25,6 +26,8 @@ from run_wine_e2e import (CMD_ALTAS, LIST1, TEXT1, Session, check, control, fail
                           wait_for)
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorteda"
+VCF_VERB_KEY = r"HKCU\Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
+OPEN_WITH_KEY = r"HKCU\Software\Classes\.vcf\OpenWithProgids"
 CONTACT = record("Instalado", "Ana", "Calle Sol 1", "600", "a@b.es")
 KONTAKTY, RENRAKUSAKI, LODZ = "Контакты", "連絡先", "Łódź.vcf"
 
@@ -55,17 +58,19 @@ class Prefix:
             return None, out, err
         return proc.returncode, out, err
 
-    def registry(self):
-        """The uninstall entry's values, or None when there is no entry."""
-        result = subprocess.run([*self.s.wine_user, "wine", "reg", "query", UNINSTALL_KEY], env=self.s.env,
+    def registry(self, key=UNINSTALL_KEY):
+        """The values of a key (the uninstall entry's by default), or None when it is missing."""
+        result = subprocess.run([*self.s.wine_user, "wine", "reg", "query", key], env=self.s.env,
                                 capture_output=True, text=True)
         if result.returncode != 0:
             return None
         values = {}
         for line in result.stdout.splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) == 3 and parts[1].startswith("REG_"):
-                values[parts[0]] = parts[2]
+            found = re.match(r"\s+(.*?)\s+(REG_\w+)(?:\s+(.*))?$", line)
+            if found:
+                # reg names the key's default value in the prefix's language, in brackets.
+                name = "(Default)" if found.group(1).startswith("(") else found.group(1)
+                values[name] = found.group(3) or ""
         return values
 
 
@@ -99,6 +104,12 @@ def installed_files(s, prefix, install_dir, shortcut, version):
           and entry.get("InstallLocation", "").lower() == install_dir.lower()
           and entry.get("QuietUninstallString", "").lower() == f'"{install_dir}\\desinstalar.exe" /s'.lower(),
           f"\"Apps & features\": Vorteda by Brimacor, {version}, its icon and a silent uninstall: {entry}")
+    verb = prefix.registry(VCF_VERB_KEY) or {}
+    command = prefix.registry(VCF_VERB_KEY + "\\command") or {}
+    check(verb.get("(Default)") == "Abrir con Vorteda"
+          and command.get("(Default)", "").lower() == f'"{install_dir}\\Vorteda.exe" "%1"'.lower()
+          and "Vorteda.Contactos" in (prefix.registry(OPEN_WITH_KEY) or {}),
+          f"a .vcf file offers \"Abrir con Vorteda\", which opens it with the installed program: {verb} {command}")
     return entry
 
 
@@ -160,6 +171,9 @@ def uninstall(s, prefix, entry, program_dir, shortcut):
     check(rc == 0 and gone, f"the silent uninstall (/S) removes the program's folder (status {rc})")
     check(not os.path.exists(shortcut), "the shortcut is gone")
     check(prefix.registry() is None, "the \"Apps & features\" entry is gone")
+    check(prefix.registry(VCF_VERB_KEY) is None
+          and "Vorteda.Contactos" not in (prefix.registry(OPEN_WITH_KEY) or {}),
+          "\"Abrir con Vorteda\" is gone from .vcf files")
 
 
 def main():
