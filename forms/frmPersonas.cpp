@@ -152,6 +152,18 @@ void frmPersonas::Form_OLEDragDrop(const std::vector<std::filesystem::path> &fil
 
 namespace {
 
+// Marks an import or export under way for as long as it lives, however it ends.
+class Exchanging {
+public:
+    explicit Exchanging(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~Exchanging() { m_flag = false; }
+    Exchanging(const Exchanging &) = delete;
+    Exchanging &operator=(const Exchanging &) = delete;
+
+private:
+    bool &m_flag;
+};
+
 // The five stored fields of `record`, trimmed, as the list and the fields show them.
 std::array<std::string, 5> shownFields(const contacts::Record &record)
 {
@@ -189,11 +201,7 @@ void frmPersonas::importFile(const std::filesystem::path &file)
         m_waiting.push_back(file);
         return;
     }
-    m_exchanging = true;
-    struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_exchanging};
+    const Exchanging exchanging(m_exchanging);
 
     rememberFolder(file);
     const std::string shown = exchange::pathText(file);
@@ -236,11 +244,7 @@ void frmPersonas::mnuExportar_Click()
 {
     if (m_exchanging)
         return;
-    m_exchanging = true;
-    struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_exchanging};
+    const Exchanging exchanging(m_exchanging);
 
     // Offered without an extension, so that the type chosen in the dialog gives it.
     FileDialog dialog{wording::kExportTitle, m_lastFolder, wording::kExportName,
