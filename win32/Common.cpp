@@ -63,7 +63,7 @@ HFONT dialogFont()
 {
     // "MS Shell Dlg" is the system's dialog face: Tahoma from Windows 2000 on and
     // under Wine, MS Sans Serif before.
-    static HFONT font = makeFont(L"MS Shell Dlg", 8);
+    static const HFONT font = makeFont(L"MS Shell Dlg", 8);
     return font;
 }
 
