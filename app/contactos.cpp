@@ -1,9 +1,10 @@
 // vorteda-contactos: the address book's contacts in and out as vCard and CSV.
-#include "platform/SystemFileSystem.h"
 #include "exchange/Command.h"
 
 #include "contacts/FileSystem.h"
 #include "platform/ContactsFolder.h"
+#include "platform/SystemFileSystem.h"
+#include "platform/Utf16.h"
 
 #include <iostream>
 #include <string>
@@ -98,9 +99,7 @@ private:
     {
         if (size == 0)
             return true;
-        const int length = ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0);
-        std::wstring wide(static_cast<std::size_t>(length), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide.data(), length);
+        const std::wstring wide = platform::widen(std::string_view(text, size));
         for (std::size_t done = 0; done < wide.size();) {
             DWORD put = 0;
             if (!::WriteConsoleW(m_handle, wide.data() + done, static_cast<DWORD>(wide.size() - done), &put, nullptr)

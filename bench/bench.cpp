@@ -5,13 +5,13 @@
 //
 // Each measured run happens in a child process of its own, so that its peak memory
 // (VmHWM) is its own; the input file is restored before the clock starts.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
 #include "ui/Dialogs.h"
 #include "ui/MessageBox.h"
 #include "contacts/Sort.h"
 #include "forms/Program.h"
+#include "platform/SystemFileSystem.h"
 #include "ui/PersonasWidget.h"
 
 #include <QApplication>

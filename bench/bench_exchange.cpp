@@ -5,8 +5,8 @@
 //
 // Each command runs in a child process of its own, so that its peak memory is its
 // own; the figure is set against the size of the data file.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
+#include "platform/SystemFileSystem.h"
 
 #include <chrono>
 #include <cstdio>

@@ -8,8 +8,8 @@
 // a test: it prints a table and checks nothing beyond the list's length.
 #include "contacts/ContactFile.h"
 #include "contacts/Persona.h"
-#include "platform/SystemFileSystem.h"
 #include "platform/Launcher.h"
+#include "platform/SystemFileSystem.h"
 #include "platform/TableRegistry.h"
 #include "win32/ControlIds.h"
 #include "win32/Dialogs.h"

@@ -163,7 +163,7 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
     }
     if (options.file != "-")
         out << count(written, "contacto exportado", "contactos exportados") << " ("
-            << (format == Format::Csv ? "CSV" : "vCard 3.0") << ", " << inQuotes(options.file) << ").\n";
+            << writtenName(format) << ", " << inQuotes(options.file) << ").\n";
     return kDone;
 }
 
@@ -197,7 +197,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
             return kFailed;
         }
     }
-    const std::string from = std::string(" (") + (vcard ? "vCard" : "CSV") + ", " + inQuotes(options.file) + ")";
+    const std::string from = std::string(" (") + readName(read.format) + ", " + inQuotes(options.file) + ")";
     if (options.trial)
         out << "Prueba: se " << (done.added == 1 ? "añadiría " : "añadirían ")
             << count(done.added, "contacto", "contactos") << from << "; no se ha escrito nada.\n";

@@ -18,6 +18,16 @@ namespace exchange {
 
 enum class Format { VCard, Csv };
 
+// How reports name a format: as read, and as written (an export writes vCard 3.0).
+inline const char *readName(Format format)
+{
+    return format == Format::Csv ? "CSV" : "vCard";
+}
+inline const char *writtenName(Format format)
+{
+    return format == Format::Csv ? "CSV" : "vCard 3.0";
+}
+
 struct ImportResult {
     Format format = Format::VCard;
     std::vector<contacts::Record> records;

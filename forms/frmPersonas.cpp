@@ -14,6 +14,32 @@
 
 namespace forms {
 
+namespace {
+
+// Marks an import or export under way for as long as it lives, however it ends.
+class Exchanging {
+public:
+    explicit Exchanging(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~Exchanging() { m_flag = false; }
+    Exchanging(const Exchanging &) = delete;
+    Exchanging &operator=(const Exchanging &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+// The five stored fields of `record`, trimmed, as the list and the fields show them.
+std::array<std::string, 5> shownFields(const contacts::Record &record)
+{
+    const contacts::Persona persona = contacts::decode(record);
+    std::array<std::string, 5> fields;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        fields[i] = std::string(contacts::trimSpaces(contacts::field(persona, i)));
+    return fields;
+}
+
+} // namespace
+
 frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                          PersonasActions actions)
     : m_view(view), m_file(fs, folder), m_actions(std::move(actions))
@@ -78,9 +104,9 @@ void frmPersonas::List1_Click()
         return;
     }
     m_shownRecord = record;
-    const contacts::Persona persona = contacts::decode(*record);
-    for (std::size_t i = 0; i < contacts::kFieldWidths.size(); ++i)
-        m_view.setText1(static_cast<int>(i), std::string(contacts::trimSpaces(contacts::field(persona, i))));
+    const std::array<std::string, 5> fields = shownFields(*record);
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        m_view.setText1(static_cast<int>(i), fields[i]);
 }
 
 void frmPersonas::cmdAltas_Click()
@@ -152,34 +178,12 @@ void frmPersonas::Form_OLEDragDrop(const std::vector<std::filesystem::path> &fil
 
 namespace {
 
-// Marks an import or export under way for as long as it lives, however it ends.
-class Exchanging {
-public:
-    explicit Exchanging(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~Exchanging() { m_flag = false; }
-    Exchanging(const Exchanging &) = delete;
-    Exchanging &operator=(const Exchanging &) = delete;
-
-private:
-    bool &m_flag;
-};
-
-// The five stored fields of `record`, trimmed, as the list and the fields show them.
-std::array<std::string, 5> shownFields(const contacts::Record &record)
-{
-    const contacts::Persona persona = contacts::decode(record);
-    std::array<std::string, 5> fields;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        fields[i] = std::string(contacts::trimSpaces(contacts::field(persona, i)));
-    return fields;
-}
-
 wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string &shown)
 {
     const exchange::ImportResult &read = preview.read;
     wording::ImportFacts facts;
     facts.file = shown;
-    facts.format = read.format == exchange::Format::VCard ? "vCard" : "CSV";
+    facts.format = exchange::readName(read.format);
     facts.added = read.records.size();
     facts.duplicates = preview.duplicates;
     for (std::size_t i = 0; i < read.records.size() && i < wording::kFirstShown; ++i)
@@ -219,17 +223,8 @@ void frmPersonas::importFile(const std::filesystem::path &file)
                               wording::kCancelButton)) {
         exchange::Preview preview = std::move(*opened.preview);
         opened.preview.reset();
-        std::optional<contacts::FileError> failed;
-        runJob(wording::kImporting, false, [&](Job &) {
-            try {
-                exchange::commitImport(std::move(preview), m_file, false);
-            } catch (const contacts::FileError &error) {
-                failed = error; // the data file is as it was
-            }
-        });
-        if (failed)
-            m_view.showMessage(wording::fileErrorMessage(wording::kImportFailed, *failed));
-        else
+        if (runFileJob(wording::kImporting, wording::kImportFailed,
+                       [&] { exchange::commitImport(std::move(preview), m_file, false); }))
             cmdVerlista_Click();
     }
     // What came meanwhile, in its turn.
@@ -260,18 +255,9 @@ void frmPersonas::mnuExportar_Click()
         return;
     }
     std::uint64_t written = 0;
-    std::optional<contacts::FileError> failed;
-    runJob(wording::kExporting, false, [&](Job &) {
-        try {
-            written = exchange::exportContacts(m_file, target.format, target.path);
-        } catch (const contacts::FileError &error) {
-            failed = error;
-        }
-    });
-    if (failed)
-        m_view.showMessage(wording::fileErrorMessage(wording::kExportFailed, *failed));
-    else
-        m_view.showMessage(wording::exported(written, shown, target.format == exchange::Format::Csv ? "CSV" : "vCard 3.0"));
+    if (runFileJob(wording::kExporting, wording::kExportFailed,
+                   [&] { written = exchange::exportContacts(m_file, target.format, target.path); }))
+        m_view.showMessage(wording::exported(written, shown, exchange::writtenName(target.format)));
 }
 
 ExportTarget exportTarget(const ChosenFile &chosen)
@@ -295,6 +281,22 @@ bool frmPersonas::runJob(const std::string &title, bool cancellable, const std::
     Job job(title, cancellable ? wording::kCancelButton : "", work);
     m_view.waitFor(job);
     return job.completed();
+}
+
+bool frmPersonas::runFileJob(const std::string &title, const char *failure, const std::function<void()> &work)
+{
+    // The message waits for the window's thread; the file is as it was.
+    std::optional<contacts::FileError> failed;
+    runJob(title, false, [&](Job &) {
+        try {
+            work();
+        } catch (const contacts::FileError &error) {
+            failed = error;
+        }
+    });
+    if (failed)
+        m_view.showMessage(wording::fileErrorMessage(failure, *failed));
+    return !failed;
 }
 
 void frmPersonas::rememberFolder(const std::filesystem::path &file)

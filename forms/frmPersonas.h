@@ -123,6 +123,9 @@ private:
     bool tryQuietly(const std::function<void()> &command);
     // Runs `work` as a Job the view waits for; false when the user cancelled it.
     bool runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work);
+    // A job that reads or writes the data file: a file error is told once it has
+    // ended. False when it failed.
+    bool runFileJob(const std::string &title, const char *failure, const std::function<void()> &work);
     void rememberFolder(const std::filesystem::path &file);
 
     PersonasView &m_view;

@@ -2,6 +2,7 @@
 #include "platform/SystemFileSystem.h"
 
 #include "platform/HandleNames.h"
+#include "platform/Utf16.h"
 
 #include <algorithm>
 #include <chrono>
@@ -43,12 +44,7 @@ public:
             wide.pop_back();
         if (wide.empty())
             return "error " + std::to_string(code);
-        const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                               nullptr, nullptr);
-        std::string utf8(static_cast<std::size_t>(size), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
-                              nullptr);
-        return utf8;
+        return narrow(wide);
     }
 
     std::error_condition default_error_condition(int code) const noexcept override

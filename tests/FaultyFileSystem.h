@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/SystemFileSystem.h"
 #include "contacts/FileSystem.h"
+#include "platform/SystemFileSystem.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,8 +2,8 @@
 
 // The fault sweep, shared by the one over the POSIX file layer and the one over the
 // Windows file layer: the commands, and the failing of their calls one by one.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
 

@@ -21,9 +21,9 @@
 //
 // Output: "step N OP" on stderr for every call; on stdout "ok" and the command's
 // result, or "error: MESSAGE" and exit status 3 when a file operation fails.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Persona.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/FaultyFileSystem.h"
 
 #include <cerrno>

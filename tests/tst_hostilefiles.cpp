@@ -1,7 +1,6 @@
 // A data file of any bytes and any length: the core and the window must read it,
 // sort it and go on working, and a file too large to hold is refused with a message,
 // never a crash.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 #include "tests/ExchangeSortOracle.h"
@@ -10,6 +9,7 @@
 #include "tests/TempFolder.h"
 #include "tests/WindowFakes.h"
 #include "contacts/Sort.h"
+#include "platform/SystemFileSystem.h"
 #include "ui/PersonasWidget.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 // The POSIX system layer against real files: finding a system-information program,
 // the ordinary-file test, the detached start, and the user's contacts folder.
-#include "platform/SystemFileSystem.h"
 #include "platform/ContactsFolder.h"
 #include "platform/PosixSystem.h"
+#include "platform/SystemFileSystem.h"
 
 #include "contacts/ContactFile.h"
 #include "tests/core/CoreTest.h"

@@ -2,8 +2,8 @@
 // no command takes away another's contact, and a command waits for the other's
 // lock rather than failing or interleaving, also when each reaches the data file
 // through a link of its own.
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/DriverProcess.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "forms/Layout.h"
+#include "platform/Utf16.h"
 
 #include <windows.h>
 
@@ -11,8 +12,8 @@ namespace win32 {
 
 // The one conversion between the program's texts (UTF-8, in forms/ and wording/)
 // and the system's UTF-16.
-std::wstring widen(const std::string &utf8);
-std::string narrow(const std::wstring &text);
+using platform::narrow;
+using platform::widen;
 
 // The screen's dots per inch, which the twip layouts scale to (96 under Wine).
 int screenDpi();

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <utility>
 #include <vector>
 
 namespace win32 {
@@ -76,27 +77,30 @@ std::optional<forms::ChosenFile> choose(HWND owner, const forms::FileDialog &dia
                              ofn.nFilterIndex > 0 ? static_cast<int>(ofn.nFilterIndex) - 1 : 0};
 }
 
-// The captions the next message box's OK and Cancel take: a message box has no
-// other way to name its buttons, so a hook renames them as it comes up.
+// The captions a message box's OK and Cancel take: a message box has no other way
+// to name its buttons, so a hook renames them as it comes up. The hook finds them on
+// the box's owner, where confirm() leaves them for that moment.
 struct Captions {
     std::wstring accept;
     std::wstring cancel;
     HHOOK hook = nullptr;
 };
-Captions *renaming = nullptr;
+constexpr wchar_t kCaptionsProperty[] = L"Vorteda.Captions";
 
 LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam)
 {
-    HHOOK hook = renaming != nullptr ? renaming->hook : nullptr;
-    if (code == HCBT_ACTIVATE && renaming != nullptr) {
+    if (code == HCBT_ACTIVATE) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        SetDlgItemTextW(box, IDOK, renaming->accept.c_str());
-        SetDlgItemTextW(box, IDCANCEL, renaming->cancel.c_str());
-        UnhookWindowsHookEx(renaming->hook);
-        renaming->hook = nullptr;
-        renaming = nullptr;
+        HWND owner = GetWindow(box, GW_OWNER);
+        auto *captions = owner != nullptr ? static_cast<Captions *>(GetPropW(owner, kCaptionsProperty)) : nullptr;
+        if (captions != nullptr) {
+            SetDlgItemTextW(box, IDOK, captions->accept.c_str());
+            SetDlgItemTextW(box, IDCANCEL, captions->cancel.c_str());
+            RemovePropW(owner, kCaptionsProperty);
+            UnhookWindowsHookEx(std::exchange(captions->hook, nullptr));
+        }
     }
-    return CallNextHookEx(hook, code, wParam, lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // The progress window: its job's title, a bar and, when the job can be stopped, a
@@ -180,14 +184,15 @@ std::optional<forms::ChosenFile> SystemDialogs::saveFile(HWND owner, const forms
 bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::string &accept,
                             const std::string &cancel)
 {
+    HWND shownOver = owner != nullptr && IsWindowVisible(owner) ? owner : nullptr;
     Captions captions{widen(accept), widen(cancel), nullptr};
-    captions.hook = SetWindowsHookExW(WH_CBT, &renameButtons, nullptr, GetCurrentThreadId());
-    renaming = captions.hook != nullptr ? &captions : nullptr;
-    const int answer = MessageBoxW(owner != nullptr && IsWindowVisible(owner) ? owner : nullptr, widen(text).c_str(),
-                                   L"Vorteda", MB_OKCANCEL | MB_DEFBUTTON1);
+    if (shownOver != nullptr && SetPropW(shownOver, kCaptionsProperty, &captions))
+        captions.hook = SetWindowsHookExW(WH_CBT, &renameButtons, nullptr, GetCurrentThreadId());
+    const int answer = MessageBoxW(shownOver, widen(text).c_str(), L"Vorteda", MB_OKCANCEL | MB_DEFBUTTON1);
     if (captions.hook != nullptr)
         UnhookWindowsHookEx(captions.hook);
-    renaming = nullptr;
+    if (shownOver != nullptr)
+        RemovePropW(shownOver, kCaptionsProperty);
     return answer == IDOK;
 }
 

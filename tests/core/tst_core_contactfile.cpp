@@ -1,8 +1,8 @@
 // The contact file on disk: counting, reading, appending, the sort and the rewrites,
 // through the platform's own file layer.
-#include "platform/SystemFileSystem.h"
 #include "tests/core/CoreTest.h"
 #include "contacts/ContactFile.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"
 

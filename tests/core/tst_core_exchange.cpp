@@ -4,12 +4,12 @@
 // refused with the file and line named and the data file untouched.
 #include <doctest/doctest.h>
 
-#include "platform/SystemFileSystem.h"
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 #include "exchange/Command.h"
 #include "exchange/Import.h"
 #include "exchange/Text.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/VersionTexts.h"
 #include "tests/ExchangeSortOracle.h"
 #include "tests/RecordFiles.h"

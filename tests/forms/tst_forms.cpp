@@ -2,7 +2,6 @@
 // cross-built, under Wine, over each platform's file layer.
 #include <doctest/doctest.h>
 
-#include "platform/SystemFileSystem.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/forms/FakeViews.h"
 #include "tests/RecordFiles.h"
@@ -11,6 +10,7 @@
 #include "contacts/ContactFile.h"
 #include "platform/Launcher.h"
 #include "platform/SysInfo.h"
+#include "platform/SystemFileSystem.h"
 #include "platform/TableRegistry.h"
 #include "version/Version.h"
 

@@ -1,8 +1,8 @@
 // The Windows file layer itself: how it opens, reads at the end, empties, names
 // its errors, replaces a file that someone else holds open, and keeps its lock.
-#include "platform/SystemFileSystem.h"
 #include "tests/core/CoreTest.h"
 #include "contacts/ContactFile.h"
+#include "platform/SystemFileSystem.h"
 #include "tests/RecordFiles.h"
 #include "tests/windows/WinTestSupport.h"
 #include "platform/WindowsSystem.h"
