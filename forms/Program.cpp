@@ -93,28 +93,27 @@ void Program::keepKeyFromMainWindow(int key)
 {
     if (m_handedOver)
         return;
-    m_swallowing = true;
     m_swallowedKey = key;
 }
 
 bool Program::swallowsKey(int key, KeyEvent event)
 {
-    if (!m_swallowing)
+    if (!m_swallowedKey)
         return false;
-    const bool same = key == m_swallowedKey;
+    const bool same = key == *m_swallowedKey;
     switch (event) {
     case KeyEvent::Repeat:
         if (same)
             return true;
-        m_swallowing = false; // another key is held: a new press
+        m_swallowedKey.reset(); // another key is held: a new press
         return false;
     case KeyEvent::Press:
-        m_swallowing = false;
+        m_swallowedKey.reset();
         return false;
     case KeyEvent::Release:
         if (!same)
             return false;
-        m_swallowing = false;
+        m_swallowedKey.reset();
         return true;
     }
     return false;

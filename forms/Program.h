@@ -106,8 +106,8 @@ private:
     bool m_ending = false;
     bool m_handedOver = false;
     std::optional<std::filesystem::path> m_startFile;
-    bool m_swallowing = false;
-    int m_swallowedKey = 0;
+    // The key kept from the main window, while its repeats and release may come.
+    std::optional<int> m_swallowedKey;
 };
 
 } // namespace forms

@@ -40,6 +40,15 @@ std::array<std::string, 5> shownFields(const contacts::Record &record)
 
 } // namespace
 
+int firstWithPrefix(const std::vector<std::string> &entries, std::string_view prefix)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (std::string_view(entries[i]).starts_with(prefix))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
 frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                          PersonasActions actions)
     : m_view(view), m_file(fs, folder), m_actions(std::move(actions))

@@ -36,6 +36,10 @@ struct ChosenFile {
     int filter = 0;
 };
 
+// The first of `entries` that begins with `prefix`, byte by byte, or -1: the search
+// over a list of UTF-8 texts, whichever view holds them.
+int firstWithPrefix(const std::vector<std::string> &entries, std::string_view prefix);
+
 // What the contacts window's behaviour needs from a window on the screen. Texts are
 // UTF-8. Setting the list's index from here never calls back: the behaviour runs
 // List1_Click itself, as a classic list box raises its Click event for code too.
@@ -52,6 +56,7 @@ public:
     virtual void setListEntries(std::vector<std::string> entries) = 0;
     // The first entry, in list order, that begins with `prefix` (compared byte by
     // byte, which for UTF-8 is code point by code point), or -1.
+    // A view that holds its entries as UTF-8 answers with firstWithPrefix().
     virtual int findListEntry(std::string_view prefix) const = 0;
     virtual int listIndex() const = 0;
     virtual void setListIndex(int index) = 0;

@@ -1,5 +1,6 @@
 #include "ui/ListBox.h"
 
+#include "forms/frmPersonas.h"
 #include "ui/Text.h"
 
 #include <QAbstractListModel>
@@ -83,12 +84,7 @@ int ListBox::count() const
 
 int ListBox::find(std::string_view prefix) const
 {
-    const std::vector<std::string> &entries = m_model->entries;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (std::string_view(entries[i]).starts_with(prefix))
-            return static_cast<int>(i);
-    }
-    return -1;
+    return forms::firstWithPrefix(m_model->entries, prefix);
 }
 
 QString ListBox::text(int index) const

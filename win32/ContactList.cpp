@@ -1,5 +1,6 @@
 #include "win32/ContactList.h"
 
+#include "forms/frmPersonas.h"
 #include "win32/Common.h"
 
 #include <commctrl.h>
@@ -82,11 +83,7 @@ void ContactList::setEntries(std::vector<std::string> entries)
 
 int ContactList::find(std::string_view prefix) const
 {
-    for (std::size_t i = 0; i < m_entries.size(); ++i) {
-        if (std::string_view(m_entries[i]).starts_with(prefix))
-            return static_cast<int>(i);
-    }
-    return -1;
+    return forms::firstWithPrefix(m_entries, prefix);
 }
 
 int ContactList::selected() const

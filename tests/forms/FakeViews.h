@@ -25,14 +25,7 @@ public:
         selected = -1;
         ++listLoads;
     }
-    int findListEntry(std::string_view prefix) const override
-    {
-        for (std::size_t i = 0; i < entries.size(); ++i) {
-            if (std::string_view(entries[i]).starts_with(prefix))
-                return static_cast<int>(i);
-        }
-        return -1;
-    }
+    int findListEntry(std::string_view prefix) const override { return forms::firstWithPrefix(entries, prefix); }
     int listIndex() const override { return selected; }
     void setListIndex(int index) override { selected = index; }
     void showMessage(const std::string &text) override { messages.push_back(text); }
