@@ -13,6 +13,8 @@ import subprocess
 import tempfile
 import time
 
+from bounded import Overran, call, read_line
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 SCREEN_W, SCREEN_H = 1024, 768
@@ -77,11 +79,13 @@ def run(args, check=True, input=None, timeout=20):
 
 
 def _run(args, check=True, input=None, timeout=20):
-    result = subprocess.run(args, input=input, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            timeout=timeout, preexec_fn=die_with_parent)
+    try:
+        result = call(args, timeout, input=input, preexec_fn=die_with_parent)
+    except Overran as overran:
+        raise Failure(str(overran)) from None
     if check and result.returncode != 0:
-        raise Failure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.decode(errors='replace').strip()}")
-    return result.stdout.decode("utf-8", errors="replace")
+        raise Failure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.strip()}")
+    return result.stdout
 
 
 # --- X -----------------------------------------------------------------------
@@ -371,7 +375,8 @@ class Session:
         wait_for(lambda: self.name_owned(self.a11y_bus, "org.a11y.atspi.Registry"), 20, "the AT-SPI registry")
         service = self.spawn(["/usr/bin/python3", os.path.join(HERE, "a11y_bus.py"), self.a11y_bus],
                              env=self.base_env, stdout=subprocess.PIPE)
-        expect(service.stdout.readline().strip() == b"ready", "the accessibility bus service did not start")
+        expect(self.first_line(service, 20, "the accessibility bus service") == b"ready",
+               "the accessibility bus service did not start")
 
         global pyatspi
         import pyatspi as module
@@ -405,9 +410,16 @@ class Session:
 """)
         bus = self.spawn(["dbus-daemon", "--nofork", "--config-file", config, "--print-address=1"],
                          env=self.base_env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        address = bus.stdout.readline().decode().strip()
+        address = self.first_line(bus, 20, f"the {kind} bus").decode()
         expect(address.startswith("unix:"), f"the {kind} bus did not start")
         return address
+
+    @staticmethod
+    def first_line(proc, timeout, what):
+        try:
+            return read_line(proc.stdout, timeout, what).strip()
+        except Overran as overran:
+            raise Failure(str(overran)) from None
 
     @staticmethod
     def name_owned(bus, name):
