@@ -20,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import version  # noqa: E402
+from bounded import Overran, call  # noqa: E402
 
 SCREEN_W, SCREEN_H = 1024, 768
 WIDTHS = (25, 20, 20, 15, 25)
@@ -74,13 +75,14 @@ class Session:
         self.args = args
         self.tmp = tempfile.mkdtemp(prefix="vorteda-wine-")
         self.procs = []
+        self.programs = []
         self.env = dict(os.environ)
         for name in ("WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
             self.env.pop(name, None)
         self.env.update(WINEPREFIX=os.path.join(self.tmp, "prefix"), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         # A Spanish Windows, as the program's users have: Wine takes it from the locale.
-        if "es_ES.utf8" in subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout:
+        if "es_ES.utf8" in call(["locale", "-a"], 20).stdout:
             self.env.update(LANG="es_ES.UTF-8", LC_ALL="es_ES.UTF-8")
         self.wineserver = shutil.which("wineserver") or "/usr/lib/wine/wineserver64"
         # Root writes to read-only files: Wine runs as an ordinary user then, so that
@@ -114,9 +116,9 @@ class Session:
             sys.exit("openbox did not manage the screen")
         os.makedirs(self.env["WINEPREFIX"])
         self.give(self.env["WINEPREFIX"])
-        subprocess.run([*self.wine_user, self.wineserver, "-p"], env=self.env, check=True)
-        subprocess.run([*self.wine_user, "wine", "wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, check=True)
+        for command, limit in (([self.wineserver, "-p"], 30), (["wine", "wineboot", "-i"], 300)):
+            if self.run(command, limit).returncode != 0:
+                sys.exit(f"{' '.join(command)} failed")
 
     def give(self, path):
         """Hands a file or folder to the user Wine runs as."""
@@ -127,7 +129,10 @@ class Session:
         return subprocess.Popen([*self.wine_user, "wine", *args], env=self.env, **kwargs)
 
     def stop(self):
-        subprocess.run([*self.wine_user, self.wineserver, "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        try:
+            self.run([self.wineserver, "-k"], 30)
+        except Overran as overran:
+            print(f"note: {overran}", flush=True)
         for proc in reversed(self.procs):
             proc.send_signal(signal.SIGTERM)
             try:
@@ -136,12 +141,16 @@ class Session:
                 proc.kill()
         shutil.rmtree(self.tmp, ignore_errors=True)
 
-    def out(self, command):
-        return subprocess.run(command, env=self.env, capture_output=True, text=True).stdout
+    def run(self, command, timeout=60, wine_user=True):
+        """Runs a program of the session to its end (as Wine's user), within `timeout` s."""
+        return call([*(self.wine_user if wine_user else []), *command], timeout, env=self.env)
+
+    def out(self, command, timeout=20):
+        return call(command, timeout, env=self.env).stdout
 
     # Reading the program back.
     def windows(self):
-        text = self.out([*self.wine_user, "wine", self.args.probe, "dump"])
+        text = self.run(["wine", self.args.probe, "dump"]).stdout
         try:
             return json.loads(text)
         except json.JSONDecodeError:
@@ -152,19 +161,20 @@ class Session:
 
     def item(self, index):
         """Entry `index` of the main window's list, read through the list's messages."""
-        return json.loads(self.out([*self.wine_user, "wine", self.args.probe, "item", str(index)]))["text"]
+        return json.loads(self.run(["wine", self.args.probe, "item", str(index)]).stdout)["text"]
 
     def layout(self):
-        result = subprocess.run([*self.wine_user, "wine", self.args.probe, "layout"], env=self.env,
-                                capture_output=True, text=True)
+        result = self.run(["wine", self.args.probe, "layout"])
         return result.returncode, result.stdout
 
     def shot(self, name):
-        subprocess.run(["import", "-window", "root", os.path.join(self.shots, name + ".png")], env=self.env)
+        self.run(["import", "-window", "root", os.path.join(self.shots, name + ".png")], 30, wine_user=False)
 
     # Driving it.
     def xdo(self, *args):
-        subprocess.run(["xdotool", *args], env=self.env, check=True)
+        done = self.run(["xdotool", *args], 20, wine_user=False)
+        if done.returncode != 0:
+            raise Overran(f"xdotool {' '.join(args)} failed ({done.returncode}): {done.stderr.strip()}")
 
     def click(self, control):
         x, y, w, h = control["screen"]
@@ -218,6 +228,7 @@ class Program:
         self.proc = session.wine(os.path.join(self.folder, "Vorteda.exe"), *args, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.DEVNULL)
         self.started = time.monotonic()
+        session.programs.append(self)
 
     def data(self):
         with open(self.data_path, "rb") as f:
@@ -239,7 +250,9 @@ def linux_bytes(args, data, steps):
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, "personas.dat"), "wb") as f:
             f.write(data)
-        subprocess.run([args.replay, folder, *steps], check=True)
+        done = call([args.replay, folder, *steps], 60)
+        if done.returncode != 0:
+            raise Overran(f"{args.replay} {' '.join(steps)} failed ({done.returncode}): {done.stderr.strip()}")
         with open(os.path.join(folder, "personas.dat"), "rb") as f:
             return f.read()
 
@@ -247,7 +260,7 @@ def linux_bytes(args, data, steps):
 def resources(s):
     """The executable's icons (16 colours, 32 x 32 and 16 x 16) and its version."""
     exe = "Z:" + os.path.abspath(s.args.exe).replace("/", "\\")
-    text = s.out([*s.wine_user, "wine", s.args.probe, "resources", exe])
+    text = s.run(["wine", s.args.probe, "resources", exe]).stdout
     try:
         found = json.loads(text)
     except json.JSONDecodeError:
@@ -621,8 +634,8 @@ def long_list(s):
 def other_dpi(s):
     """At 120 and 144 dots per inch the windows scale as their twips say."""
     for dpi in (120, 144):
-        s.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi),
-               "/f", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).wait()
+        s.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+               str(dpi), "/f"])
         program = Program(s, f"dpi{dpi}", ZAPATA + GOMEZ + ABRIL)
         main = wait_for(program.main, 20, 0.1)
         if check(main is not None, f"the main window opens at {dpi} dpi"):
@@ -633,8 +646,20 @@ def other_dpi(s):
             s.xdo("windowactivate", "--sync", s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()[0])
             s.key("F4")
             check(program.ended(20), f"F4 ends the program at {dpi} dpi")
-    s.wine("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f", stdout=subprocess.DEVNULL,
-           stderr=subprocess.DEVNULL).wait()
+    s.run(["wine", "reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f"])
+
+
+def run_step(session, step):
+    """One step of the stage; a call that overran fails it, and the stage goes on."""
+    try:
+        step(session)
+    except Overran as overran:
+        check(False, f"{step.__name__}: {overran}")
+        # What the step left open would stand in the next one's way.
+        for program in session.programs:
+            if program.proc.poll() is None:
+                program.proc.kill()
+                program.ended(10)
 
 
 def main():
@@ -651,12 +676,8 @@ def main():
     session = Session(args)
     try:
         session.start()
-        resources(session)
-        everyday_use(session)
-        import_from_the_window(session)
-        read_only_file(session)
-        long_list(session)
-        other_dpi(session)
+        for step in (resources, everyday_use, import_from_the_window, read_only_file, long_list, other_dpi):
+            run_step(session, step)
     finally:
         session.stop()
     print(f"\n{len(failures)} failed; {time.monotonic() - started:.1f} s; screenshots in {args.screenshots}")

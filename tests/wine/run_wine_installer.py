@@ -22,8 +22,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_wine_e2e import (CMD_ALTAS, LIST1, TEXT1, Session, check, control, failures, record,  # noqa: E402
-                          wait_for)
+from run_wine_e2e import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures,  # noqa: E402
+                          record, wait_for)
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorteda"
 VCF_VERB_KEY = r"HKCU\Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
@@ -43,25 +43,22 @@ class Prefix:
         self.s = s
 
     def variable(self, name):
-        return self.s.out([*self.s.wine_user, "wine", "cmd", "/c", "echo", f"%{name}%"]).strip()
+        return self.s.run(["wine", "cmd", "/c", "echo", f"%{name}%"]).stdout.strip()
 
     def unix(self, path):
-        return self.s.out([*self.s.wine_user, "wine", "winepath.exe", "-u", path]).strip()
+        return self.s.run(["wine", "winepath.exe", "-u", path]).stdout.strip()
 
     def run(self, *args, timeout=180):
-        proc = self.s.wine(*args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        """A Windows program's status and output, or None for the status when it overran."""
         try:
-            out, err = proc.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            out, err = proc.communicate()
-            return None, out, err
-        return proc.returncode, out, err
+            done = self.s.run(["wine", *args], timeout)
+        except Overran as overran:
+            return None, "", str(overran)
+        return done.returncode, done.stdout, done.stderr
 
     def registry(self, key=UNINSTALL_KEY):
         """The values of a key (the uninstall entry's by default), or None when it is missing."""
-        result = subprocess.run([*self.s.wine_user, "wine", "reg", "query", key], env=self.s.env,
-                                capture_output=True, text=True)
+        result = self.s.run(["wine", "reg", "query", key])
         if result.returncode != 0:
             return None
         values = {}
@@ -150,14 +147,14 @@ def names_in_every_script(s, prefix, contactos, data):
         s.give(folder)
     exported = os.path.join(out_dir, LODZ)
     rc, out, err = prefix.run(contactos, "exportar", windows_path(exported))
-    text = out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
+    text = out + err
     check(rc == 0 and os.path.isfile(exported) and b"Instalado" in (read(exported) or b""),
           f"vorteda-contactos exports the installed contacts to {KONTAKTY}\\{LODZ}: {text.strip()} "
           f"{os.listdir(out_dir)}")
-    check(f"{KONTAKTY}\\{LODZ}".encode() in out,
-          f"its report, sent to a pipe, is UTF-8 and names the file as it is: {out!r}")
+    check(f"{KONTAKTY}\\{LODZ}" in out,
+          f"its report, sent to a file, is UTF-8 and names the file as it is: {out!r}")
     rc, out, err = prefix.run(contactos, "importar", windows_path(exported), "--carpeta", windows_path(in_dir))
-    text = out.decode("utf-8", "replace") + err.decode("utf-8", "replace")
+    text = out + err
     check(rc == 0 and read(os.path.join(in_dir, "personas.dat")) == read(data),
           f"importing it into {RENRAKUSAKI} gives back the same bytes: {text.strip()}")
 
@@ -238,6 +235,9 @@ def main():
         uninstall(s, prefix, entry, program_dir, shortcut)
         check(before == CONTACT and read(data) == before,
               "uninstalling leaves %LOCALAPPDATA%\\Vorteda\\personas.dat byte for byte")
+    except Overran as overran:
+        # Each step needs the one before: the rest cannot be checked.
+        check(False, str(overran))
     finally:
         s.stop()
     print(f"\n{len(failures)} failed; {time.monotonic() - started:.1f} s; screenshots in {args.screenshots}")
