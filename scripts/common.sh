@@ -56,8 +56,14 @@ ensure_packages() {
 }
 
 build() {
-    cmake -S "$ROOT" -B "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release "$@"
-    cmake --build "$BUILD_DIR" --parallel "$(nproc)"
+    build_in "$BUILD_DIR" -DCMAKE_BUILD_TYPE=Release "$@"
+}
+
+# build_in DIR CMAKE-OPTIONS...: configures and builds one tree.
+build_in() {
+    local dir="$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" "$@" && cmake --build "$dir" --parallel "$(nproc)"
 }
 
 # The Qt-free parts cross-built for Windows, and Wine to run their tests.
