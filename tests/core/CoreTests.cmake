@@ -30,3 +30,14 @@ function(vorteda_add_core_tests)
         endif()
     endforeach()
 endfunction()
+
+# vorteda_report_skips(): marks each test of the calling folder skipped in CTest when
+# it skipped a case (a Qt Test QSKIP, a doctest skip) and failed none, rather than
+# let it pass for what it never ran.
+function(vorteda_report_skips)
+    get_directory_property(tests TESTS)
+    foreach(test IN LISTS tests)
+        set_tests_properties(${test} PROPERTIES SKIP_REGULAR_EXPRESSION
+            "Totals: [0-9]+ passed, 0 failed, [1-9][0-9]* skipped|test cases:[ 0-9|]+passed [|] +0 failed [|] +[1-9][0-9]* skipped")
+    endforeach()
+endfunction()
