@@ -6,7 +6,6 @@ import ctypes
 import os
 import pwd
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -14,10 +13,10 @@ import tempfile
 import time
 
 from bounded import Overran, call, read_line
+from display import SCREEN_H, SCREEN_W, start_display  # noqa: F401 (the checks take the screen size from here)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-SCREEN_W, SCREEN_H = 1024, 768
 # The read-only checks need a user for whom a read-only file is read-only: not
 # root. As root the driver runs the program as this user.
 TEST_USER, TEST_GROUP = "nobody", "nogroup"
@@ -338,29 +337,11 @@ class Session:
         self.base_env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "LANG": "C.UTF-8",
                          "HOME": self.mkdir("home"), "XDG_CONFIG_HOME": self.mkdir("config")}
 
-        # A free display, chosen by the server itself.
-        read_fd, write_fd = os.pipe()
-        self.spawn(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
-                    "-dpi", "96", "-ac", "-nolisten", "tcp", "-noreset"],
-                   env=self.base_env, pass_fds=(write_fd,), stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        display = b""
-        deadline = time.monotonic() + 20
-        while not display.endswith(b"\n"):
-            ready, _, _ = select.select([read_fd], [], [], max(0.0, deadline - time.monotonic()))
-            expect(ready, "Xvfb did not report its display")
-            chunk = os.read(read_fd, 64)
-            expect(chunk, "Xvfb ended before reporting its display")
-            display += chunk
-        os.close(read_fd)
-        self.display = ":" + display.decode().strip()
+        try:
+            self.display = start_display(self.spawn, self.base_env, "-dpi", "96", "-ac", "-noreset")
+        except Overran as overran:
+            raise Failure(str(overran)) from None
         os.environ.update(self.base_env)
-        os.environ["DISPLAY"] = self.base_env["DISPLAY"] = self.display
-
-        # Without a window manager there are no frames and no activation.
-        self.spawn(["openbox"], env=self.base_env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_for(lambda: xprop("root", "_NET_SUPPORTING_WM_CHECK"), 20, "openbox to manage the screen")
         map_accented_keys()
 
         # A session bus and an accessibility bus that both the driver and the

@@ -21,8 +21,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import version  # noqa: E402
 from bounded import Overran, call  # noqa: E402
+from display import SCREEN_H, SCREEN_W, start_display  # noqa: E402
 
-SCREEN_W, SCREEN_H = 1024, 768
 WIDTHS = (25, 20, 20, 15, 25)
 
 # Window styles (winuser.h).
@@ -96,24 +96,10 @@ class Session:
         os.makedirs(self.shots, exist_ok=True)
 
     def start(self):
-        read_fd, write_fd = os.pipe()
-        self.procs.append(subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
-        os.close(write_fd)
-        display = b""
-        while not display.endswith(b"\n"):
-            chunk = os.read(read_fd, 16)
-            if not chunk:
-                sys.exit("Xvfb ended before reporting its display")
-            display += chunk
-        os.close(read_fd)
-        self.env["DISPLAY"] = ":" + display.decode().strip()
-        self.procs.append(subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
-                                           stderr=subprocess.DEVNULL))
-        if not wait_for(lambda: "_NET_SUPPORTING_WM_CHECK(" in self.out(["xprop", "-root",
-                                                                         "_NET_SUPPORTING_WM_CHECK"]), 20):
-            sys.exit("openbox did not manage the screen")
+        try:
+            start_display(lambda args, **kwargs: self.procs.append(subprocess.Popen(args, **kwargs)), self.env)
+        except Overran as overran:
+            sys.exit(str(overran))
         os.makedirs(self.env["WINEPREFIX"])
         self.give(self.env["WINEPREFIX"])
         for command, limit in (([self.wineserver, "-p"], 30), (["wine", "wineboot", "-i"], 300)):
