@@ -16,6 +16,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -142,6 +143,20 @@ class Session:
         except json.JSONDecodeError:
             return []
 
+    def desktop_running(self):
+        """Whether this prefix's desktop process, explorer.exe /desktop, is running."""
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    command = f.read()
+                with open(f"/proc/{pid}/environ", "rb") as f:
+                    environment = f.read().split(b"\0")
+            except OSError:
+                continue
+            if b"explorer.exe" in command and b"WINEPREFIX=" + self.env["WINEPREFIX"].encode() in environment:
+                return True
+        return False
+
     def window(self, cls):
         return next((w for w in self.windows() if w["class"] == cls), None)
 
@@ -256,6 +271,25 @@ def resources(s):
           f"Vorteda.exe holds its two icons, each 32 x 32 and 16 x 16 in 16 colours: {found.get('icons')}")
     check(found.get("version") == version.FILE_VERSION,
           f"Vorteda.exe's version is {version.FILE_VERSION}: {found.get('version')}")
+
+
+def desktop_comes_and_goes(s):
+    """Wine ends its desktop process once no window is left, and the next program that
+    needs a desktop starts it again, handing it its own standard error. When that
+    program is the probe and a window opened meanwhile keeps the desktop up, the
+    probe's answer must come all the same."""
+    if not check(wait_for(lambda: not s.desktop_running(), 60, 0.5),
+                 "Wine's desktop process ends when no window is left"):
+        return
+    answers = []
+    probe = threading.Thread(target=lambda: answers.append(s.windows()), daemon=True)
+    probe.start()
+    time.sleep(1)
+    program = Program(s, "escritorio", ZAPATA)
+    probe.join(120)
+    check(answers != [], "the probe's answer comes while a window keeps up the desktop process it started")
+    program.proc.kill()
+    program.ended(10)
 
 
 def everyday_use(s):
@@ -662,7 +696,7 @@ def main():
     session = Session(args)
     try:
         session.start()
-        for step in (resources, everyday_use, import_from_the_window, read_only_file, long_list, other_dpi):
+        for step in (resources, desktop_comes_and_goes, everyday_use, import_from_the_window, read_only_file, long_list, other_dpi):
             run_step(session, step)
     finally:
         session.stop()
