@@ -26,7 +26,9 @@ constexpr char kTaken = '1';
 constexpr char kNotTaken = '0';
 constexpr std::uint32_t kLongestMessage = 1 << 20;
 constexpr int kConnectMs = 1000;
-constexpr int kAnswerMs = 5000;
+// Long enough for a program busy loading a large list; a second start that gives up
+// goes on alone, so the file must not then be taken as well (see take()).
+constexpr int kAnswerMs = 10000;
 
 // Where the socket lives: the user's own runtime folder, or the temporary folder with
 // the user's id in the name.
@@ -97,7 +99,8 @@ void HandOverServer::take(QLocalSocket *socket)
         const QByteArray message = socket->read(length);
         const std::optional<std::filesystem::path> file =
             forms::handedFile(std::string_view(message.constData(), static_cast<std::size_t>(message.size())), m_dataFile);
-        const bool taken = file && m_program.fileHanded(*file);
+        // Not for a caller that has given up waiting and started on its own.
+        const bool taken = file && socket->state() == QLocalSocket::ConnectedState && m_program.fileHanded(*file);
         socket->write(taken ? &kTaken : &kNotTaken, 1);
         socket->flush();
         socket->disconnectFromServer();

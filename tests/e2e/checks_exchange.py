@@ -8,7 +8,7 @@ import subprocess
 import time
 
 from harness import (Failure, active_window, check, client_list, expect, find, find_all, key, screenshot, type_text,
-                     wait_for, window_pid, window_title, xdo)
+                     wait_for, window_pid, window_title, xdo, xprop)
 import version
 from program import PEOPLE, Program, describe, message_text, people_file, record, sorted_by_given_name
 
@@ -156,6 +156,8 @@ def open_with_while_running_goes_to_the_open_window(s):
     expect([w for w, _, _ in program.windows() if w not in (main, box)] == [],
            f"the running program opened other windows: {program.windows()}")
     wait_for(lambda: active_window() in (main, box), 5, "the open window to come forward")
+    wait_for(lambda: "_NET_WM_STATE_HIDDEN" not in (xprop(main, "_NET_WM_STATE") or ""), 5,
+             "the main window to be shown again, no longer minimised")
     text = confirmation_text(program)
     expect("«" + path + "» (vCard)" in text and "Ibarra, Olga · Calle Luna 9" in text,
            f"the confirmation reads {text!r}")
