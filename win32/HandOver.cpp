@@ -12,7 +12,10 @@ namespace {
 
 // WM_COPYDATA's dwData for a handed file, so that no other copy of data is taken for one.
 constexpr ULONG_PTR kHandedFile = 0x566f7274; // "Vort"
-constexpr UINT kAnswerMs = 5000;
+// Long enough for a program busy loading a large list: a message that times out is
+// still taken later, when the second start has gone on alone. One that stopped
+// answering altogether is passed over at once (SMTO_ABORTIFHUNG).
+constexpr UINT kAnswerMs = 30000;
 
 } // namespace
 
