@@ -28,6 +28,9 @@ std::filesystem::path programFolder()
     return folder.path;
 }
 
+constexpr exchange::ContactsPlace kPlace =
+    platform::contactsInUserData() ? exchange::ContactsPlace::UserData : exchange::ContactsPlace::BesideProgram;
+
 #ifdef _WIN32
 
 // What the command writes, UTF-8 throughout, to one of its standard handles. A
@@ -164,7 +167,7 @@ int wmain(int argc, wchar_t *argv[])
             return exchange::kBadUsage;
         }
     }
-    const int status = exchange::run(args, out, err, platform::systemFileSystem(), programFolder);
+    const int status = exchange::run(args, out, err, platform::systemFileSystem(), programFolder, kPlace);
     out.flush();
     return status;
 }
@@ -175,7 +178,7 @@ int main(int argc, char *argv[])
 {
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return exchange::run(args, std::cout, std::cerr, platform::systemFileSystem(), programFolder);
+    return exchange::run(args, std::cout, std::cerr, platform::systemFileSystem(), programFolder, kPlace);
 }
 
 #endif

@@ -1,8 +1,10 @@
 // Vorteda for Windows: the native Win32 windows over the program's behaviour.
+#include "forms/HandOver.h"
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
 #include "platform/SystemFileSystem.h"
 #include "win32/Dialogs.h"
+#include "win32/HandOver.h"
 #include "win32/Win32Program.h"
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
@@ -21,20 +24,27 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     const std::unique_ptr<platform::Registry> registry = platform::makeSystemRegistry();
     const std::unique_ptr<platform::Launcher> launcher = platform::makeSystemLauncher();
 
-    win32::SystemDialogs dialogs;
-    win32::Win32Program program(files, files.folder(), *registry, *launcher, dialogs);
-
     // A file handed to the program ("Vorteda.exe agenda.vcf", "Abrir con"), read as
-    // UTF-16 so that any name reaches it: imported once the main window is up.
+    // UTF-16 so that any name reaches it: it goes to a Vorteda.exe already running for
+    // the same contacts, which brings its window forward, and this start ends;
+    // otherwise it is imported once the main window is up.
+    std::optional<std::filesystem::path> handed;
     int count = 0;
     if (LPWSTR *arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
         if (count > 1) {
             std::error_code ec;
             const std::filesystem::path file(arguments[1]);
             const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-            program.program().importOnStart(ec ? file : absolute);
+            handed = ec ? file : absolute;
         }
         LocalFree(arguments);
     }
+    if (handed && win32::handToRunningProgram(forms::dataFileOf(files.folder()), *handed))
+        return 0;
+
+    win32::SystemDialogs dialogs;
+    win32::Win32Program program(files, files.folder(), *registry, *launcher, dialogs);
+    if (handed)
+        program.program().importOnStart(*handed);
     return program.run();
 }

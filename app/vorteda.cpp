@@ -1,9 +1,11 @@
+#include "forms/HandOver.h"
 #include "platform/ContactsFolder.h"
 #include "platform/System.h"
 #include "platform/SystemFileSystem.h"
 #include "ui/Application.h"
 #include "ui/Dialogs.h"
 #include "ui/Fonts.h"
+#include "ui/HandOver.h"
 #include "ui/MessageBox.h"
 #include "ui/QtProgram.h"
 #include "ui/Text.h"
@@ -66,16 +68,22 @@ int main(int argc, char *argv[])
     app.setProgram(&program.program());
 
     // A file handed to the program ("vorteda agenda.vcf", "Abrir con"), left once Qt
-    // has taken its own options: imported once the main window is up.
+    // has taken its own options: it goes to a program already running for the same
+    // contacts, which brings its window forward, and this start ends; otherwise it is
+    // imported once the main window is up.
+    const std::filesystem::path dataFile = forms::dataFileOf(files.folder());
     if (count > 1) {
         const int first = std::strcmp(arguments[1], "--") == 0 ? 2 : 1;
         if (first < count) {
             std::error_code ec;
             const std::filesystem::path file(arguments[static_cast<std::size_t>(first)]);
             const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+            if (ui::handToRunningProgram(dataFile, ec ? file : absolute))
+                return 0;
             program.program().importOnStart(ec ? file : absolute);
         }
     }
+    const ui::HandOverServer handOver(program.program(), dataFile);
 
     program.program().start();
     const int result = QApplication::exec();

@@ -38,7 +38,10 @@ const char kUsage[] =
     "             estaban no se añaden otra vez.\n"
     "--prueba     Solo muestra el informe; no escribe nada.\n"
     "--duplicados Añade también los contactos que ya estaban.\n"
-    "--carpeta    La carpeta de los contactos (por omisión, la del programa).\n"
+    "--carpeta    La carpeta de los contactos (por omisión, ";
+// The rest of the help, after the default folder's name.
+const char kUsageRest[] =
+    ").\n"
     "\n"
     "De cada vCard se guardan: de N, el apellido y el nombre (con los nombres\n"
     "adicionales); de ADR, la calle (o la localidad si no hay calle); TEL y EMAIL (el\n"
@@ -60,6 +63,18 @@ const char kUsage[] =
     "fila que no se puede leer se omite y se avisa; las demás se añaden.\n"
     "\n"
     "Salida: 0 hecho (puede haber avisos), 1 error (no se escribió nada), 2 uso incorrecto.\n";
+
+// The folder used without --carpeta, as this build has it.
+const char *defaultFolderName(ContactsPlace place)
+{
+    if (place == ContactsPlace::BesideProgram)
+        return "la del programa";
+#ifdef _WIN32
+    return "%LOCALAPPDATA%\\Vorteda";
+#else
+    return "$XDG_DATA_HOME/vorteda, o ~/.local/share/vorteda";
+#endif
+}
 
 // The arguments are UTF-8 on every system: on Windows a path made from a plain
 // string would go through the ANSI code page and lose every character it lacks.
@@ -226,7 +241,7 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
 } // namespace
 
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err, contacts::FileSystem &fs,
-        const std::function<std::filesystem::path()> &defaultFolder)
+        const std::function<std::filesystem::path()> &defaultFolder, ContactsPlace place)
 {
     Options options;
     const std::string wrong = parse(args, options);
@@ -235,7 +250,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
         return kBadUsage;
     }
     if (options.help) {
-        out << kUsage;
+        out << kUsage << defaultFolderName(place) << kUsageRest;
         return kDone;
     }
     if (options.version) {

@@ -73,6 +73,8 @@ inline constexpr ButtonPlace kButtons[5] = {
 inline constexpr TwipRect kSearchBox{4320, 840, 1575, 285};
 // What a screen reader calls the search box, which shows no caption.
 inline constexpr char kSearchName[] = "Buscar apellido";
+// List1's name for a screen reader.
+inline constexpr char kListName[] = "Lista de contactos";
 inline constexpr TwipRect kList{4320, 1200, 1575, 2400};
 inline constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
 inline constexpr double kHelpLinePoints = 9.75;

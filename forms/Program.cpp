@@ -51,6 +51,7 @@ Program::Hold::Hold(Program &program) : m_program(program)
 Program::Hold::~Hold()
 {
     --m_program.m_holds;
+    m_program.deliverFiles();
     m_program.endIfDone();
 }
 
@@ -76,7 +77,31 @@ void Program::unexpectedError(std::exception_ptr error)
 
 void Program::importOnStart(std::filesystem::path file)
 {
-    m_startFile = std::move(file);
+    m_forMainWindow.push_back(std::move(file));
+}
+
+bool Program::fileHanded(std::filesystem::path file)
+{
+    if (m_ending || (m_handedOver && !isOpen(Window::Personas)))
+        return false;
+    if (m_handedOver)
+        m_view.raiseWindow(Window::Personas);
+    importWhenIdle(std::move(file));
+    return true;
+}
+
+void Program::importWhenIdle(std::filesystem::path file)
+{
+    m_forMainWindow.push_back(std::move(file));
+    deliverFiles();
+}
+
+void Program::deliverFiles()
+{
+    if (m_holds > 0 || m_ending || !m_handedOver || !isOpen(Window::Personas))
+        return;
+    for (std::filesystem::path &file : std::exchange(m_forMainWindow, {}))
+        m_view.importInMainWindow(file);
 }
 
 void Program::handOver()
@@ -85,8 +110,9 @@ void Program::handOver()
         return;
     m_handedOver = true;
     run([this] { m_view.openWindow(Window::Personas); });
-    if (m_startFile && isOpen(Window::Personas) && !m_ending)
-        m_view.importInMainWindow(*std::exchange(m_startFile, std::nullopt));
+    // A main window that did not come up takes nothing.
+    if (!isOpen(Window::Personas))
+        m_forMainWindow.clear();
 }
 
 void Program::keepKeyFromMainWindow(int key)

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace forms {
 
@@ -78,6 +79,18 @@ public:
     // A file handed to the program (its command line, "Abrir con"): it goes to the
     // main window's import once that window has come up after the splash.
     void importOnStart(std::filesystem::path file);
+    // A file handed to another start of the program for the same contacts while this
+    // one runs: true when this one takes it, and the other start then ends. Before
+    // the main window it waits for it, as a file on the command line does; with the
+    // main window open, that window comes forward and imports it once no handler is
+    // running (not inside another command, nor inside its questions). Not taken once
+    // the main window has closed or while the program ends: the other start goes on
+    // as a program of its own.
+    bool fileHanded(std::filesystem::path file);
+    // Files for the main window's import, handed to the view one at a time once no
+    // handler is running; a view that gets one while a handler runs (in a modal
+    // loop) gives it back here.
+    void importWhenIdle(std::filesystem::path file);
 
     // The splash's hand-over: the main window comes up, once, and takes the file
     // handed to the program.
@@ -98,6 +111,7 @@ public:
 
 private:
     void endIfDone();
+    void deliverFiles();
 
     ProgramView &m_view;
     bool m_open[3] = {};
@@ -105,7 +119,8 @@ private:
     int m_holds = 0;
     bool m_ending = false;
     bool m_handedOver = false;
-    std::optional<std::filesystem::path> m_startFile;
+    // Files for the main window's import, waiting for it or for the running handler.
+    std::vector<std::filesystem::path> m_forMainWindow;
     // The key kept from the main window, while its repeats and release may come.
     std::optional<int> m_swallowedKey;
 };

@@ -35,6 +35,16 @@ inline ContactsFolder contactsFolder()
 #endif
 }
 
+// Whether contactsFolder() is the user's data folder.
+inline constexpr bool contactsInUserData()
+{
+#ifdef VORTEDA_CONTACTS_IN_USER_DATA
+    return true;
+#else
+    return false;
+#endif
+}
+
 // The files of the contacts folder: the system's when the folder is there, and
 // otherwise every call fails naming the folder and why it could not be made, so
 // that the window reports it as it reports any file error and loses nothing.

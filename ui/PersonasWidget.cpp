@@ -61,6 +61,11 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
 
 void PersonasWidget::importFile(const std::filesystem::path &file)
 {
+    // Come inside another handler's modal loop: it waits for that handler's end.
+    if (m_program.handlerRunning()) {
+        m_program.importWhenIdle(file);
+        return;
+    }
     m_program.run([this, &file] { m_form.importFile(file); });
 }
 
@@ -148,7 +153,7 @@ void PersonasWidget::createControls()
     m_list1 = new ListBox(m_client);
     m_list1->setObjectName(QStringLiteral("List1"));
     m_list1->setGeometry(ui::toPixels(layout::kList));
-    m_list1->setAccessibleName(QStringLiteral("Lista de contactos"));
+    m_list1->setAccessibleName(qtext(layout::kListName));
     // The user's choice, and code that sets the index from outside (tests do), raise
     // the selection handler; the behaviour's own settings do not (setListIndex below).
     connect(m_list1, &ListBox::selectionSet, this, [this] { run(&forms::frmPersonas::List1_Click); });

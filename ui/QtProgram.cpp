@@ -78,6 +78,8 @@ void QtProgram::openWindow(forms::Window window)
 void QtProgram::raiseWindow(forms::Window window)
 {
     if (QWidget *open = this->window(window)) {
+        if (open->isMinimized())
+            open->showNormal();
         open->raise();
         open->activateWindow();
     }

@@ -23,6 +23,7 @@ inline constexpr int kTxtBusqueda = 130;
 inline constexpr int kList1 = 131;
 inline constexpr int kLabel6 = 132;
 inline constexpr int kSearchName = 133; // the search box's name, a label of no size
+inline constexpr int kListName = 134;   // List1's name, a label of no size
 inline constexpr int kMnuSalir = 140;
 inline constexpr int kMnuAbout = 141;
 inline constexpr int kMnuImportar = 142;

@@ -106,9 +106,12 @@ void PersonasWindow::createControls()
     for (int i = 0; i < 5; ++i)
         makeControl(m_window, L"BUTTON", layout::kButtons[i].caption, WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE,
                     kCmdButton + i, toPixels(layout::kButtons[i].place), font);
-    m_list1.create(m_window, kList1, toPixels(layout::kList), font);
-    // The search box has no caption on the screen; a label of no size before it
-    // names it for a screen reader without changing what the window shows.
+    // The list and the search box have no caption on the screen; a label of no size
+    // before each names it for a screen reader without changing what the window shows.
+    const RECT list = toPixels(layout::kList);
+    makeControl(m_window, L"STATIC", layout::kListName, SS_LEFT | SS_NOPREFIX, kListName,
+                RECT{list.left, list.top, list.left, list.top}, font);
+    m_list1.create(m_window, kList1, list, font);
     const RECT search = toPixels(layout::kSearchBox);
     makeControl(m_window, L"STATIC", layout::kSearchName, SS_LEFT | SS_NOPREFIX, kSearchName,
                 RECT{search.left, search.top, search.left, search.top}, font);
@@ -154,9 +157,28 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
     case kImportHandedFile: {
         std::vector<std::filesystem::path> files = std::move(m_handed);
         m_handed.clear();
+        // Come inside another handler's modal loop: they wait for that handler's end.
+        if (root().program().handlerRunning()) {
+            for (std::filesystem::path &file : files)
+                root().program().importWhenIdle(std::move(file));
+            return 0;
+        }
         root().program().run([this, &files] { m_form.Form_OLEDragDrop(files); });
         return 0;
     }
+    case WM_COPYDATA:
+        return root().takeHandedFile(lParam);
+    case WM_CLOSE:
+        // Closed while a file is read for import (or another job runs): the job stops
+        // when it can, nothing more is asked, and the window closes once the command
+        // has ended, rather than leave its question without a window.
+        if (m_job != nullptr) {
+            if (!m_job->cancelCaption().empty())
+                m_job->cancel();
+            m_closing = true;
+            return 0;
+        }
+        break;
     case WM_COMMAND:
         command(LOWORD(wParam), HIWORD(wParam));
         return 0;
@@ -281,12 +303,21 @@ std::optional<forms::ChosenFile> PersonasWindow::chooseFileToSave(const forms::F
 
 bool PersonasWindow::confirm(const std::string &text, const std::string &accept, const std::string &cancel)
 {
+    // The user has closed the window: the answer is "Cancelar".
+    if (m_closing)
+        return false;
     return root().dialogs().confirm(m_window, text, accept, cancel);
 }
 
 void PersonasWindow::waitFor(forms::Job &job)
 {
+    if (m_closing && !job.cancelCaption().empty())
+        job.cancel();
+    m_job = &job;
     root().dialogs().waitFor(m_window, job);
+    m_job = nullptr;
+    if (m_closing)
+        PostMessageW(m_window, WM_CLOSE, 0, 0);
 }
 
 } // namespace win32

@@ -66,6 +66,8 @@ private:
     HWND m_label6 = nullptr;
     HFONT m_helpFont = nullptr;
     std::vector<std::filesystem::path> m_handed; // files to import, posted
+    forms::Job *m_job = nullptr;                 // the job waited for, while it runs
+    bool m_closing = false;                      // closed while a job ran
     forms::frmPersonas m_form;
 };
 

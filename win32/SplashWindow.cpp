@@ -169,6 +169,8 @@ LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         paintBackground(m_window, reinterpret_cast<HDC>(wParam), kOrange);
         return TRUE;
+    case WM_COPYDATA:
+        return root().takeHandedFile(lParam);
     case WM_TIMER:
         if (wParam == kTimer1) {
             root().program().run([this] { m_form.Timer1_Timer(); });

@@ -1,8 +1,11 @@
 #include "win32/Win32Program.h"
 
+#include "forms/HandOver.h"
+
 #include "win32/AboutWindow.h"
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
+#include "win32/HandOver.h"
 #include "win32/PersonasWindow.h"
 #include "win32/SplashWindow.h"
 #include "wording/Messages.h"
@@ -25,7 +28,7 @@ UINT scanCode(LPARAM keyData)
 
 Win32Program::Win32Program(contacts::FileSystem &fs, std::filesystem::path folder, platform::Registry &registry,
                            platform::Launcher &launcher, Dialogs &dialogs)
-    : m_fs(fs), m_folder(std::move(folder)), m_registry(registry), m_launcher(launcher), m_dialogs(dialogs),
+    : m_fs(fs), m_folder(std::move(folder)), m_dataFile(forms::dataFileOf(m_folder)), m_registry(registry), m_launcher(launcher), m_dialogs(dialogs),
       m_program(*this)
 {
     // F4 and F1 act in the main window whether its menu is open or not.
@@ -131,8 +134,11 @@ void Win32Program::openWindow(forms::Window window)
 
 void Win32Program::raiseWindow(forms::Window window)
 {
-    if (HWND open = handleOf(window))
+    if (HWND open = handleOf(window)) {
+        if (IsIconic(open))
+            ShowWindow(open, SW_RESTORE);
         SetForegroundWindow(open);
+    }
 }
 
 void Win32Program::closeWindows()
@@ -157,6 +163,11 @@ void Win32Program::showMessage(const std::string &text)
 void Win32Program::showMessageOver(HWND owner, const std::string &text)
 {
     win32::showMessage(owner, text);
+}
+
+LRESULT Win32Program::takeHandedFile(LPARAM copyData)
+{
+    return win32::takeHandedFile(m_program, m_dataFile, copyData);
 }
 
 void Win32Program::importInMainWindow(const std::filesystem::path &file)

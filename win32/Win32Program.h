@@ -50,6 +50,9 @@ public:
     void windowDestroyed(forms::Window window);
     // A modal message over the active window of the program.
     void showMessageOver(HWND owner, const std::string &text);
+    // A window's answer to WM_COPYDATA: a file handed by a second start of the
+    // program for the same contacts (win32/HandOver.h).
+    LRESULT takeHandedFile(LPARAM copyData);
 
     // forms::ProgramView
     void openWindow(forms::Window window) override;
@@ -67,6 +70,7 @@ private:
 
     contacts::FileSystem &m_fs;
     std::filesystem::path m_folder;
+    std::filesystem::path m_dataFile; // as a second start names it
     platform::Registry &m_registry;
     platform::Launcher &m_launcher;
     Dialogs &m_dialogs;

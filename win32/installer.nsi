@@ -7,7 +7,14 @@
 ; Built by CMake (target vorteda_windows_installer) with Debian's makensis:
 ;   makensis -DVERSION=1.3.3 -DVERSION_TEXT=1.03.0003 -DPUBLISHER=Brimacor
 ;            -DPROGRAMS=<folder with the installed build's two programs>
-;            -DLEEME=<LEEME.txt> -DICON=<vorteda.ico> -DOUTFILE=<setup.exe> installer.nsi
+;            -DLEEME=<LEEME.txt> -DICON=<vorteda.ico> -DDESINSTALAR=<desinstalar.exe>
+;            -DOUTFILE=<setup.exe> installer.nsi
+;
+; Uninstalling waits for the uninstaller: desinstalar.exe, which "Apps & features"
+; and the QuietUninstallString run, is a small program of ours (win32/desinstalar.cpp)
+; that runs a temporary copy of NSIS's uninstaller (desinstalar.dat) with _?= and
+; waits for it, so that its status (3: Vorteda is open, nothing removed) reaches the
+; caller. Run as it is, NSIS's uninstaller would copy itself away and return 0 at once.
 
 Unicode true
 Target amd64-unicode
@@ -26,6 +33,7 @@ SetCompressor /SOLID lzma
 !define PROGID_KEY "Software\Classes\${PROGID}"
 !define VCF_VERB_KEY "Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
 !define UNINSTALLER "desinstalar.exe"
+!define UNINSTALLER_PROPER "desinstalar.dat"
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -91,7 +99,8 @@ Section "Vorteda"
     File "/oname=Vorteda.exe" "${PROGRAMS}/Vorteda.exe"
     File "/oname=vorteda-contactos.exe" "${PROGRAMS}/vorteda-contactos.exe"
     File "/oname=LEEME.txt" "${LEEME}"
-    WriteUninstaller "$INSTDIR\${UNINSTALLER}"
+    File "/oname=${UNINSTALLER}" "${DESINSTALAR}"
+    WriteUninstaller "$INSTDIR\${UNINSTALLER_PROPER}"
 
     CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Vorteda.exe" "" "$INSTDIR\Vorteda.exe" 0 \
         SW_SHOWNORMAL "" "Agenda de contactos"
@@ -128,6 +137,9 @@ Section "Uninstall"
     Delete "$INSTDIR\Vorteda.exe"
     Delete "$INSTDIR\vorteda-contactos.exe"
     Delete "$INSTDIR\LEEME.txt"
+    ; This runs from a temporary copy; desinstalar.exe, waiting for it, removes itself
+    ; and the folder once it has ended (and here when this was run otherwise).
+    Delete "$INSTDIR\${UNINSTALLER_PROPER}"
     Delete "$INSTDIR\${UNINSTALLER}"
     RMDir "$INSTDIR"
     DeleteRegKey HKCU "${UNINSTALL_KEY}"

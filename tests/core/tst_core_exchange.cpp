@@ -404,6 +404,21 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         CHECK((row.status == 0 ? run.out : run.err).find(row.says) != std::string::npos);
         CHECK(fs::is_empty(folder.path()));
     }
+    // The help names the folder the build uses without --carpeta.
+    for (const auto &[place, says] : {std::pair{exchange::ContactsPlace::BesideProgram, "(por omisión, la del programa)."},
+#ifdef _WIN32
+                                      std::pair{exchange::ContactsPlace::UserData, "(por omisión, %LOCALAPPDATA%\\Vorteda)."}
+#else
+                                      std::pair{exchange::ContactsPlace::UserData, "(por omisión, $XDG_DATA_HOME/vorteda, o ~/.local/share/vorteda)."}
+#endif
+         }) {
+        std::ostringstream out;
+        std::ostringstream err;
+        CHECK(exchange::run({"--ayuda"}, out, err, platform::systemFileSystem(), [] { return std::filesystem::path(); },
+                            place)
+              == 0);
+        CHECK(out.str().find(says) != std::string::npos);
+    }
     // A data file that cannot be read leaves an older export as it was.
     TempFolder folder;
     fs::create_directory(folder / kDataFileName);

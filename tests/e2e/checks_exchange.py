@@ -3,9 +3,13 @@ Archivo menu, Qt's file dialog, the confirmation, and a file handed to the
 program as a file manager's "Open with" does."""
 
 import os
+import shutil
+import subprocess
 import time
 
-from harness import active_window, check, expect, find, find_all, key, screenshot, type_text, wait_for
+from harness import (Failure, active_window, check, client_list, expect, find, find_all, key, screenshot, type_text,
+                     wait_for, window_pid, window_title, xdo, xprop)
+import version
 from program import PEOPLE, Program, describe, message_text, people_file, record, sorted_by_given_name
 
 
@@ -109,4 +113,78 @@ def open_with_comes_to_the_confirmation_after_the_splash(s):
     time.sleep(0.3)
     expect(program.data() == before, f"'Cancelar' changed personas.dat: {describe(program.data())}")
     expect(program.running(), "the program ended")
+    program.stop()
+
+
+def start_beside(program, folder, *arguments):
+    """Another start of the program in `folder` (holding its own copy of it), for the
+    same user and session as `program`: same home and runtime folder."""
+    env = dict(program.session.base_env, HOME=program.home, XDG_RUNTIME_DIR=program.runtime,
+               XDG_CONFIG_HOME=os.path.join(program.home, ".config"), PATH=program.bin,
+               QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+    exe = os.path.join(folder, "vorteda")
+    if not os.path.exists(exe):
+        shutil.copy2(program.session.program, exe)
+    return program.session.spawn([exe, *arguments], env=env, cwd=folder, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL)
+
+
+@check
+def open_with_while_running_goes_to_the_open_window(s):
+    """`vorteda FILE` while Vorteda runs for the same personas.dat: the second start
+    hands the file over and ends at once (no second splash, no second window); the
+    open window comes forward with the file's confirmation. A start for another
+    personas.dat goes on as a program of its own."""
+    program = Program(s, "handover", people_file())
+    main = program.main_window()
+    files = s.mkdir("handover", "files")
+    path = os.path.join(files, "llegó después.vcf")
+    with open(path, "wb") as f:
+        f.write(cards([("Ibarra", "Olga", "Calle Luna 9", "600999000", "olga@example.com")]))
+    before = program.data()
+    # Out of the way first, so that coming forward shows.
+    xdo("windowminimize", "--sync", str(main))
+    wait_for(lambda: active_window() != main, 5, "the main window to be minimised")
+
+    second = start_beside(program, program.folder, path)
+    try:
+        status = second.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        raise Failure("the second start did not end: it runs as a second program")
+    expect(status == 0, f"the second start ended with status {status}")
+    box = question(program, timeout=10)
+    expect([w for w, _, _ in program.windows() if w not in (main, box)] == [],
+           f"the running program opened other windows: {program.windows()}")
+    wait_for(lambda: active_window() in (main, box), 5, "the open window to come forward")
+    wait_for(lambda: "_NET_WM_STATE_HIDDEN" not in (xprop(main, "_NET_WM_STATE") or ""), 5,
+             "the main window to be shown again, no longer minimised")
+    text = confirmation_text(program)
+    expect("«" + path + "» (vCard)" in text and "Ibarra, Olga · Calle Luna 9" in text,
+           f"the confirmation reads {text!r}")
+    screenshot(s, "handover-confirmation", box)
+    expect(program.data() == before, "personas.dat changed before the confirmation")
+    key("Return")
+    program.wait_data(b"".join(sorted_by_given_name(
+        [record(*p) for p in PEOPLE] + [record("Ibarra", "Olga", "Calle Luna 9", "600999000", "olga@example.com")])),
+        "after 'Importar' on the handed file", timeout=10)
+
+    # Another folder's program is another personas.dat: no hand-over, even in the same
+    # session; it starts as it would alone.
+    other_folder = s.mkdir("handover", "otra")
+    other = start_beside(program, other_folder, path)
+    try:
+        def other_window():
+            for window in client_list():
+                if window_pid(window) == other.pid and window_title(window) == version.CAPTION:
+                    return window
+            return None
+        wait_for(other_window, 15, "the other folder's program to show its own main window")
+        expect(other.poll() is None, "the other folder's program ended")
+    finally:
+        other.terminate()
+        try:
+            other.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            other.kill()
+            other.wait(timeout=5)
     program.stop()

@@ -218,10 +218,12 @@ std::string controlJson(HWND control)
         }
         out += "],\"itemRects\":[" + rects + "]";
     } else if (_wcsicmp(std::wstring(cls.begin(), cls.end()).c_str(), L"Edit") == 0) {
-        out += ",\"limit\":" + std::to_string(SendMessageW(control, EM_GETLIMITTEXT, 0, 0))
-;
-        // A screen reader names an edit box after the label just before it (Wine's
-        // accessibility does not answer another process, so the probe reads the label).
+        out += ",\"limit\":" + std::to_string(SendMessageW(control, EM_GETLIMITTEXT, 0, 0));
+    }
+    if (_stricmp(cls.c_str(), "SysListView32") == 0 || _stricmp(cls.c_str(), "Edit") == 0) {
+        // A screen reader names an edit box or a list after the label just before it
+        // (Wine's accessibility does not answer another process, so the probe reads
+        // the label).
         HWND before = GetWindow(control, GW_HWNDPREV);
         const std::string beforeClass = before != nullptr ? classOf(before) : "";
         out += ",\"label\":" + quoted(_stricmp(beforeClass.c_str(), "Static") == 0 ? textOf(before) : "");
@@ -440,6 +442,17 @@ int item(int index)
     return 0;
 }
 
+// Closes the window of class `cls` as its close button or the taskbar does: WM_CLOSE,
+// whether the window is enabled or not.
+int close(const char *cls)
+{
+    HWND window = FindWindowA(cls, nullptr);
+    if (window == nullptr)
+        return 1;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return 0;
+}
+
 int main(int argc, char **argv)
 {
     SetProcessDPIAware();
@@ -452,6 +465,8 @@ int main(int argc, char **argv)
         return item(std::atoi(argv[2]));
     if (command == "resources" && argc > 2)
         return resources(argv[2]);
-    std::fprintf(stderr, "usage: vorteda_probe dump|layout|item INDEX|resources EXE\n");
+    if (command == "close" && argc > 2)
+        return close(argv[2]);
+    std::fprintf(stderr, "usage: vorteda_probe dump|layout|item INDEX|resources EXE|close CLASS\n");
     return 2;
 }

@@ -682,6 +682,96 @@ def run_step(session, step):
                 program.ended(10)
 
 
+def end_program(s, program, title="Vorteda 1.3"):
+    """F4 in the program's main window; killed if it has not ended 10 s later."""
+    windows = s.out(["xdotool", "search", "--name", title]).split()
+    if windows:
+        s.xdo("windowactivate", "--sync", windows[0])
+        s.key("F4")
+    if not program.ended(10):
+        program.proc.kill()
+        program.ended(10)
+
+
+def handed_to_the_running_program(s):
+    """Vorteda.exe FILE while Vorteda.exe runs for the same personas.dat ("Abrir con",
+    the installer's verb): the second start hands the file to the open window and
+    ends; that window comes forward with the question. A Vorteda.exe in another folder
+    keeps another personas.dat: it starts as a program of its own."""
+    name = "llegó después.vcf"
+    olga = ("Ibarra", "Olga", "Calle Luna 9", "600999000", "olga@example.com")
+    program = Program(s, "entregar", GOMEZ + ABRIL, files={name: vcards(olga)})
+    # The program, not the probe, starts Wine's desktop if it has gone: the probe's
+    # output would stay open in it.
+    time.sleep(1)
+    main = wait_for(program.main, 15, 0.05)
+    if not check(main is not None, "the main window opens"):
+        return
+    check(control(main, LIST1).get("label") == "Lista de contactos",
+          f"a screen reader names the list \"Lista de contactos\": {control(main, LIST1).get('label')!r}")
+    shown = s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()
+    s.xdo("windowminimize", "--sync", shown[0])
+    path = windows_path(os.path.join(program.folder, name))
+    second = s.wine(os.path.join(program.folder, "Vorteda.exe"), path, stdout=subprocess.DEVNULL,
+                    stderr=subprocess.DEVNULL)
+    try:
+        status = second.wait(20)
+    except subprocess.TimeoutExpired:
+        second.kill()
+        second.wait(10)
+        status = None
+    check(status == 0, f"the second start hands the file over and ends at once (status {status})")
+    box = confirmation(s, 15)
+    if check(box is not None, "the open window shows the handed file's question"):
+        check(name + "» (vCard)?" in control(box, MESSAGE_TEXT)["text"]
+              and len([w for w in s.windows() if w["class"] == "Vorteda.frmPersonas"]) == 1,
+              "it is about the handed file, and there is still one main window")
+        state = s.out(["xprop", "-id", shown[0], "_NET_WM_STATE"])
+        check("_NET_WM_STATE_HIDDEN" not in state, f"the main window came forward: {state.strip()}")
+        time.sleep(0.3)
+        s.shot("handed-to-running")
+        s.key("Return")
+    expected = b"".join(sorted([GOMEZ, ABRIL, record(*olga)], key=lambda r: r[25:45]))
+    check(wait_for(lambda: program.data() == expected, 10), "Importar adds the handed file's contact")
+
+    other = Program(s, "entregar-otra", ZAPATA, args=(path,))
+    time.sleep(1)
+    box = confirmation(s, 30)
+    check(box is not None and other.proc.poll() is None
+          and len([w for w in s.windows() if w["class"] == "Vorteda.frmPersonas"]) == 2,
+          "a Vorteda.exe in another folder starts on its own with the question")
+    if box is not None:
+        s.key("Escape")
+        wait_for(lambda: confirmation(s, 0) is None, 5)
+        s.key("F4")  # in the other program's main window, active again
+    check(other.data() == ZAPATA and program.data() == expected, "nothing imported twice")
+    if not other.ended(10):
+        other.proc.kill()
+        other.ended(10)
+    end_program(s, program)
+
+
+def closed_while_reading(s):
+    """Closing the main window while a large file is read for import stops the reading:
+    the program ends, no question is left without a window, personas.dat is as it was."""
+    many = [(f"Apellido{i:06d}", f"Nombre{i:06d}", "Calle 1", "600", "a@b.es") for i in range(800000)]
+    program = Program(s, "cerrar-leyendo", GOMEZ + ABRIL, files={"grande.vcf": vcards(*many)},
+                      args=(windows_path(os.path.join(s.tmp, "cerrar-leyendo", "grande.vcf")),))
+    time.sleep(1)
+    progress = wait_for(lambda: s.window("Vorteda.Progress"), 40, 0.05)
+    if not check(progress is not None, "the progress window shows while the file is read"):
+        program.proc.kill()
+        return
+    s.shot("closed-while-reading")
+    s.run(["wine", s.args.probe, "close", "Vorteda.frmPersonas"], 30)
+    ended = program.ended(30)
+    check(ended, "closing the main window during the reading ends the program (no question left behind)")
+    if not ended:
+        program.proc.kill()
+        program.ended(10)
+    check(program.data() == GOMEZ + ABRIL, "personas.dat is as it was")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
@@ -696,7 +786,8 @@ def main():
     session = Session(args)
     try:
         session.start()
-        for step in (resources, desktop_comes_and_goes, everyday_use, import_from_the_window, read_only_file, long_list, other_dpi):
+        for step in (resources, desktop_comes_and_goes, everyday_use, import_from_the_window,
+                     handed_to_the_running_program, closed_while_reading, read_only_file, long_list, other_dpi):
             run_step(session, step)
     finally:
         session.stop()

@@ -24,6 +24,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from run_wine_e2e import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures,  # noqa: E402
                           record, wait_for)
+from version import FILE_VERSION  # noqa: E402
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorteda"
 VCF_VERB_KEY = r"HKCU\Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
@@ -88,7 +89,7 @@ def installed_files(s, prefix, install_dir, shortcut, version):
     """The files, the shortcut and the entry of the version installed in install_dir."""
     program_dir = prefix.unix(install_dir)
     names = sorted(os.listdir(program_dir)) if os.path.isdir(program_dir) else []
-    check(names == ["LEEME.txt", "Vorteda.exe", "desinstalar.exe", "vorteda-contactos.exe"],
+    check(names == ["LEEME.txt", "Vorteda.exe", "desinstalar.dat", "desinstalar.exe", "vorteda-contactos.exe"],
           f"{install_dir} holds the program, the command, LEEME.txt and the uninstaller: {names}")
     link = read(shortcut) or b""
     target = install_dir.split("\\", 1)[1] + "\\Vorteda.exe"
@@ -163,7 +164,7 @@ def uninstall(s, prefix, entry, program_dir, shortcut):
     command = entry.get("QuietUninstallString", "")
     exe = command.split('"')[1] if command.startswith('"') else ""
     rc, _, _ = prefix.run(exe, "/S")
-    # The uninstaller copies itself away to delete its own file, and returns at once.
+    # desinstalar.exe waits for the uninstaller; its own file and the folder go just after.
     gone = wait_for(lambda: not os.path.exists(program_dir), 60, 0.5)
     check(rc == 0 and gone, f"the silent uninstall (/S) removes the program's folder (status {rc})")
     check(not os.path.exists(shortcut), "the shortcut is gone")
@@ -171,6 +172,53 @@ def uninstall(s, prefix, entry, program_dir, shortcut):
     check(prefix.registry(VCF_VERB_KEY) is None
           and "Vorteda.Contactos" not in (prefix.registry(OPEN_WITH_KEY) or {}),
           "\"Abrir con Vorteda\" is gone from .vcf files")
+
+
+def installed_tools(s, prefix, install_dir):
+    """vorteda-contactos.exe and desinstalar.exe carry the version and a manifest, and
+    the command's help names the folder the installed programs use."""
+    program_dir = prefix.unix(install_dir)
+    for name in ("vorteda-contactos.exe", "desinstalar.exe"):
+        exe = read(os.path.join(program_dir, name)) or b""
+        found = s.out([*s.wine_user, "wine", s.args.probe, "resources", install_dir + "\\" + name])
+        check(b'level="asInvoker"' in exe and f'"version":"{FILE_VERSION}"' in found.replace(" ", ""),
+              f"{name} carries its manifest (asInvoker) and version {FILE_VERSION}: {found.strip()}")
+    rc, out, err = prefix.run(install_dir + "\\vorteda-contactos.exe", "--ayuda", timeout=60)
+    text = out.decode("utf-8", "replace")
+    check(rc == 0 and "(por omisión, %LOCALAPPDATA%\\Vorteda)." in text,
+          "vorteda-contactos --ayuda names %LOCALAPPDATA%\\Vorteda as the installed programs' folder: "
+          + next((line for line in text.splitlines() if "(por omisión" in line), text[:200]))
+
+
+def uninstall_while_running(s, prefix, entry, install_dir, data):
+    """The registered QuietUninstallString, desinstalar.exe /S, while Vorteda is open:
+    status 3 reaches the caller, and nothing is removed."""
+    command = entry.get("QuietUninstallString", "")
+    exe = command.split('"')[1] if command.startswith('"') else ""
+    program_dir = prefix.unix(install_dir)
+    names = sorted(os.listdir(program_dir))
+
+    before = read(data)
+    proc = s.wine(install_dir + "\\Vorteda.exe", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        if not check(wait_for(lambda: s.window("Vorteda.frmPersonas"), 20, 0.1) is not None,
+                     "the installed Vorteda.exe opens its main window"):
+            return
+        rc, _, _ = prefix.run(exe, "/S", timeout=120)
+        time.sleep(1)  # what a copy left running might still remove
+        check(rc == 3 and sorted(os.listdir(program_dir)) == names and prefix.registry() is not None
+              and read(data) == before,
+              f"desinstalar.exe /S while Vorteda is open ends with status 3 (status {rc}), removing nothing")
+        window = s.out(["xdotool", "search", "--name", "Vorteda 1.3"]).split()
+        if window:
+            s.xdo("windowactivate", "--sync", window[0])
+            s.key("F4")
+    finally:
+        try:
+            proc.wait(10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait(10)
 
 
 def main():
@@ -231,6 +279,8 @@ def main():
         check(not os.path.exists(prefix.unix(local + "\\Programs\\Vorteda")),
               "the update went where the older version was, not to the default folder")
         check(read(data) == before, "the update leaves personas.dat as it was")
+        installed_tools(s, prefix, install_dir)
+        uninstall_while_running(s, prefix, entry, install_dir, data)
 
         uninstall(s, prefix, entry, program_dir, shortcut)
         check(before == CONTACT and read(data) == before,

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// A file handed to a second start of the program while a first one runs for the same
+// contacts goes to the first one's main window. What the two starts say to each other
+// is written here once, for both toolkits; how they find each other (a local socket,
+// a window message) is each toolkit's.
+namespace forms {
+
+// The data file a program works on, spelled as every start of it spells it: its
+// canonical path, so that two starts through different links or relative paths to
+// one personas.dat agree. `folder` holds personas.dat.
+std::filesystem::path dataFileOf(const std::filesystem::path &folder);
+
+// A short name that stands for `dataFile` (from dataFileOf), for a name the system
+// keeps per user: "vorteda-" and sixteen hex digits.
+std::string handOverName(const std::filesystem::path &dataFile);
+
+// The message a second start sends: the data file it is for and the file handed to it,
+// both as the system spells them (any name survives).
+std::string handOverMessage(const std::filesystem::path &dataFile, const std::filesystem::path &file);
+
+// The file a message hands over, when it is a whole message for `dataFile`; nothing
+// for another data file, another program's message or a message cut short.
+std::optional<std::filesystem::path> handedFile(std::string_view message, const std::filesystem::path &dataFile);
+
+} // namespace forms
