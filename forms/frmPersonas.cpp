@@ -146,8 +146,9 @@ bool frmPersonas::readChosen(bool show)
         if (!runCommand(wording::kReadFailed, [&] { record = m_file.read(index, &from); }))
             return false;
         // Read through the same handle as its stamp: the record is the entry's own
-        // when the file is still the one listed.
-        if (m_listed && from == *m_listed)
+        // when the file is still the one listed. A file that has gone (its folder
+        // with it, perhaps) has no record to show, and nothing to list again.
+        if (!from.exists || (m_listed && from == *m_listed))
             break;
         const Choice choice = choiceAt(index);
         index = reloads < kMaxReloads ? loadList(true, &choice) : -1;
@@ -183,7 +184,8 @@ bool frmPersonas::listStillShowsFile(const char *failure, bool show)
         loadList(false);
         return false;
     }
-    if (m_listed && now == *m_listed)
+    // A file that has gone holds no record to mistake: the command finds that out.
+    if (!now.exists || (m_listed && now == *m_listed))
         return true;
     // The entry may stand for another record by now, and the fields may show one
     // that is no longer there: nothing is done. The user sees the list again, the
@@ -414,7 +416,7 @@ void frmPersonas::txtBusqueda_Change()
     // A list left behind by another copy's change is loaded again before it is
     // searched; a failure to look is told by the selection that follows.
     contacts::FileStamp now;
-    if (tryQuietly([&] { now = m_file.stamp(); }) && !(m_listed && now == *m_listed))
+    if (tryQuietly([&] { now = m_file.stamp(); }) && now.exists && !(m_listed && now == *m_listed))
         loadList(true);
     // The first entry, in list order, that begins with the search text; none clears
     // the selection (and the fields).
