@@ -608,6 +608,14 @@ TEST_CASE("two writers: the window never acts on a stale list")
         CHECK(folder.read() == bytesOf(row.after));
         CHECK(window.view.entries.size() == row.after.size());
         CHECK(window.view.messages.size() == row.messages);
+        // The window's own rewrites leave a list it knows to be current: a click then
+        // reads one record, without loading the list again.
+        if (!row.after.empty()) {
+            const int loads = window.view.listLoads;
+            window.view.click(window.form, 0);
+            CHECK(window.view.listLoads == loads);
+            CHECK(window.view.fields[0] == row.after[0].Apellido);
+        }
         for (const std::string &message : window.view.messages)
             CHECK(message.starts_with("El contacto seleccionado ya no es el que se muestra"));
     }
