@@ -145,9 +145,11 @@ Place placeOf(FileSystem &fs, const std::filesystem::path &dataPath)
 
 // Writes the records `order` names (and `tail` after them) to a fresh temporary
 // file and swaps it in for the data file with one rename. Until the rename the data
-// file is untouched; a failure before it leaves no temporary file behind.
+// file is untouched; a failure before it leaves no temporary file behind. `stamped`,
+// when given, receives the new file's stamp, taken once it is closed (Windows may
+// set its time on the close) and before the rename, which changes none of it.
 void rewrite(FileSystem &fs, const Place &place, const Contents &contents, const std::vector<std::uint32_t> &order,
-             const Record *tail)
+             const Record *tail, FileStamp *stamped = nullptr)
 {
     const auto tempPath = place.folder / kTempFileName;
     try {
@@ -181,6 +183,11 @@ void rewrite(FileSystem &fs, const Place &place, const Contents &contents, const
             fs.write(out.handle(), offset, chunk.data(), chunk.size());
         fs.flush(out.handle());
         out.close();
+        if (stamped) {
+            OpenFile written(fs, tempPath, OpenMode::ReadOnly);
+            *stamped = fs.stamp(written.handle());
+            written.close();
+        }
         fs.rename(tempPath, place.data);
     } catch (...) {
         try {
@@ -292,7 +299,7 @@ std::filesystem::path ContactFile::dataPath() const
     return m_folder / kDataFileName;
 }
 
-std::vector<std::string> ContactFile::sortAndList()
+std::vector<std::string> ContactFile::sortAndList(FileStamp *listed)
 {
     const Place place = placeOf(m_fs, dataPath());
     FolderLock lock(m_fs, place.folder);
@@ -309,6 +316,8 @@ std::vector<std::string> ContactFile::sortAndList()
         data.emplace(m_fs, place.data, OpenMode::ReadOnly);
     }
     const Contents contents = loadAll(m_fs, *data);
+    if (listed)
+        *listed = m_fs.stamp(data->handle());
     data->close();
 
     std::vector<std::uint32_t> order = exchangeSortOrder(contents.bytes.get(), contents.count);
@@ -319,19 +328,23 @@ std::vector<std::string> ContactFile::sortAndList()
     if (!inPlace) {
         if (notWritable)
             throw *notWritable;
-        rewrite(m_fs, place, contents, order, nullptr);
+        rewrite(m_fs, place, contents, order, nullptr, listed);
     }
     lock.release();
 
     return surnames(contents, order);
 }
 
-std::vector<std::string> ContactFile::list()
+std::vector<std::string> ContactFile::list(FileStamp *listed)
 {
+    if (listed)
+        *listed = FileStamp{};
     std::optional<OpenFile> data;
     if (!openExisting(m_fs, dataPath(), data))
         return {};
     const Contents contents = loadAll(m_fs, *data);
+    if (listed)
+        *listed = m_fs.stamp(data->handle());
     data->close();
     std::vector<std::uint32_t> order(contents.count);
     for (std::uint32_t p = 0; p < order.size(); ++p)
@@ -339,8 +352,10 @@ std::vector<std::string> ContactFile::list()
     return surnames(contents, order);
 }
 
-std::optional<Record> ContactFile::read(std::int64_t index)
+std::optional<Record> ContactFile::read(std::int64_t index, FileStamp *from)
 {
+    if (from)
+        *from = FileStamp{};
     constexpr auto kLastIndex = std::numeric_limits<std::int64_t>::max() / std::int64_t(kRecordSize) - 1;
     if (index < 0 || index > kLastIndex)
         return std::nullopt;
@@ -348,6 +363,10 @@ std::optional<Record> ContactFile::read(std::int64_t index)
     std::optional<OpenFile> file;
     if (!openExisting(m_fs, dataPath(), file))
         return std::nullopt;
+    // From the handle the record is read through: whatever replaces the file
+    // meanwhile, the stamp and the record belong together.
+    if (from)
+        *from = m_fs.stamp(file->handle());
     Record record;
     const std::size_t got = m_fs.read(file->handle(), std::uint64_t(index) * kRecordSize, record.data(), kRecordSize);
     file->close();
@@ -356,6 +375,16 @@ std::optional<Record> ContactFile::read(std::int64_t index)
         return std::nullopt;
     std::fill(record.begin() + got, record.end(), ' ');
     return record;
+}
+
+FileStamp ContactFile::stamp()
+{
+    std::optional<OpenFile> data;
+    if (!openExisting(m_fs, dataPath(), data))
+        return FileStamp{};
+    const FileStamp now = m_fs.stamp(data->handle());
+    data->close();
+    return now;
 }
 
 void ContactFile::append(const Persona &persona)

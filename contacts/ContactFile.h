@@ -44,16 +44,21 @@ public:
 
     // The list load: sorts the file by given name (written only when the order
     // changes; created empty when missing) and returns every record's trimmed
-    // surname in file order.
-    std::vector<std::string> sortAndList();
+    // surname in file order. `listed`, when given, receives the stamp of the file
+    // the surnames come from, taken under the lock.
+    std::vector<std::string> sortAndList(FileStamp *listed = nullptr);
 
     // Every record's trimmed surname in the file's present order, without sorting:
     // what the list shows when the sorted file cannot be written.
-    std::vector<std::string> list();
+    std::vector<std::string> list(FileStamp *listed = nullptr);
 
     // Record at list index `index` (record index + 1), read by its offset. Missing
     // bytes of a partly present last record read as spaces; past the end, nullopt.
-    std::optional<Record> read(std::int64_t index);
+    // `from`, when given, receives the stamp of the file the record was read from.
+    std::optional<Record> read(std::int64_t index, FileStamp *from = nullptr);
+
+    // The data file's stamp as it stands now; a missing file's when there is none.
+    FileStamp stamp();
 
     // Adds `persona` as a new last record, at the append position: a partly present
     // last record that counts stays, completed with spaces; a shorter tail goes.

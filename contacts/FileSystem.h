@@ -33,6 +33,21 @@ private:
 
 using FileHandle = std::intptr_t;
 
+// Which state of a file an open handle sees, told without reading it: the file
+// itself (a rewrite puts another file in its place), its size and its last
+// modification, none of which a rename changes. Equal stamps mean the same
+// contents as far as anyone can tell cheaply; a missing file has the stamp that
+// does not exist.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // in the system's own units
+
+    friend bool operator==(const FileStamp &, const FileStamp &) = default;
+};
+
 // How long a command waits for another copy's lock before it gives up, changing
 // nothing: a change to an everyday file is over well within it, and nobody is left
 // waiting in silence behind one that is not.
@@ -57,6 +72,8 @@ public:
     // Pushes the file's data to the disk.
     virtual void flush(FileHandle file) = 0;
     virtual std::uint64_t length(FileHandle file) = 0;
+    // The state of the file `file` has open; fails as length() does.
+    virtual FileStamp stamp(FileHandle file) = 0;
     virtual void close(FileHandle file) = 0;
     // Replaces `to` by `from` in one atomic step. `from` takes the permissions of
     // the `to` it replaces, so that rewriting a file never widens who may read it.

@@ -120,26 +120,45 @@ void Program::keepKeyFromMainWindow(int key)
     if (m_handedOver)
         return;
     m_swallowedKey = key;
+    m_releasedAt.reset();
+    m_pressedAt.reset();
 }
 
-bool Program::swallowsKey(int key, KeyEvent event)
+bool Program::swallowsKey(int key, KeyEvent event, std::uint32_t time)
 {
     if (!m_swallowedKey)
         return false;
     const bool same = key == *m_swallowedKey;
+    const auto letGo = [this] {
+        m_swallowedKey.reset();
+        m_releasedAt.reset();
+        m_pressedAt.reset();
+        return false;
+    };
     switch (event) {
     case KeyEvent::Repeat:
-        if (same)
-            return true;
-        m_swallowedKey.reset(); // another key is held: a new press
-        return false;
-    case KeyEvent::Press:
-        m_swallowedKey.reset();
-        return false;
+        if (!same)
+            return letGo(); // another key is held: a new press
+        m_releasedAt.reset();
+        return true;
+    case KeyEvent::Press: {
+        if (!same)
+            return letGo();
+        // Unsigned: the times wrap, and a time before the release is no repeat.
+        const bool repeat = m_releasedAt && std::uint32_t(time - *m_releasedAt) <= kRepeatGapMs;
+        const bool again = m_pressedAt && *m_pressedAt == time;
+        if (!repeat && !again)
+            return letGo(); // pressed anew once let go
+        m_releasedAt.reset();
+        m_pressedAt = time;
+        return true;
+    }
     case KeyEvent::Release:
         if (!same)
             return false;
-        m_swallowedKey.reset();
+        if (m_releasedAt)
+            return letGo(); // released twice: it was not held
+        m_releasedAt = time;
         return true;
     }
     return false;

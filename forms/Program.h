@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -35,6 +36,13 @@ public:
 
 // How a toolkit's key event looks to the rule after the splash.
 enum class KeyEvent { Press, Repeat, Release };
+
+// A key held down repeats, on X11, as a release and a press of that key stamped with
+// the same time; the toolkit marks them as a repeat only when it sees both at once,
+// which on a busy machine it often does not. A press that follows a release of the
+// same key within this many milliseconds, by the events' own times, is such a
+// repeat: nobody lets go of a key and presses it again so fast.
+inline constexpr std::uint32_t kRepeatGapMs = 30;
 
 // What the program does beyond its windows: it starts with the splash, which hands
 // over to the main window once; "Acerca..." shows the one About window; the program
@@ -95,12 +103,16 @@ public:
     // The splash's hand-over: the main window comes up, once, and takes the file
     // handed to the program.
     void handOver();
-    // The character key that ended the splash: its repeats and its release belong
-    // to it and are kept from the main window, until any other key is pressed.
-    // `key` is the toolkit's code for the physical key.
+    // The character key that ended the splash: while it is held, its repeats and
+    // its release belong to it and are kept from the main window; any other key, or
+    // a press of its own once it has been let go, ends that. `key` is the toolkit's
+    // code for the physical key.
     void keepKeyFromMainWindow(int key);
-    // Whether the view drops this key event for that reason.
-    bool swallowsKey(int key, KeyEvent event);
+    // Whether the view drops this key event for that reason. `time` is the event's
+    // own time in milliseconds (the window system's, not the moment it arrives),
+    // compared modulo 2^32; a toolkit that delivers one press twice (Qt's shortcut
+    // check before the press itself) gives both the same time.
+    bool swallowsKey(int key, KeyEvent event, std::uint32_t time);
 
     // "Acerca...": the About window, loaded when it is not open, brought forward
     // when it is.
@@ -121,8 +133,12 @@ private:
     bool m_handedOver = false;
     // Files for the main window's import, waiting for it or for the running handler.
     std::vector<std::filesystem::path> m_forMainWindow;
-    // The key kept from the main window, while its repeats and release may come.
+    // The key kept from the main window, while its repeats and release may come;
+    // the time of its last release not yet followed by a press, and of the last
+    // press of it kept back.
     std::optional<int> m_swallowedKey;
+    std::optional<std::uint32_t> m_releasedAt;
+    std::optional<std::uint32_t> m_pressedAt;
 };
 
 } // namespace forms

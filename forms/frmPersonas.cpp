@@ -62,9 +62,9 @@ void frmPersonas::Form_Load()
     cmdVerlista_Click();
 }
 
-std::vector<std::string> frmPersonas::OrdenarArchivo()
+std::vector<std::string> frmPersonas::OrdenarArchivo(contacts::FileStamp *listed)
 {
-    return m_file.sortAndList();
+    return m_file.sortAndList(listed);
 }
 
 void frmPersonas::cmdVerlista_Click()
@@ -72,22 +72,50 @@ void frmPersonas::cmdVerlista_Click()
     loadList(true);
 }
 
-void frmPersonas::loadList(bool reportErrors)
+int frmPersonas::loadList(bool reportErrors, const Choice *keep)
 {
     std::vector<std::string> entries;
+    contacts::FileStamp listed;
+    m_listed.reset();
     // After a command that found another copy saving, sorting would only wait for it
     // again: the file is listed as it stands.
-    const bool sorted = reportErrors   ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
+    const bool sorted = reportErrors ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(&listed); })
                         : m_lockHeld ? false
-                                     : tryQuietly([&] { entries = OrdenarArchivo(); });
-    if (!sorted) {
+                                     : tryQuietly([&] { entries = OrdenarArchivo(&listed); });
+    if (sorted) {
+        m_listed = listed;
+    } else {
         // The file is as it was; list it in its present order so that the list still
         // matches the records.
-        if (!tryQuietly([&] { entries = m_file.list(); }))
+        if (tryQuietly([&] { entries = m_file.list(&listed); }))
+            m_listed = listed;
+        else
             entries.clear();
+    }
+    int chosen = -1;
+    if (keep) {
+        // Of equal surnames, the one with as many of its name before it as before.
+        int seen = 0;
+        for (std::size_t i = 0; i < entries.size() && chosen < 0; ++i) {
+            if (entries[i] == keep->surname && seen++ == keep->rank)
+                chosen = static_cast<int>(i);
+        }
     }
     m_shownRecord.reset();
     m_view.setListEntries(std::move(entries));
+    if (chosen >= 0)
+        m_view.setListIndex(chosen);
+    return chosen;
+}
+
+frmPersonas::Choice frmPersonas::choiceAt(int index) const
+{
+    Choice choice{m_view.listEntry(index), 0};
+    for (int i = 0; i < index; ++i) {
+        if (m_view.listEntry(i) == choice.surname)
+            ++choice.rank;
+    }
+    return choice;
 }
 
 void frmPersonas::setListIndex(int index)
@@ -98,24 +126,76 @@ void frmPersonas::setListIndex(int index)
 
 void frmPersonas::List1_Click()
 {
-    const int index = m_view.listIndex();
-    m_shownRecord.reset();
-    if (index < 0) {
+    if (m_view.listIndex() < 0) {
+        m_shownRecord.reset();
         clearFields();
         return;
     }
+    readChosen(true);
+}
+
+bool frmPersonas::readChosen(bool show)
+{
+    // Another copy that keeps writing gets a few more loads, then nothing is chosen.
+    constexpr int kMaxReloads = 3;
+    m_shownRecord.reset();
+    int index = m_view.listIndex();
     std::optional<contacts::Record> record;
-    if (!runCommand(wording::kReadFailed, [&] { record = m_file.read(index); }))
-        return;
+    for (int reloads = 0;; ++reloads) {
+        contacts::FileStamp from;
+        if (!runCommand(wording::kReadFailed, [&] { record = m_file.read(index, &from); }))
+            return false;
+        // Read through the same handle as its stamp: the record is the entry's own
+        // when the file is still the one listed. A file that has gone (its folder
+        // with it, perhaps) has no record to show, and nothing to list again.
+        if (!from.exists || (m_listed && from == *m_listed))
+            break;
+        const Choice choice = choiceAt(index);
+        index = reloads < kMaxReloads ? loadList(true, &choice) : -1;
+        if (index < 0) {
+            m_view.setListIndex(-1);
+            if (show)
+                clearFields();
+            // A list that could not be loaded has said so already.
+            if (m_listed)
+                reportChangedRecord();
+            return false;
+        }
+    }
     if (!record) {
         // The file is shorter than the list: another copy of the program changed it.
-        clearFields();
-        return;
+        if (show)
+            clearFields();
+        return false;
     }
     m_shownRecord = record;
-    const std::array<std::string, 5> fields = shownFields(*record);
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        m_view.setText1(static_cast<int>(i), fields[i]);
+    if (show) {
+        const std::array<std::string, 5> fields = shownFields(*record);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            m_view.setText1(static_cast<int>(i), fields[i]);
+    }
+    return true;
+}
+
+bool frmPersonas::listStillShowsFile(const char *failure, bool show)
+{
+    contacts::FileStamp now;
+    if (!runCommand(failure, [&] { now = m_file.stamp(); })) {
+        loadList(false);
+        return false;
+    }
+    // A file that has gone holds no record to mistake: the command finds that out.
+    if (!now.exists || (m_listed && now == *m_listed))
+        return true;
+    // The entry may stand for another record by now, and the fields may show one
+    // that is no longer there: nothing is done. The user sees the list again, the
+    // same contact chosen, and decides again.
+    const Choice choice = choiceAt(m_view.listIndex());
+    if (loadList(true, &choice) >= 0)
+        readChosen(show);
+    if (m_listed)
+        reportChangedRecord();
+    return false;
 }
 
 void frmPersonas::cmdAltas_Click()
@@ -131,9 +211,9 @@ void frmPersonas::cmdAltas_Click()
 
 void frmPersonas::cmdBajas_Click()
 {
-    const int index = m_view.listIndex();
-    if (index < 0)
+    if (m_view.listIndex() < 0 || !listStillShowsFile(wording::kDeleteFailed, true))
         return;
+    const int index = m_view.listIndex();
     bool removed = true;
     if (!runCommand(wording::kDeleteFailed, [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
         loadList(false);
@@ -146,11 +226,14 @@ void frmPersonas::cmdBajas_Click()
 
 void frmPersonas::cmdModificar_Click()
 {
-    const int index = m_view.listIndex();
-    if (index < 0) {
+    if (m_view.listIndex() < 0) {
         cmdAltas_Click();
         return;
     }
+    // The fields hold what the user typed: they stay as they are.
+    if (!listStillShowsFile(wording::kModifyFailed, false))
+        return;
+    const int index = m_view.listIndex();
     const contacts::Persona persona = fieldsAsPersona();
     bool modified = true;
     if (!runCommand(wording::kModifyFailed,
@@ -330,6 +413,11 @@ void frmPersonas::mnuAbout_Click()
 
 void frmPersonas::txtBusqueda_Change()
 {
+    // A list left behind by another copy's change is loaded again before it is
+    // searched; a failure to look is told by the selection that follows.
+    contacts::FileStamp now;
+    if (tryQuietly([&] { now = m_file.stamp(); }) && now.exists && !(m_listed && now == *m_listed))
+        loadList(true);
     // The first entry, in list order, that begins with the search text; none clears
     // the selection (and the fields).
     setListIndex(m_view.findListEntry(m_view.searchText()));

@@ -58,6 +58,8 @@ public:
     // byte, which for UTF-8 is code point by code point), or -1.
     // A view that holds its entries as UTF-8 answers with firstWithPrefix().
     virtual int findListEntry(std::string_view prefix) const = 0;
+    // The text of entry `index` (0 .. count - 1).
+    virtual std::string listEntry(int index) const = 0;
     virtual int listIndex() const = 0;
     virtual void setListIndex(int index) = 0;
     // A modal message, titled with the product's name.
@@ -117,9 +119,29 @@ public:
     void importFile(const std::filesystem::path &file);
 
 private:
-    std::vector<std::string> OrdenarArchivo();
+    // An entry of the list as the user chose it: its surname, and how many entries
+    // before it have the same one.
+    struct Choice {
+        std::string surname;
+        int rank = 0;
+    };
+
+    std::vector<std::string> OrdenarArchivo(contacts::FileStamp *listed);
     // The list load; after a failed command it reloads without a second message.
-    void loadList(bool reportErrors);
+    // With `keep`, the entry that stands for it in the new list is chosen (without
+    // List1_Click); returns its index, or -1 when there is none.
+    int loadList(bool reportErrors, const Choice *keep = nullptr);
+    Choice choiceAt(int index) const;
+    // Reads the chosen entry's record into m_shownRecord, and shows its fields when
+    // `show`. When the file has changed since the list was loaded, the entry may
+    // stand for another record by now: the list is loaded again first, with the same
+    // contact chosen, or none (and the fields emptied when `show`) when it is gone.
+    // False when nothing was read, the chosen contact being gone or the file failing.
+    bool readChosen(bool show);
+    // Before a command acts on the chosen entry: true when the list still shows the
+    // file. Otherwise nothing may be done: the list is loaded again with the same
+    // contact chosen (its fields shown when `show`), and the user is told.
+    bool listStillShowsFile(const char *failure, bool show);
     void setListIndex(int index);
     contacts::Persona fieldsAsPersona() const;
     void clearFields();
@@ -140,6 +162,8 @@ private:
     // goes through List1_Click, which sets it. A command checks that the record is
     // still this one: a mismatch means the file changed under us, so nothing is removed.
     std::optional<contacts::Record> m_shownRecord;
+    // Which state of the data file the list shows; none when that is not known.
+    std::optional<contacts::FileStamp> m_listed;
     // An import or export is under way: a dropped or handed file waits its turn.
     bool m_exchanging = false;
     std::vector<std::filesystem::path> m_waiting;

@@ -26,6 +26,7 @@ public:
             it = files.emplace(path.string(), std::make_shared<std::string>()).first;
         } else if (mode == OpenMode::ReadWriteEmpty) {
             it->second->clear();
+            ++m_writes;
         }
         m_handles[++m_last] = it->second;
         return m_last;
@@ -45,9 +46,18 @@ public:
         if (content.size() < offset + size)
             content.resize(offset + size, '\0');
         std::memcpy(content.data() + offset, data, size);
+        ++m_writes;
     }
     void flush(contacts::FileHandle file) override { handle(file); }
     std::uint64_t length(contacts::FileHandle file) override { return handle(file)->size(); }
+    // Any write anywhere counts as a change of every file: never the same stamp for
+    // other contents, even where a freed file's memory is taken again.
+    contacts::FileStamp stamp(contacts::FileHandle file) override
+    {
+        const Content &content = handle(file);
+        return {true, 0, reinterpret_cast<std::uintptr_t>(content.get()), content->size(),
+                static_cast<std::int64_t>(m_writes)};
+    }
     void close(contacts::FileHandle file) override
     {
         handle(file);
@@ -102,4 +112,5 @@ private:
     std::map<contacts::FileHandle, Content> m_handles;
     contacts::FileHandle m_last = 2;
     bool m_locked = false;
+    std::uint64_t m_writes = 0;
 };

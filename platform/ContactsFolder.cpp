@@ -172,6 +172,11 @@ std::uint64_t ContactsFileSystem::length(contacts::FileHandle file)
     return ready().length(file);
 }
 
+contacts::FileStamp ContactsFileSystem::stamp(contacts::FileHandle file)
+{
+    return ready().stamp(file);
+}
+
 void ContactsFileSystem::close(contacts::FileHandle file)
 {
     ready().close(file);

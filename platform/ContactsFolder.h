@@ -59,6 +59,7 @@ public:
     void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
     void flush(contacts::FileHandle file) override;
     std::uint64_t length(contacts::FileHandle file) override;
+    contacts::FileStamp stamp(contacts::FileHandle file) override;
     void close(contacts::FileHandle file) override;
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void remove(const std::filesystem::path &path) override;

@@ -123,6 +123,16 @@ public:
         return static_cast<std::uint64_t>(st.st_size);
     }
 
+    contacts::FileStamp stamp(FileHandle file) override
+    {
+        struct stat st;
+        if (::fstat(fd(file), &st) != 0)
+            fail(FileOp::Length, m_names.nameOf(file));
+        return {true, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                static_cast<std::uint64_t>(st.st_size),
+                std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+    }
+
     void close(FileHandle file) override
     {
         const auto name = m_names.nameOf(file);

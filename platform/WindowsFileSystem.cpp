@@ -209,6 +209,17 @@ public:
         return static_cast<std::uint64_t>(size.QuadPart);
     }
 
+    contacts::FileStamp stamp(FileHandle file) override
+    {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!::GetFileInformationByHandle(win(file), &info))
+            fail(FileOp::Length, m_names.nameOf(file));
+        auto join = [](DWORD high, DWORD low) { return (std::uint64_t(high) << 32) | low; };
+        return {true, info.dwVolumeSerialNumber, join(info.nFileIndexHigh, info.nFileIndexLow),
+                join(info.nFileSizeHigh, info.nFileSizeLow),
+                static_cast<std::int64_t>(join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime))};
+    }
+
     void close(FileHandle file) override
     {
         const auto name = m_names.nameOf(file);

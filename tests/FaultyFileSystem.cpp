@@ -95,6 +95,12 @@ std::uint64_t FaultyFileSystem::length(FileHandle file)
     return m_real.length(file);
 }
 
+contacts::FileStamp FaultyFileSystem::stamp(FileHandle file)
+{
+    const AfterCall after = step(FileOp::Length, nameOf(file));
+    return m_real.stamp(file);
+}
+
 void FaultyFileSystem::close(FileHandle file)
 {
     const bool fails = due(FileOp::Close);

@@ -174,6 +174,7 @@ FileHandle PowerCutFileSystem::open(const fs::path &path, OpenMode mode)
         if (mode == OpenMode::ReadWriteEmpty && !file.current.empty()) {
             Change emptied{0, {}, 0};
             apply(file.current, emptied);
+            ++file.changes;
             file.unflushed.push_back(std::move(emptied));
         }
     }
@@ -198,6 +199,7 @@ void PowerCutFileSystem::write(FileHandle file, std::uint64_t offset, const void
     File &target = m_files[handle(file, FileOp::Write).file];
     Change written{offset, std::string(static_cast<const char *>(data), size), {}};
     apply(target.current, written);
+    ++target.changes;
     target.unflushed.push_back(std::move(written));
 }
 
@@ -213,6 +215,16 @@ std::uint64_t PowerCutFileSystem::length(FileHandle file)
 {
     Call call(*this);
     return m_files[handle(file, FileOp::Length).file].current.size();
+}
+
+contacts::FileStamp PowerCutFileSystem::stamp(FileHandle file)
+{
+    Call call(*this);
+    const int number = handle(file, FileOp::Length).file;
+    const File &target = m_files[number];
+    // Files are numbered afresh, never again: the number is the file's identity.
+    return {true, 0, static_cast<std::uint64_t>(number), target.current.size(),
+            static_cast<std::int64_t>(target.changes)};
 }
 
 void PowerCutFileSystem::close(FileHandle file)

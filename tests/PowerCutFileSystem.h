@@ -44,6 +44,7 @@ public:
     void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
     void flush(contacts::FileHandle file) override;
     std::uint64_t length(contacts::FileHandle file) override;
+    contacts::FileStamp stamp(contacts::FileHandle file) override;
     void close(contacts::FileHandle file) override;
     void rename(const std::filesystem::path &from, const std::filesystem::path &to) override;
     void remove(const std::filesystem::path &path) override;
@@ -70,6 +71,7 @@ private:
         std::string durable;
         std::string current;
         std::vector<Change> unflushed;
+        std::uint64_t changes = 0; // writes and truncations, for its stamp
     };
     // Names set (or removed, as nullopt) together, in one folder.
     struct FolderChange {

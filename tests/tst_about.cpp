@@ -106,6 +106,7 @@ private slots:
     void closes();
     void launches_data();
     void launches();
+    void messageGivesTheFocusBack();
 
 private:
     std::unique_ptr<platform::TableRegistry> m_registry;
@@ -283,6 +284,44 @@ void tst_About::launches()
     QCOMPARE(m_about->window(), about);
     QVERIFY(about->isVisible());
     QCOMPARE(label(about, "lblVersion")->text(), QString::fromStdString("Versión " + testversion::majorMinor()));
+}
+
+// A window manager that passes over tool windows (openbox) gives the focus to the
+// main window when the message closes; it comes back to the About window, which
+// the message belongs to, so that the next Esc closes it.
+void tst_About::messageGivesTheFocusBack()
+{
+    QWidget main;
+    main.setObjectName(QStringLiteral("main"));
+    main.show();
+    // What the window manager does as the message goes.
+    class FocusElsewhere : public ui::Messages {
+    public:
+        explicit FocusElsewhere(QWidget &other) : m_other(other) {}
+        void show(QWidget *owner, const std::string &) override
+        {
+            owners << owner;
+            m_other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&m_other));
+        }
+        QList<QWidget *> owners;
+
+    private:
+        QWidget &m_other;
+    } messages(main);
+    platform::TableRegistry empty;
+    m_about = std::make_unique<AboutWindow>(empty, *m_launcher, messages);
+    m_about->show();
+    QPointer<AboutWidget> about = m_about->window();
+    QVERIFY(QTest::qWaitForWindowActive(about));
+
+    QTest::mouseClick(button(about, "cmdSysInfo"), Qt::LeftButton);
+
+    QCOMPARE(messages.owners, QList<QWidget *>{about.data()});
+    QVERIFY(QTest::qWaitForWindowActive(about));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    flushDeletes();
+    QVERIFY(about.isNull());
 }
 
 QTEST_MAIN(tst_About)

@@ -1,5 +1,6 @@
 // The contacts window driven through its own Qt controls: places, keys, limits and
 // the wiring to what the window does, which tests/forms checks through a fake view.
+#include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
@@ -154,6 +155,24 @@ void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
                       QPoint(second.center().x(), third.bottom() + 20));
     QCOMPARE(list->listIndex(), 1);
     QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Luis"));
+
+    // Another writer adds a contact who sorts first: the click on Zapata loads the
+    // list again from within the list's own selection, and Zapata stays chosen; the
+    // keys go on from there, and the delete takes Zapata.
+    contacts::ContactFile other(platform::systemFileSystem(), m_folder->path());
+    other.append({"Aguirre", "Aaron", "", "", ""});
+    other.sortAndList();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(list->listIndex(), 3);
+    QCOMPARE(m_window->Text1(1)->text(), QStringLiteral("Pedro"));
+    QTest::keyClick(list, Qt::Key_Up);
+    QCOMPARE(m_window->Text1(0)->text(), QStringLiteral("Abril"));
+    QTest::keyClick(list, Qt::Key_Down);
+    press("cmdBajas");
+    QCOMPARE(list->count(), 3);
+    QCOMPARE(list->text(2), QStringLiteral("Abril"));
+    QVERIFY(m_messages.isEmpty());
 }
 
 void FrmPersonasTest::addStoresAccentedTextAsWindows1252()

@@ -242,6 +242,11 @@ void tst_Splash::endingKeyIsNotPassedOn_data()
     QTest::newRow("held down") << "repeat repeat release b" << "b";
     QTest::newRow("released") << "release b" << "b";
     QTest::newRow("next key while still held") << "c repeat" << "ca";
+    // A busy machine: Qt has not yet seen the press behind each repeat's release, so
+    // neither is marked as a repeat; they arrive apart but carry the X server's one time.
+    QTest::newRow("held on a busy machine")
+        << "release@700 busy press@700 release@740 busy press@740 release@900 b" << "b";
+    QTest::newRow("let go, then pressed again") << "release@700 press@1200" << "a";
 }
 
 void tst_Splash::endingKeyIsNotPassedOn()
@@ -259,6 +264,19 @@ void tst_Splash::endingKeyIsNotPassedOn()
             QApplication::sendEvent(start.main, &repeat);
         } else if (step == "release") {
             QTest::keyRelease(start.main, Qt::Key_A);
+        } else if (step == "busy") {
+            QTest::qWait(50);
+        } else if (step.contains(QLatin1Char('@'))) {
+            // Unmarked, with the window system's time; a press comes as Qt delivers
+            // it, the shortcut check first.
+            const bool press = step.startsWith(QStringLiteral("press"));
+            const quint64 time = step.section(QLatin1Char('@'), 1).toULongLong();
+            for (const QEvent::Type type : press ? QList{QEvent::ShortcutOverride, QEvent::KeyPress}
+                                                 : QList{QEvent::KeyRelease}) {
+                QKeyEvent event(type, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+                event.setTimestamp(time);
+                QApplication::sendEvent(start.main, &event);
+            }
         } else {
             QTest::keyClick(start.main, step.at(0).toLatin1());
         }

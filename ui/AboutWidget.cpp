@@ -107,6 +107,13 @@ void AboutWidget::unload()
 void AboutWidget::showMessage(const std::string &text)
 {
     m_messages.show(this, text);
+    // The focus comes back here, to the window the message belongs to: a window
+    // manager that finds a tool window a poor choice (openbox) hands it to the main
+    // window when the message closes, and the next Esc would go there.
+    if (isVisible()) {
+        raise();
+        activateWindow();
+    }
 }
 
 void AboutWidget::showEvent(QShowEvent *event)

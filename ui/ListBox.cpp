@@ -94,6 +94,13 @@ QString ListBox::text(int index) const
     return qtext(m_model->entries[static_cast<std::size_t>(index)]);
 }
 
+std::string ListBox::entry(int index) const
+{
+    if (index < 0 || index >= count())
+        return {};
+    return m_model->entries[static_cast<std::size_t>(index)];
+}
+
 int ListBox::listIndex() const
 {
     const QModelIndexList selected = selectionModel()->selectedIndexes();

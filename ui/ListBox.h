@@ -30,6 +30,8 @@ public:
     void addItems(std::vector<std::string> entries);
     int count() const;
     QString text(int index) const;
+    // The entry as it was added (UTF-8); empty outside the list.
+    std::string entry(int index) const;
     // The first entry, in list order, that begins with `prefix` (UTF-8, compared
     // byte by byte), or -1.
     int find(std::string_view prefix) const;

@@ -314,6 +314,11 @@ int PersonasWidget::findListEntry(std::string_view prefix) const
     return m_list1->find(prefix);
 }
 
+std::string PersonasWidget::listEntry(int index) const
+{
+    return m_list1->entry(index);
+}
+
 int PersonasWidget::listIndex() const
 {
     return m_list1->listIndex();

@@ -123,11 +123,13 @@ bool QtProgram::eventFilter(QObject *watched, QEvent *event)
     const QEvent::Type type = event->type();
     if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride || type == QEvent::KeyRelease) {
         const auto *key = static_cast<const QKeyEvent *>(event);
-        // X11 repeats a held key as a release and a press, both marked as repeats.
+        // X11 repeats a held key as a release and a press, marked as repeats when Qt
+        // finds the press already queued behind the release; the rule pairs the rest
+        // by the events' server times.
         const forms::KeyEvent kind = key->isAutoRepeat()       ? forms::KeyEvent::Repeat
                                      : type == QEvent::KeyRelease ? forms::KeyEvent::Release
                                                                   : forms::KeyEvent::Press;
-        if (m_program.swallowsKey(key->key(), kind))
+        if (m_program.swallowsKey(key->key(), kind, static_cast<std::uint32_t>(key->timestamp())))
             return true;
     }
     return QObject::eventFilter(watched, event);

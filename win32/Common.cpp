@@ -87,8 +87,13 @@ void centre(HWND window, const RECT &area)
 
 void showMessage(HWND owner, const std::string &text)
 {
-    MessageBoxW(owner != nullptr && IsWindowVisible(owner) ? owner : nullptr, widen(text).c_str(), L"Vorteda",
-                MB_OK);
+    const bool owned = owner != nullptr && IsWindowVisible(owner);
+    MessageBoxW(owned ? owner : nullptr, widen(text).c_str(), L"Vorteda", MB_OK);
+    // The focus comes back to the window the message belongs to. Windows does so
+    // itself; under Wine the X window manager chooses, and openbox passes over a
+    // tool window (the About window) for the main window.
+    if (owned && IsWindow(owner) && IsWindowVisible(owner))
+        SetForegroundWindow(owner);
 }
 
 } // namespace win32

@@ -86,6 +86,13 @@ int ContactList::find(std::string_view prefix) const
     return forms::firstWithPrefix(m_entries, prefix);
 }
 
+std::string ContactList::entry(int index) const
+{
+    if (index < 0 || index >= count())
+        return {};
+    return m_entries[static_cast<std::size_t>(index)];
+}
+
 int ContactList::selected() const
 {
     return static_cast<int>(SendMessageW(m_list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));

@@ -24,6 +24,8 @@ public:
     int count() const { return static_cast<int>(m_entries.size()); }
     // The first entry, in list order, that begins with `prefix` (UTF-8, byte by byte).
     int find(std::string_view prefix) const;
+    // Entry `index` (UTF-8); empty outside the list.
+    std::string entry(int index) const;
 
     int selected() const;
     void select(int index);

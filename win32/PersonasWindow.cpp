@@ -276,6 +276,11 @@ int PersonasWindow::findListEntry(std::string_view prefix) const
     return m_list1.find(prefix);
 }
 
+std::string PersonasWindow::listEntry(int index) const
+{
+    return m_list1.entry(index);
+}
+
 int PersonasWindow::listIndex() const
 {
     return m_list1.selected();

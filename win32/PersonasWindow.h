@@ -50,6 +50,7 @@ private:
     std::string searchText() const override;
     void setListEntries(std::vector<std::string> entries) override;
     int findListEntry(std::string_view prefix) const override;
+    std::string listEntry(int index) const override;
     int listIndex() const override;
     void setListIndex(int index) override;
     void showMessage(const std::string &text) override;

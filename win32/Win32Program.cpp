@@ -90,10 +90,11 @@ bool Win32Program::swallowed(const MSG &msg)
     case WM_SYSKEYDOWN:
         // Bit 30: the key was already down, so this is an auto-repeat.
         return m_program.swallowsKey(static_cast<int>(scanCode(msg.lParam)),
-                                     (msg.lParam & (1 << 30)) != 0 ? forms::KeyEvent::Repeat : forms::KeyEvent::Press);
+                                     (msg.lParam & (1 << 30)) != 0 ? forms::KeyEvent::Repeat : forms::KeyEvent::Press,
+                                     msg.time);
     case WM_KEYUP:
     case WM_SYSKEYUP:
-        return m_program.swallowsKey(static_cast<int>(scanCode(msg.lParam)), forms::KeyEvent::Release);
+        return m_program.swallowsKey(static_cast<int>(scanCode(msg.lParam)), forms::KeyEvent::Release, msg.time);
     default:
         return false;
     }

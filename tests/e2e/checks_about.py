@@ -75,7 +75,7 @@ def about_window(s):
 @check
 def system_info_unavailable_message(s):
     program = Program(s, "nosysinfo")
-    program.main_window()
+    main = program.main_window()
     about = open_about(program)
     key("alt+s")
     alert = program.alert()
@@ -86,6 +86,12 @@ def system_info_unavailable_message(s):
     key("Return")
     program.wait_gone(box, what="the message box to close")
     expect(about in client_list(), "the About window closed with the message")
+    # The focus goes back to the About window, which the message belongs to: the next
+    # Esc closes it, and the main window stays.
+    wait_for(lambda: active_window() == about, 5, "the About window to have the focus again after the message")
+    key("Escape")
+    program.wait_gone(about, what="Esc after the message to close the About window")
+    expect(program.running() and main in client_list(), "Esc after the message reached the main window")
     program.stop()
 
 

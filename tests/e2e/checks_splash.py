@@ -3,7 +3,7 @@
 import time
 
 from harness import SCREEN_H, SCREEN_W, active_window, check, client_list, expect, find_all, frame_extents, \
-    geometry, key, screenshot, unnamed_controls, wait_for, xprop
+    geometry, key, screenshot, unnamed_controls, wait_for, xdo, xprop
 from program import Program
 import version
 
@@ -68,3 +68,27 @@ def key_during_splash_brings_main_window_at_once(s):
     program.stop()
     return f"main window {delay:.2f} s after the key"
 
+
+
+@check
+def key_held_through_the_splash_types_nothing(s):
+    """A key held from the splash until well after the main window is up: its repeats
+    never type, however busy the machine (X11 then often delivers a repeat's release
+    and press apart, unmarked)."""
+    program = Program(s, "splashheld").start()
+    splash = program.window(kind="_NET_WM_WINDOW_TYPE_SPLASH", timeout=10)
+    wait_for(lambda: active_window() == splash, 5, "the splash to have the keyboard")
+    xdo("keydown", "x")
+    try:
+        main = program.window(version.CAPTION, timeout=SPLASH_MS / 1000 + 5)
+        wait_for(lambda: active_window() == main, 5, "the main window to become active")
+        time.sleep(1.5)  # the server repeats the key meanwhile
+    finally:
+        xdo("keyup", "x")
+    time.sleep(0.3)
+    fields = program.fields()
+    expect(fields == [""] * 5, f"the held key reached the fields: {fields}")
+    # Pressed again once let go, it types.
+    key("x")
+    wait_for(lambda: program.fields()[0] == "x", 5, "the key pressed again once let go to type")
+    program.stop()

@@ -26,6 +26,7 @@ public:
         ++listLoads;
     }
     int findListEntry(std::string_view prefix) const override { return forms::firstWithPrefix(entries, prefix); }
+    std::string listEntry(int index) const override { return entries.at(static_cast<std::size_t>(index)); }
     int listIndex() const override { return selected; }
     void setListIndex(int index) override { selected = index; }
     void showMessage(const std::string &text) override { messages.push_back(text); }

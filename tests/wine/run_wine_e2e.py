@@ -418,6 +418,26 @@ def everyday_use(s):
     s.key("BackSpace", "BackSpace", "BackSpace")
     check(control(program.main(), LIST1)["selected"] == 0, "an empty search selects the first entry")
 
+    # Another writer (a second copy, vorteda-contactos) adds a contact who sorts first,
+    # replacing the file as they all do. Abril, clicked at its old place in the list,
+    # is shown and chosen in the list loaded again, and the delete takes Abril alone.
+    aguirre = record("Aguirre", "Aaron", "Real 2", "600777888", "aa@correo.es")
+    before = program.data()
+    replaced = program.data_path + ".otra"
+    with open(replaced, "wb") as f:
+        f.write(aguirre + before)
+    s.give(replaced)
+    os.replace(replaced, program.data_path)
+    main = program.main()
+    s.click_item(control(main, LIST1), control(main, LIST1)["items"].index("Abril"))
+    wait_for(lambda: control(program.main(), LIST1)["selected"] == 3, 5)
+    main = program.main()
+    check(control(main, LIST1)["items"][0] == "Aguirre" and control(main, LIST1)["selected"] == 3
+          and fields(main)[:2] == ["Abril", "Luis"],
+          f"a click in a list another writer changed shows the contact clicked: {fields(main)[:2]}")
+    s.click(control(main, CMD_BAJAS))
+    check(program.data() == aguirre + before[:-105], "the delete then takes that contact, and no other")
+
     # F1: the About window at its place; Escape closes it.
     s.key("F1")
     about = wait_for(lambda: s.window("Vorteda.frmAbout"), 5)
