@@ -28,6 +28,18 @@ private:
     bool &m_flag;
 };
 
+// Counts a job under way for as long as the window waits for it.
+class Working {
+public:
+    explicit Working(int &count) : m_count(count) { ++m_count; }
+    ~Working() { --m_count; }
+    Working(const Working &) = delete;
+    Working &operator=(const Working &) = delete;
+
+private:
+    int &m_count;
+};
+
 // The five stored fields of `record`, trimmed, as the list and the fields show them.
 std::array<std::string, 5> shownFields(const contacts::Record &record)
 {
@@ -77,7 +89,8 @@ void frmPersonas::loadList(bool reportErrors)
     std::vector<std::string> entries;
     // After a command that found another copy saving, sorting would only wait for it
     // again: the file is listed as it stands.
-    const bool sorted = reportErrors   ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
+    const bool sorted = reportErrors
+                            ? runFileJob(wording::kLoadingList, wording::kLoadFailed, [&] { entries = OrdenarArchivo(); })
                         : m_lockHeld ? false
                                      : tryQuietly([&] { entries = OrdenarArchivo(); });
     if (!sorted) {
@@ -88,6 +101,9 @@ void frmPersonas::loadList(bool reportErrors)
     }
     m_shownRecord.reset();
     m_view.setListEntries(std::move(entries));
+    // A file handed over while the file was being read or written, in its turn.
+    if (!m_exchanging && m_working == 0 && !m_waiting.empty())
+        Form_OLEDragDrop(std::exchange(m_waiting, {}));
 }
 
 void frmPersonas::setListIndex(int index)
@@ -121,7 +137,7 @@ void frmPersonas::List1_Click()
 void frmPersonas::cmdAltas_Click()
 {
     const contacts::Persona persona = fieldsAsPersona();
-    if (!runCommand(wording::kAddFailed, [&] { m_file.append(persona); })) {
+    if (!runFileJob(wording::kAdding, wording::kAddFailed, [&] { m_file.append(persona); })) {
         loadList(false); // the fields keep what the user typed
         return;
     }
@@ -135,7 +151,8 @@ void frmPersonas::cmdBajas_Click()
     if (index < 0)
         return;
     bool removed = true;
-    if (!runCommand(wording::kDeleteFailed, [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
+    if (!runFileJob(wording::kDeleting, wording::kDeleteFailed,
+                    [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
         loadList(false);
         return;
     }
@@ -153,7 +170,7 @@ void frmPersonas::cmdModificar_Click()
     }
     const contacts::Persona persona = fieldsAsPersona();
     bool modified = true;
-    if (!runCommand(wording::kModifyFailed,
+    if (!runFileJob(wording::kModifying, wording::kModifyFailed,
                     [&] { modified = m_shownRecord && m_file.modify(index, *m_shownRecord, persona); })) {
         loadList(false);
         return;
@@ -210,7 +227,7 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
 
 void frmPersonas::importFile(const std::filesystem::path &file)
 {
-    if (m_exchanging) {
+    if (m_exchanging || m_working > 0) {
         m_waiting.push_back(file);
         return;
     }
@@ -288,13 +305,18 @@ ExportTarget exportTarget(const ChosenFile &chosen)
 bool frmPersonas::runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work)
 {
     Job job(title, cancellable ? wording::kCancelButton : "", work);
-    m_view.waitFor(job);
+    {
+        // The window's events go on meanwhile: a file handed over waits for the job.
+        const Working working(m_working);
+        m_view.waitFor(job);
+    }
     return job.completed();
 }
 
 bool frmPersonas::runFileJob(const std::string &title, const char *failure, const std::function<void()> &work)
 {
     // The message waits for the window's thread; the file is as it was.
+    m_lockHeld = false;
     std::optional<contacts::FileError> failed;
     runJob(title, false, [&](Job &) {
         try {
@@ -303,8 +325,10 @@ bool frmPersonas::runFileJob(const std::string &title, const char *failure, cons
             failed = error;
         }
     });
-    if (failed)
+    if (failed) {
+        m_lockHeld = wording::heldByAnotherCopy(*failed);
         m_view.showMessage(wording::fileErrorMessage(failure, *failed));
+    }
     return !failed;
 }
 
@@ -356,12 +380,15 @@ void frmPersonas::reportChangedRecord()
 
 bool frmPersonas::tryQuietly(const std::function<void()> &command)
 {
-    try {
-        command();
-        return true;
-    } catch (const contacts::FileError &) {
-        return false;
-    }
+    bool done = false;
+    runJob(wording::kLoadingList, false, [&](Job &) {
+        try {
+            command();
+            done = true;
+        } catch (const contacts::FileError &) {
+        }
+    });
+    return done;
 }
 
 bool frmPersonas::runCommand(const char *failure, const std::function<void()> &command)
