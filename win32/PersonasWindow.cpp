@@ -78,8 +78,6 @@ void PersonasWindow::open()
     createControls();
     // Files dropped on the window are imported.
     DragAcceptFiles(m_window, TRUE);
-    // Loaded before it is first shown.
-    run(&forms::frmPersonas::Form_Load);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     centre(m_window, work);
@@ -88,6 +86,10 @@ void PersonasWindow::open()
     m_focus = m_text1[0];
     SetForegroundWindow(m_window);
     SetFocus(m_text1[0]);
+    // Whole on the screen before its list loads: a million contacts take a moment,
+    // which the splash must not leave empty; a longer load shows its progress over it.
+    RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    run(&forms::frmPersonas::Form_Load);
 }
 
 void PersonasWindow::createControls()
