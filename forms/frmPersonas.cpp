@@ -67,10 +67,15 @@ frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std
 {
 }
 
+std::string frmPersonas::caption()
+{
+    return std::string(version::kProductName) + " " + std::to_string(version::kMajor) + "."
+           + std::to_string(version::kMinor);
+}
+
 void frmPersonas::Form_Load()
 {
-    m_view.setCaption(std::string(version::kProductName) + " " + std::to_string(version::kMajor) + "."
-                      + std::to_string(version::kMinor));
+    m_view.setCaption(caption());
     cmdVerlista_Click();
 }
 

@@ -94,6 +94,10 @@ public:
     frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                 PersonasActions actions);
 
+    // "Vorteda 1.3": what Form_Load puts in the caption, for a view that shows the
+    // window before it loads.
+    static std::string caption();
+
     // The view calls these when the user acts.
     void Form_Load();
     void cmdVerlista_Click();

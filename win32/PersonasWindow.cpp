@@ -59,7 +59,7 @@ void PersonasWindow::open()
     const RECT client = toPixels(layout::kClientArea);
     const RECT frame = windowRectForClient(0, 0, client.right, client.bottom, kStyle, 0, true);
     HMENU menu = makeMenu();
-    if (create(0, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+    if (create(0, widen(forms::frmPersonas::caption()).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                menu, programIcon(SM_CXICON, SM_CYICON), programIcon(SM_CXSMICON, SM_CYSMICON),
                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))
         == nullptr) {
