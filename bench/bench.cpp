@@ -1,10 +1,13 @@
 // Times the contact file's list load and a selection, and the contacts window's
 // search keystrokes and editing commands, on generated address books.
 //
-//   vorteda_bench [runs] [record counts...]     (default: 5 runs; 1000 32766 1000000)
+//   vorteda_bench [--window] [runs] [record counts...]   (default: 5 runs; 1000 32766 1000000)
+//
+// --window times only the contacts window, as vorteda_bench_win32 does Vorteda.exe's.
 //
 // Each measured run happens in a child process of its own, so that its peak memory
 // (VmHWM) is its own; the input file is restored before the clock starts.
+#include "bench/AddressBook.h"
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
 #include "ui/Dialogs.h"
@@ -34,6 +37,7 @@
 #include <vector>
 
 using namespace contacts;
+using namespace bench;
 using ui::PersonasWidget;
 namespace fs = std::filesystem;
 
@@ -54,94 +58,8 @@ struct WindowServices : forms::ProgramView {
     forms::Program program{*this};
 };
 
-// Spanish given names and surnames in UTF-8; compound names are built from them.
-const char *const kGiven[] = {
-    "Adrián", "Agustín", "Alba", "Alberto", "Alejandra", "Alejandro", "Alicia", "Alfonso", "Almudena",
-    "Álvaro", "Amparo", "Ana", "Andrés", "Ángel", "Ángela", "Antonia", "Antonio", "Aurora",
-    "Beatriz", "Belén", "Benito", "Blanca", "Borja", "Bruno", "Carla", "Carlos", "Carmen", "Carolina",
-    "Catalina", "Cecilia", "César", "Clara", "Concepción", "Cristina", "Cristian", "Daniel",
-    "David", "Diana", "Diego", "Dolores", "Eduardo", "Elena", "Eloy", "Elisa", "Emilio", "Encarnación",
-    "Enrique", "Esperanza", "Esteban", "Esther", "Eva", "Fernando", "Francisca", "Francisco", "Gabriel",
-    "Gloria", "Gonzalo", "Guillermo", "Hugo", "Ignacio", "Inés", "Irene", "Isabel", "Ismael",
-    "Íñigo", "Jaime", "Javier", "Jesús", "Joaquín", "Jorge", "Josefa", "Juan", "Juana",
-    "Julia", "Julián", "Julio", "Laura", "Leonor", "Lorena", "Lorenzo", "Lucía", "Luis", "Luisa",
-    "Manuel", "Manuela", "Marcos", "Margarita", "María", "Mariano", "Marina", "Mario", "Marta",
-    "Martín", "Mercedes", "Miguel", "Milagros", "Mónica", "Natalia", "Nicolás", "Nieves",
-    "Noelia", "Nuria", "Olga", "Óscar", "Pablo", "Paloma", "Patricia", "Paula", "Pedro", "Pilar", "Rafael",
-    "Ramón", "Raquel", "Raúl", "Rebeca", "Ricardo", "Roberto", "Rocío", "Rodrigo", "Rosa",
-    "Rosario", "Rubén", "Salvador", "Samuel", "Sandra", "Santiago", "Sara", "Sergio", "Silvia",
-    "Sofía", "Sonia", "Susana", "Teresa", "Tomás", "Valentín", "Vanesa", "Vicente",
-    "Víctor", "Virginia", "Yolanda",
-};
-const char *const kCompoundFirst[] = {"María", "José", "Juan", "Ana", "Luis", "Miguel"};
-const char *const kSurnames[] = {
-    "Alonso", "Álvarez", "Arias", "Blanco", "Bravo", "Caballero", "Calvo", "Campos", "Cano", "Carmona",
-    "Castillo", "Castro", "Cortés", "Crespo", "Cruz", "Delgado", "Díaz", "Domínguez", "Durán",
-    "Esteban", "Fernández", "Ferrer", "Flores", "Fuentes", "Gallego", "García", "Garrido",
-    "Gil", "Giménez", "Gómez", "González", "Guerrero", "Gutiérrez", "Hernández",
-    "Herrera", "Herrero", "Hidalgo", "Ibáñez", "Iglesias", "Jiménez", "León", "Lorenzo",
-    "López", "Lozano", "Marín", "Márquez", "Martín", "Martínez", "Medina",
-    "Méndez", "Molina", "Montero", "Mora", "Morales", "Moreno", "Muñoz", "Navarro", "Nieto",
-    "Núñez", "Ortega", "Ortiz", "Pascual", "Pastor", "Peña", "Pérez", "Prieto",
-    "Ramírez", "Ramos", "Reyes", "Rodríguez", "Román", "Romero", "Rubio", "Ruiz", "Saez",
-    "Sánchez", "Santana", "Santiago", "Santos", "Sanz", "Serrano", "Soler", "Suárez", "Torres",
-    "Vargas", "Vázquez", "Vega", "Vicente", "Vidal",
-};
-const char *const kStreets[] = {"Calle Mayor", "Av. de la Paz", "Calle Real", "Plaza España", "Calle Sol",
-                                "Paseo del Prado", "Calle Luna", "Ronda Norte"};
-
-template <std::size_t N>
-const char *pick(const char *const (&list)[N], std::mt19937 &random)
-{
-    return list[random() % N];
-}
-
-Record randomRecord(std::mt19937 &random)
-{
-    Persona p;
-    p.Apellido = std::string(pick(kSurnames, random)) + " " + pick(kSurnames, random);
-    // About one in five has a compound given name ("María Luisa").
-    p.Nombre = random() % 5 == 0 ? std::string(pick(kCompoundFirst, random)) + " " + pick(kGiven, random)
-                                 : std::string(pick(kGiven, random));
-    p.Direccion = std::string(pick(kStreets, random)) + " " + std::to_string(1 + random() % 120);
-    p.Telefono = "6" + std::to_string(10000000 + random() % 90000000);
-    p.Email = "contacto" + std::to_string(random() % 100000) + "@correo.es";
-    return encode(p);
-}
-
-bool byNombre(const Record &a, const Record &b)
-{
-    return nombreLess(a.data() + kNombreOffset, b.data() + kNombreOffset);
-}
-
 // The input files, by kind.
 using Generator = std::function<std::vector<Record>(std::size_t n, std::mt19937 &)>;
-
-std::vector<Record> randomRecords(std::size_t n, std::mt19937 &random)
-{
-    std::vector<Record> records(n);
-    for (auto &r : records)
-        r = randomRecord(random);
-    return records;
-}
-
-std::vector<Record> sortedRecords(std::size_t n, std::mt19937 &random)
-{
-    auto records = randomRecords(n, random);
-    std::stable_sort(records.begin(), records.end(), byNombre);
-    return records;
-}
-
-// A contact whose given name sorts after every generated one, with a surname that
-// no other has: a search for it walks the whole list.
-constexpr char kLastSurname[] = "Zzyzx";
-
-std::vector<Record> sortedWithLast(std::size_t n, std::mt19937 &random)
-{
-    auto records = sortedRecords(n - 1, random);
-    records.push_back(encode(Persona{kLastSurname, "ÿ", "", "", ""}));
-    return records;
-}
 
 const std::pair<const char *, Generator> kInputs[] = {
     {"sorted, planted last", sortedWithLast},
@@ -183,6 +101,8 @@ using WindowOperation = std::function<bool(PersonasWidget &, std::size_t n)>;
 struct WindowCase {
     const char *name;
     WindowOperation run;
+    // Before the clock, after the window is up (may be empty).
+    std::function<void(PersonasWidget &)> prepare = {};
 };
 
 QPushButton *button(PersonasWidget &window, const char *name)
@@ -195,7 +115,22 @@ QLineEdit *searchBox(PersonasWidget &window)
     return window.findChild<QLineEdit *>(QStringLiteral("txtBusqueda"));
 }
 
+// The surname of the eighth entry: typed into the search box, it is found near the top.
+QString nearTop(PersonasWidget &w)
+{
+    return w.List1()->text(std::min(7, w.List1()->count() - 1));
+}
+
 const WindowCase kWindowCases[] = {
+    {"search, keystroke", [](PersonasWidget &w, std::size_t) {
+         const QString wanted = nearTop(w);
+         searchBox(w)->setText(wanted);
+         return w.List1()->listIndex() >= 0 && w.List1()->listIndex() <= 7 && w.Text1(0)->text() == wanted;
+     }},
+    {"search, emptied", [](PersonasWidget &w, std::size_t) {
+         searchBox(w)->setText(QString());
+         return w.List1()->listIndex() == 0;
+     }, [](PersonasWidget &w) { searchBox(w)->setText(nearTop(w)); }},
     {"search, last entry", [](PersonasWidget &w, std::size_t n) {
          searchBox(w)->setText(QString::fromLatin1(kLastSurname));
          return w.List1()->listIndex() == int(n) - 1 && w.Text1(0)->text() == QLatin1String(kLastSurname);
@@ -316,6 +251,12 @@ bool report(std::size_t n, const char *name, int runs, double fileMiB, const std
 
 int main(int argc, char **argv)
 {
+    // "--window" first: the contacts window's cases only.
+    const bool windowOnly = argc > 1 && std::strcmp(argv[1], "--window") == 0;
+    if (windowOnly) {
+        --argc;
+        ++argv;
+    }
     int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     std::vector<std::size_t> sizes;
     for (int a = 2; a < argc; ++a)
@@ -352,6 +293,8 @@ int main(int argc, char **argv)
         }
         const double fileMiB = double(n * kRecordSize) / (1 << 20);
         for (const Case &c : kCases) {
+            if (windowOnly)
+                break;
             const fs::path input = root / (std::string("input-") + c.input);
             const bool ok = report(n, c.name, runs, fileMiB, [&] {
                 return measure(c.name, input, folder, [&]() -> std::function<bool()> {
@@ -361,22 +304,43 @@ int main(int argc, char **argv)
             });
             failures += ok ? 0 : 1;
         }
+        const fs::path windowInput = root / "input-sorted, planted last";
+        const auto startQt = [] {
+            static int qtArgc = 1;
+            static char arg0[] = "vorteda_bench";
+            static char *qtArgv[] = {arg0, nullptr};
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+            new QApplication(qtArgc, qtArgv); // lives until the child exits
+        };
+        // The contacts window made, loaded (its list load included) and shown, until idle.
+        failures += report(n, "window load", runs, fileMiB, [&] {
+            return measure("window load", windowInput, folder, [&]() -> std::function<bool()> {
+                startQt();
+                return [&folder, n] {
+                    auto services = std::make_shared<WindowServices>();
+                    PersonasWidget window(platform::systemFileSystem(), folder, services->messages, services->dialogs,
+                                          services->program);
+                    window.show();
+                    QApplication::processEvents();
+                    return window.List1()->count() == int(n);
+                };
+            });
+        }) ? 0 : 1;
         for (const WindowCase &c : kWindowCases) {
-            const fs::path input = root / "input-sorted, planted last";
             const bool ok = report(n, c.name, runs, fileMiB, [&] {
-                return measure(c.name, input, folder, [&]() -> std::function<bool()> {
-                    static int qtArgc = 1;
-                    static char arg0[] = "vorteda_bench";
-                    static char *qtArgv[] = {arg0, nullptr};
-                    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-                    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-                    new QApplication(qtArgc, qtArgv); // lives until the child exits
+                return measure(c.name, windowInput, folder, [&]() -> std::function<bool()> {
+                    startQt();
                     auto services = std::make_shared<WindowServices>();
                     auto window = std::make_shared<PersonasWidget>(platform::systemFileSystem(), folder, services->messages,
                                                                 services->dialogs, services->program);
                     // As a person meets it: shown, laid out and idle.
                     window->show();
                     QApplication::processEvents();
+                    if (c.prepare) {
+                        c.prepare(*window);
+                        QApplication::processEvents();
+                    }
                     return [services, window, &c, n] {
                         const bool ran = c.run(*window, n);
                         QApplication::processEvents(); // the relayout a reload leaves pending

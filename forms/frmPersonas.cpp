@@ -28,6 +28,18 @@ private:
     bool &m_flag;
 };
 
+// Counts a job under way for as long as the window waits for it.
+class Working {
+public:
+    explicit Working(int &count) : m_count(count) { ++m_count; }
+    ~Working() { --m_count; }
+    Working(const Working &) = delete;
+    Working &operator=(const Working &) = delete;
+
+private:
+    int &m_count;
+};
+
 // The five stored fields of `record`, trimmed, as the list and the fields show them.
 std::array<std::string, 5> shownFields(const contacts::Record &record)
 {
@@ -55,10 +67,15 @@ frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std
 {
 }
 
+std::string frmPersonas::caption()
+{
+    return std::string(version::kProductName) + " " + std::to_string(version::kMajor) + "."
+           + std::to_string(version::kMinor);
+}
+
 void frmPersonas::Form_Load()
 {
-    m_view.setCaption(std::string(version::kProductName) + " " + std::to_string(version::kMajor) + "."
-                      + std::to_string(version::kMinor));
+    m_view.setCaption(caption());
     cmdVerlista_Click();
 }
 
@@ -79,7 +96,8 @@ int frmPersonas::loadList(bool reportErrors, const Choice *keep)
     m_listed.reset();
     // After a command that found another copy saving, sorting would only wait for it
     // again: the file is listed as it stands.
-    const bool sorted = reportErrors ? runCommand(wording::kLoadFailed, [&] { entries = OrdenarArchivo(&listed); })
+    const bool sorted = reportErrors ? runFileJob(wording::kLoadingList, wording::kLoadFailed,
+                                                  [&] { entries = OrdenarArchivo(&listed); })
                         : m_lockHeld ? false
                                      : tryQuietly([&] { entries = OrdenarArchivo(&listed); });
     if (sorted) {
@@ -105,6 +123,10 @@ int frmPersonas::loadList(bool reportErrors, const Choice *keep)
     m_view.setListEntries(std::move(entries));
     if (chosen >= 0)
         m_view.setListIndex(chosen);
+    // A file handed over while the file was being read or written, in its turn; not
+    // while a contact is being chosen again, whose place an import would move.
+    if (!keep && !m_exchanging && m_working == 0 && !m_waiting.empty())
+        Form_OLEDragDrop(std::exchange(m_waiting, {}));
     return chosen;
 }
 
@@ -201,7 +223,7 @@ bool frmPersonas::listStillShowsFile(const char *failure, bool show)
 void frmPersonas::cmdAltas_Click()
 {
     const contacts::Persona persona = fieldsAsPersona();
-    if (!runCommand(wording::kAddFailed, [&] { m_file.append(persona); })) {
+    if (!runFileJob(wording::kAdding, wording::kAddFailed, [&] { m_file.append(persona); })) {
         loadList(false); // the fields keep what the user typed
         return;
     }
@@ -215,7 +237,8 @@ void frmPersonas::cmdBajas_Click()
         return;
     const int index = m_view.listIndex();
     bool removed = true;
-    if (!runCommand(wording::kDeleteFailed, [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
+    if (!runFileJob(wording::kDeleting, wording::kDeleteFailed,
+                    [&] { removed = m_shownRecord && m_file.remove(index, *m_shownRecord); })) {
         loadList(false);
         return;
     }
@@ -236,7 +259,7 @@ void frmPersonas::cmdModificar_Click()
     const int index = m_view.listIndex();
     const contacts::Persona persona = fieldsAsPersona();
     bool modified = true;
-    if (!runCommand(wording::kModifyFailed,
+    if (!runFileJob(wording::kModifying, wording::kModifyFailed,
                     [&] { modified = m_shownRecord && m_file.modify(index, *m_shownRecord, persona); })) {
         loadList(false);
         return;
@@ -293,7 +316,7 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
 
 void frmPersonas::importFile(const std::filesystem::path &file)
 {
-    if (m_exchanging) {
+    if (m_exchanging || m_working > 0) {
         m_waiting.push_back(file);
         return;
     }
@@ -371,13 +394,18 @@ ExportTarget exportTarget(const ChosenFile &chosen)
 bool frmPersonas::runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work)
 {
     Job job(title, cancellable ? wording::kCancelButton : "", work);
-    m_view.waitFor(job);
+    {
+        // The window's events go on meanwhile: a file handed over waits for the job.
+        const Working working(m_working);
+        m_view.waitFor(job);
+    }
     return job.completed();
 }
 
 bool frmPersonas::runFileJob(const std::string &title, const char *failure, const std::function<void()> &work)
 {
     // The message waits for the window's thread; the file is as it was.
+    m_lockHeld = false;
     std::optional<contacts::FileError> failed;
     runJob(title, false, [&](Job &) {
         try {
@@ -386,8 +414,10 @@ bool frmPersonas::runFileJob(const std::string &title, const char *failure, cons
             failed = error;
         }
     });
-    if (failed)
+    if (failed) {
+        m_lockHeld = wording::heldByAnotherCopy(*failed);
         m_view.showMessage(wording::fileErrorMessage(failure, *failed));
+    }
     return !failed;
 }
 
@@ -444,12 +474,15 @@ void frmPersonas::reportChangedRecord()
 
 bool frmPersonas::tryQuietly(const std::function<void()> &command)
 {
-    try {
-        command();
-        return true;
-    } catch (const contacts::FileError &) {
-        return false;
-    }
+    bool done = false;
+    runJob(wording::kLoadingList, false, [&](Job &) {
+        try {
+            command();
+            done = true;
+        } catch (const contacts::FileError &) {
+        }
+    });
+    return done;
 }
 
 bool frmPersonas::runCommand(const char *failure, const std::function<void()> &command)

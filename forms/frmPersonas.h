@@ -96,6 +96,10 @@ public:
     frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
                 PersonasActions actions);
 
+    // "Vorteda 1.3": what Form_Load puts in the caption, for a view that shows the
+    // window before it loads.
+    static std::string caption();
+
     // The view calls these when the user acts.
     void Form_Load();
     void cmdVerlista_Click();
@@ -147,11 +151,14 @@ private:
     void clearFields();
     void reportChangedRecord();
     bool runCommand(const char *failure, const std::function<void()> &command);
+    // The list load after a failed command, without a message.
     bool tryQuietly(const std::function<void()> &command);
     // Runs `work` as a Job the view waits for; false when the user cancelled it.
     bool runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work);
-    // A job that reads or writes the data file: a file error is told once it has
-    // ended. False when it failed.
+    // A job that reads or writes the data file, which every command that may take a
+    // moment (a list load, an add, a delete, a modify, an import or export) is: the
+    // window answers meanwhile and shows its progress after a moment. A file error is
+    // told once it has ended. False when it failed.
     bool runFileJob(const std::string &title, const char *failure, const std::function<void()> &work);
     void rememberFolder(const std::filesystem::path &file);
 
@@ -166,6 +173,8 @@ private:
     std::optional<contacts::FileStamp> m_listed;
     // An import or export is under way: a dropped or handed file waits its turn.
     bool m_exchanging = false;
+    // Jobs under way; a file handed over meanwhile waits for them too.
+    int m_working = 0;
     std::vector<std::filesystem::path> m_waiting;
     // Where the last import or export went, for the next dialog.
     std::filesystem::path m_lastFolder;

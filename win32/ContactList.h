@@ -35,6 +35,9 @@ public:
     LRESULT notify(const NMHDR &header, bool &chosen);
 
 private:
+    int focusedEntry() const;
+    void setState(int index, UINT mask, UINT state);
+
     HWND m_list = nullptr;
     std::vector<std::string> m_entries;
     std::wstring m_shown; // the text last handed to the list, which it reads at once

@@ -59,7 +59,7 @@ void PersonasWindow::open()
     const RECT client = toPixels(layout::kClientArea);
     const RECT frame = windowRectForClient(0, 0, client.right, client.bottom, kStyle, 0, true);
     HMENU menu = makeMenu();
-    if (create(0, L"", kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+    if (create(0, widen(forms::frmPersonas::caption()).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                menu, programIcon(SM_CXICON, SM_CYICON), programIcon(SM_CXSMICON, SM_CYSMICON),
                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))
         == nullptr) {
@@ -78,8 +78,6 @@ void PersonasWindow::open()
     createControls();
     // Files dropped on the window are imported.
     DragAcceptFiles(m_window, TRUE);
-    // Loaded before it is first shown.
-    run(&forms::frmPersonas::Form_Load);
     RECT work;
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     centre(m_window, work);
@@ -88,6 +86,10 @@ void PersonasWindow::open()
     m_focus = m_text1[0];
     SetForegroundWindow(m_window);
     SetFocus(m_text1[0]);
+    // Whole on the screen before its list loads: a million contacts take a moment,
+    // which the splash must not leave empty; a longer load shows its progress over it.
+    RedrawWindow(m_window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    run(&forms::frmPersonas::Form_Load);
 }
 
 void PersonasWindow::createControls()

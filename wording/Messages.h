@@ -16,6 +16,12 @@ inline constexpr char kAddFailed[] = "No se pudo agregar el contacto.";
 inline constexpr char kDeleteFailed[] = "No se pudo eliminar el contacto.";
 inline constexpr char kModifyFailed[] = "No se pudo modificar el contacto.";
 
+// What the progress window says while a command reads or writes the contacts file.
+inline constexpr char kLoadingList[] = "Cargando la lista de contactos…";
+inline constexpr char kAdding[] = "Agregando el contacto…";
+inline constexpr char kDeleting[] = "Eliminando el contacto…";
+inline constexpr char kModifying[] = "Modificando el contacto…";
+
 // The selected entry no longer holds the contact that the fields show.
 inline constexpr char kRecordChanged[] =
     "El contacto seleccionado ya no es el que se muestra: el archivo de contactos "

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,8 +50,12 @@ public:
     void waitFor(forms::Job &job) override
     {
         ++jobs;
+        jobTitles.push_back(job.title());
         if (cancelJobs)
             job.cancel();
+        // What the window's events bring while it waits, as a real view's loop runs them.
+        if (duringJob)
+            std::exchange(duringJob, nullptr)();
         job.wait(-1);
     }
 
@@ -84,6 +89,8 @@ public:
     std::vector<std::string> questions;
     std::array<std::string, 2> buttons;
     int jobs = 0;
+    std::vector<std::string> jobTitles;
+    std::function<void()> duringJob; // once, while the next job runs
 };
 
 class FakeSplashView : public forms::SplashView {

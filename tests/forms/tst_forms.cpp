@@ -1018,6 +1018,54 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
     }
 }
 
+TEST_CASE("a command that reads or writes the file runs while the window waits; a file handed over meanwhile waits")
+{
+    const std::string kLoading = "Cargando la lista de contactos…";
+    const struct {
+        const char *name;
+        void (*command)(Window &);
+        std::vector<std::string> titles; // the command's own jobs, in turn
+        std::vector<std::string> after;  // the list once the handed file is imported too
+    } rows[] = {
+        {"list load", [](Window &w) { w.form.cmdVerlista_Click(); }, {kLoading}, {"Gómez", "Zapata"}},
+        {"add", [](Window &w) { w.view.fill({"Abril", "Luis", "", "", ""}); w.form.cmdAltas_Click(); },
+         {"Agregando el contacto…", kLoading}, {"Gómez", "Abril", "Zapata"}},
+        {"delete", [](Window &w) { w.view.click(w.form, 0); w.form.cmdBajas_Click(); },
+         {"Eliminando el contacto…", kLoading}, {"Gómez"}},
+        {"modify", [](Window &w) {
+             w.view.click(w.form, 0);
+             w.view.fill({"Abril", "Luis", "", "", ""});
+             w.form.cmdModificar_Click();
+         }, {"Modificando el contacto…", kLoading}, {"Gómez", "Abril"}},
+    };
+    testfiles::TempFolder sources;
+    const fs::path card = sources.path() / "agenda.vcf";
+    writeBytes(card, kGomezCard);
+    for (const auto &row : rows) {
+        CAPTURE(row.name);
+        Folder folder;
+        folder.write(recordsOf({kZapata}));
+        Window window(folder);
+        CHECK(window.view.jobTitles == std::vector<std::string>{kLoading});
+        window.view.jobTitles.clear();
+        std::size_t askedMeanwhile = 99;
+        window.view.duringJob = [&] {
+            window.form.importFile(card);
+            askedMeanwhile = window.view.questions.size();
+        };
+        row.command(window);
+        REQUIRE(window.view.jobTitles.size() > row.titles.size());
+        CHECK(std::vector<std::string>(window.view.jobTitles.begin(), window.view.jobTitles.begin()
+                                                                          + static_cast<std::ptrdiff_t>(row.titles.size()))
+              == row.titles);
+        // Not while the command's file work was under way, but once it was done.
+        CHECK(askedMeanwhile == 0);
+        CHECK(window.view.questions.size() == 1);
+        CHECK(window.view.entries == row.after);
+        CHECK(window.view.messages.empty());
+    }
+}
+
 TEST_CASE("import refused, failed or stopped: the message, and personas.dat as it was")
 {
     const struct {

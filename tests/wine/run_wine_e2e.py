@@ -641,6 +641,9 @@ def long_list(s):
     main = wait_for(program.main, 60, 0.1)
     if not check(main is not None, "the main window opens with 100,000 contacts"):
         return
+    # The window is on the screen before its list is loaded.
+    main = wait_for(lambda: (lambda w: w if w and control(w, LIST1)["count"] == count else None)(program.main()),
+                    60, 0.2) or program.main()
     listbox = control(main, LIST1)
     check(listbox["count"] == count and listbox["items"][:2] == ["Apellido000000", "Apellido000001"],
           f"the list has every entry: {listbox['count']}")
