@@ -124,6 +124,21 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
                     all[b] = char(b % 256);
                 all[0] = all[25] = ' ';
                 file += all;
+                // Rows that another separator, a stray quote or a formula could take
+                // apart: each must come back as it was, above and below the others.
+                const std::array<std::string, 5> rows[] = {
+                    {"tel;tel;tel;tel;tel;tel;t", "tel;tel;tel;tel;tel;", "tel;tel;tel;tel;tel;", "tel;tel;tel;tel",
+                     "mail;mail;mail;mail;mail"},
+                    {"Apellido;Nombre;E-mail", "Nombre\tApellido", "\"Calle\" ;Mayor", "+1-1", "x;=cmd|' /C calc'!A0"},
+                    {" =1+2", "@SUMA(A1) ", "a, -x;+34 600 1", "-(91) 555.12-34", "';=1,'@b, '''+c"},
+                    {"\"", "'", ";", ",", "\"\"\""},
+                };
+                for (std::size_t r = 0; r < std::size(rows); ++r) {
+                    std::string record(kRecordSize, ' ');
+                    for (std::size_t f = 0; f < 5; ++f)
+                        record.replace(kFieldOffsets[f], rows[r][f].size(), rows[r][f]);
+                    file.insert(r % 2 ? file.size() : 0, record);
+                }
             }
             CAPTURE(utf8(name));
             CAPTURE(round);
@@ -654,7 +669,14 @@ TEST_CASE("a CSV cell a spreadsheet would run is written after an apostrophe, an
         {"=1+2", "'=1+2"},
         {"@SUMA(A1)", "'@SUMA(A1)"},
         {"+34 600 111 222", "+34 600 111 222"},
-        {"-(91) 555.12-34", "-(91) 555.12-34"},
+        {"-(91) 555.12-34", "'-(91) 555.12-34"},
+        {"+1-1", "'+1-1"},
+        {"+", "'+"},
+        {"a; =1", "\"a;' =1\""},
+        {"x;=cmd|' /C calc'!A0", "\"x;'=cmd|' /C calc'!A0\""},
+        {"a, @b,c;-1", "\"a,' @b,c;-1\""},
+        {"tel;tel;tel;tel", "\"tel;tel;tel;tel\""},
+        {"''=a;'x", "\"'''=a;'x\""},
         {"+1 ext 2", "'+1 ext 2"},
         {"-x", "'-x"},
         {"'=a", "''=a"},
