@@ -402,6 +402,9 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{"importar", "x.vcf", "--rapido"}, 2, "opción desconocida"},
         {{"exportar", "x.vcf", "--duplicados"}, 2, "--duplicados es solo para importar"},
         {{"exportar", "no-existe/agenda.vcf"}, 1, "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
+        // A mistyped folder has no contacts: not "0 exported".
+        {{"exportar", "agenda.vcf", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
+        {{"exportar", "-", "--formato", "csv", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
         {{"importar", "x.vcf", "--carpeta"}, 2, "falta el valor de --carpeta"},
         {{"exportar", "-", "--formato", "csv"}, 0, "﻿Apellido,Nombre,Dirección"},
         {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
@@ -425,6 +428,77 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
     writeBytes(folder / "agenda.vcf", "antes");
     CHECK(command({"exportar", (folder / "agenda.vcf").string(), "--carpeta", folder.path().string()}).status == 1);
     CHECK(readBytes(folder / "agenda.vcf") == "antes");
+}
+
+// The contacts are never a destination, wherever they really are and under whatever
+// name they are reached; any other file is replaced only by a whole export, and a
+// link stays a link.
+TEST_CASE("an export never lands on the contacts, and replaces another file only whole")
+{
+    struct Row {
+        const char *name;
+        const char *destination; // under the test's folder
+        const char *linkTo;      // made first: a symbolic link ("~" and a path: a hard link) to this
+        bool refused;
+    };
+    const std::vector<Row> rows = {
+        {"the data file", "datos/personas.dat", nullptr, true},
+        {"its temporary file, not there", "datos/personas.tmp", nullptr, true},
+        {"its lock", "datos/personas.lck", nullptr, true},
+        {"a hard link of the data file", "otra/copia.csv", "~datos/personas.dat", true},
+        {"a hard link of the lock", "otra/cerrojo.vcf", "~datos/personas.lck", true},
+        {"a file of its own", "otra/agenda.csv", nullptr, false},
+        {"the contacts' own folder, another name", "datos/agenda.vcf", nullptr, false},
+#ifndef _WIN32
+        {"the link that is the data file", "programa/personas.dat", nullptr, true},
+        {"the temporary file beside the link", "programa/personas.tmp", nullptr, true},
+        {"a link to the lock", "otra/enlace.csv", "../datos/personas.lck", true},
+        {"a link to another file: written there, the link kept", "otra/enlace.csv", "agenda-real.csv", false},
+#endif
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        TempFolder root;
+        fs::create_directories(root / "datos");
+        fs::create_directories(root / "otra");
+        const std::string contacts = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+        writeBytes(root / "datos" / kDataFileName, contacts);
+        writeBytes(root / "datos" / kLockFileName, "");
+        fs::path folder = root / "datos";
+#ifndef _WIN32
+        // personas.dat a link into another folder: its temporary file and lock are there.
+        fs::create_directories(root / "programa");
+        fs::create_symlink("../datos/personas.dat", root / "programa" / kDataFileName);
+        folder = root / "programa";
+#endif
+        const fs::path destination = root / row.destination;
+        if (row.linkTo && row.linkTo[0] == '~')
+            fs::create_hard_link(root / (row.linkTo + 1), destination);
+        else if (row.linkTo)
+            fs::create_symlink(row.linkTo, destination);
+        if (row.linkTo && row.linkTo[0] != '~' && !row.refused)
+            writeBytes(destination.parent_path() / row.linkTo, "antes");
+        if (!row.linkTo && !row.refused)
+            writeBytes(destination, "antes");
+        const std::string before = fs::exists(destination) ? readBytes(destination) : "";
+        const Run run = command({"exportar", utf8(destination), "--formato", "csv", "--carpeta", utf8(folder)});
+        CAPTURE(run.err);
+        CHECK(readBytes(root / "datos" / kDataFileName) == contacts);
+        CHECK(!fs::exists(root / "datos" / kTempFileName));
+        if (row.refused) {
+            CHECK(run.status == 1);
+            CHECK(run.err.find("es el archivo donde Vorteda guarda los contactos") != std::string::npos);
+            CHECK((fs::exists(destination) ? readBytes(destination) : "") == before);
+        } else {
+            CHECK(run.status == 0);
+            CHECK(readBytes(destination).find("Luis") != std::string::npos);
+            if (row.linkTo)
+                CHECK(fs::is_symlink(destination));
+        }
+        // Nothing is left beside the destination but the destination.
+        CHECK(!fs::exists(destination.parent_path() / ("." + destination.filename().string() + ".tmp")));
+    }
 }
 
 TEST_CASE("an import adds in one rewrite and leaves the order a list load would give")
