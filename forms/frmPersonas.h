@@ -81,6 +81,9 @@ public:
 struct PersonasActions {
     std::function<void()> showAbout; // "Acerca..." or F1
     std::function<void()> exit;      // "Salir" or F4
+    // Ends the process at once, without waiting for anything: for a program that is
+    // ending while a file it only reads holds a thread in a read that never returns.
+    std::function<void()> endNow;
 };
 
 // The contacts window: the five fields of one contact, the editing commands, the
@@ -126,7 +129,10 @@ private:
     void reportChangedRecord();
     bool runCommand(const char *failure, const std::function<void()> &command);
     bool tryQuietly(const std::function<void()> &command);
-    // Runs `work` as a Job the view waits for; false when the user cancelled it.
+    // How long work asked to stop as the program ends may take before it is left behind.
+    static constexpr int kStopWait = 500;
+    // Runs `work` as a Job the view waits for; false when the user cancelled it, or
+    // when the program ended meanwhile.
     bool runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work);
     // A job that reads or writes the data file: a file error is told once it has
     // ended. False when it failed.

@@ -8,6 +8,7 @@
 #include "contacts/Cp1252.h"
 #include "exchange/Command.h"
 #include "exchange/Import.h"
+#include "exchange/Report.h"
 #include "exchange/Text.h"
 #include "platform/SystemFileSystem.h"
 #include "tests/VersionTexts.h"
@@ -766,5 +767,59 @@ TEST_CASE("a CSV cell a spreadsheet would run is written after an apostrophe, an
         const exchange::ImportResult result = readText(out);
         REQUIRE(result.records.size() == 1);
         CHECK(shown(result.records)[0] == text + "||||" + text);
+    }
+}
+
+// "Cancelar" is a throw from the progress: it must be heard every 64 KiB of the file,
+// whatever the reader is doing with them, go through, and stop the reading at once.
+TEST_CASE("the reading of a file to import is told of every 64 KiB and stops when the progress throws")
+{
+    struct Stop {};
+    TempFolder folder;
+    ContactFile contacts(platform::systemFileSystem(), folder.path());
+    struct Row {
+        const char *name;
+        std::string piece; // repeated to 3 MiB
+    };
+    const std::vector<Row> rows = {
+        {"vCards", "BEGIN:VCARD\r\nN:Ruiz;Eva\r\nEND:VCARD\r\n"},
+        {"CSV rows", "Ruiz,Eva,,,\r\n"},
+        {"one quote never closed", "\"Ruiz,Eva\r\n"},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(std::string(row.name));
+        std::string text = row.piece.starts_with("BEGIN") ? "" : "Apellido,Nombre,Dirección,Teléfono,E-mail\r\n";
+        while (text.size() < (std::size_t(3) << 20))
+            text += row.piece;
+        writeBytes(folder / "entrada", text);
+        for (const std::uint64_t stopAt : {std::uint64_t(0), std::uint64_t(1) << 20}) {
+            std::vector<std::uint64_t> told;
+            bool stopped = false;
+            std::size_t afterStop = 0;
+            try {
+                exchange::previewFile(folder / "entrada", "entrada", contacts, false,
+                                      [&](std::uint64_t bytes, std::uint64_t size) {
+                                          CHECK(size == text.size());
+                                          if (stopped)
+                                              ++afterStop;
+                                          told.push_back(bytes);
+                                          if (stopAt > 0 && bytes >= stopAt) {
+                                              stopped = true;
+                                              throw Stop();
+                                          }
+                                      });
+            } catch (const Stop &) {
+                CHECK(stopped);
+            }
+            CHECK(afterStop == 0);
+            REQUIRE(!told.empty());
+            CHECK(std::is_sorted(told.begin(), told.end()));
+            for (std::size_t i = 1; i < told.size(); ++i)
+                CHECK(told[i] - told[i - 1] <= std::uint64_t(64) << 10);
+            if (stopAt > 0)
+                CHECK(told.back() < stopAt + (std::uint64_t(64) << 10));
+            else
+                CHECK(told.back() + (std::uint64_t(64) << 10) >= text.size());
+        }
     }
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,11 +44,18 @@ public:
     {
         questions.push_back(text);
         buttons = {accept, cancel};
+        if (onConfirm)
+            onConfirm();
         return answer;
     }
     void waitFor(forms::Job &job) override
     {
         ++jobs;
+        if (onWait)
+            onWait();
+        // The program ended meanwhile: a toolkit's wait then returns at once.
+        if (leaveJobs)
+            return;
         if (cancelJobs)
             job.cancel();
         job.wait(-1);
@@ -79,6 +87,9 @@ public:
     std::optional<forms::ChosenFile> toSave;
     bool answer = true;
     bool cancelJobs = false;
+    bool leaveJobs = false;
+    std::function<void()> onConfirm; // what happens while the question is up
+    std::function<void()> onWait;    // what the user does while a job runs
     std::vector<forms::FileDialog> dialogs;
     std::vector<std::string> questions;
     std::array<std::string, 2> buttons;
