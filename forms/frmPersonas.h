@@ -71,9 +71,11 @@ public:
     // A modal question, titled with the product's name, with `accept` as the default
     // button and `cancel`; true when the user accepts.
     virtual bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) = 0;
-    // Returns once `job` has ended. Meanwhile the window keeps answering but takes no
-    // command, and from a moment after the start it shows the job's title, how far it
-    // is and, when it has one, the button that cancels it.
+    // Returns once `job` has ended, or once the program is ending (its event loop told
+    // to end). Meanwhile the window keeps answering but takes no command, and from a
+    // moment after the start it shows the job's title, how far it is and, when it has
+    // one, the button that cancels it; once that is pressed the window is the user's
+    // again while the job winds down.
     virtual void waitFor(Job &job) = 0;
 };
 
