@@ -273,7 +273,9 @@ void cellInto(std::string_view text, std::string &out)
     // Control bytes (an old data file may hold them) are written as spaces.
     for (char c : text)
         plain += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    const std::string cell = withFormulaMarks(plain);
+    // Most cells hold nothing a formula begins with (control bytes are spaces by now).
+    const std::string cell = plain.find_first_of("=@+-") == std::string::npos ? std::move(plain)
+                                                                                : withFormulaMarks(plain);
     // Quoted whenever a reader could take the cell apart or trim it: under either
     // separator, with a quote, or with a space at either end.
     if (cell.empty()
