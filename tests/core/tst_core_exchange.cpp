@@ -402,7 +402,13 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{"importar", "x.vcf", "--formato", "csv"}, 2, "--formato es solo para exportar"},
         {{"importar", "x.vcf", "--rapido"}, 2, "opción desconocida"},
         {{"exportar", "x.vcf", "--duplicados"}, 2, "--duplicados es solo para importar"},
-        {{"exportar", "no-existe/agenda.vcf"}, 1, "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
+        // Through each system's file layer, in its own words for a missing folder.
+        {{"exportar", "no-existe/agenda.vcf"}, 1,
+#ifdef _WIN32
+         "abrir el archivo «no-existe/agenda.vcf»: No se encuentra la ruta de acceso"},
+#else
+         "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
+#endif
         // A mistyped folder has no contacts: not "0 exported".
         {{"exportar", "agenda.vcf", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
         {{"exportar", "-", "--formato", "csv", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
