@@ -41,6 +41,8 @@ public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
 
     std::filesystem::path dataPath() const;
+    // The file layer every call goes through, for work beside the contacts (an export).
+    FileSystem &fileSystem() const { return m_fs; }
 
     // The list load: sorts the file by given name (written only when the order
     // changes; created empty when missing) and returns every record's trimmed

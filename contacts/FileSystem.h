@@ -60,6 +60,7 @@ public:
         ReadWrite,         // created empty when missing
         ReadWriteExisting, // the file must exist
         ReadWriteEmpty,    // created when missing, emptied when present
+        CreateNew,         // created; fails when anything has the name, a link included
     };
 
     virtual ~FileSystem() = default;

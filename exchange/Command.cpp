@@ -157,6 +157,14 @@ int exportContacts(const Options &options, const std::filesystem::path &folder, 
             << ": use un nombre terminado en .vcf o .csv, o --formato vcard|csv\n";
         return kBadUsage;
     }
+    // A mistyped --carpeta has no contacts to give: "0 exported" would hide the mistake.
+    std::error_code missing;
+    if (!std::filesystem::is_directory(folder, missing)) {
+        const bool there = std::filesystem::exists(folder, missing);
+        err << kProgram << ": la carpeta de contactos " << inQuotes(pathText(folder))
+            << (there ? " no es una carpeta" : " no existe") << "; no se ha escrito nada.\n";
+        return kFailed;
+    }
     contacts::ContactFile file(fs, folder);
     if (options.file != "-" && isContactsFile(file, pathOf(options.file))) {
         err << kProgram << ": " << ontoContactsFile(options.file) << "\n";

@@ -3,6 +3,7 @@
 
 #include "contacts/Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <initializer_list>
 #include <vector>
@@ -23,6 +24,9 @@ constexpr std::size_t kMaxCellLines = 1000;
 
 // The rows looked at for the header: a title, notes and blank rows may stand above it.
 constexpr int kHeaderSearchRows = 30;
+
+// The header row of the program's own export.
+constexpr std::string_view kOwnHeader = "Apellido,Nombre,Dirección,Teléfono,E-mail";
 
 // ASCII lower case, accents off (Latin-1 letters in UTF-8), everything that is not a
 // letter or a digit a space, runs of spaces one: "E-mail 1 - Value" -> "e mail 1 value".
@@ -253,11 +257,7 @@ void decodeRow(std::vector<std::string> &cells)
     for (std::string &cell : cells) {
         if (!utf8)
             cell = contacts::decodeCp1252(cell);
-        if (!cell.empty() && cell[0] == '\'') {
-            const std::size_t marks = cell.find_first_not_of('\'');
-            if (marks != std::string::npos && spreadsheetWouldRun(std::string_view(cell).substr(marks)))
-                cell.erase(0, 1);
-        }
+        cell = withoutFormulaMarks(cell);
     }
 }
 
@@ -268,15 +268,18 @@ bool isBlankRow(const std::vector<std::string> &cells)
 
 void cellInto(std::string_view text, std::string &out)
 {
-    std::string cell;
-    cell.reserve(text.size() + 1);
+    std::string plain;
+    plain.reserve(text.size());
     // Control bytes (an old data file may hold them) are written as spaces.
     for (char c : text)
-        cell += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
-    const std::size_t marks = cell.find_first_not_of('\'');
-    if (marks != std::string::npos && spreadsheetWouldRun(std::string_view(cell).substr(marks)))
-        cell.insert(0, 1, '\'');
-    if (cell.find_first_of(",\"") == std::string::npos) {
+        plain += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    // Most cells hold nothing a formula begins with (control bytes are spaces by now).
+    const std::string cell = plain.find_first_of("=@+-") == std::string::npos ? std::move(plain)
+                                                                                : withFormulaMarks(plain);
+    // Quoted whenever a reader could take the cell apart or trim it: under either
+    // separator, with a quote, or with a space at either end.
+    if (cell.empty()
+        || (cell.find_first_of(",;\t\"") == std::string::npos && cell.front() != ' ' && cell.back() != ' ')) {
         out += cell;
         return;
     }
@@ -436,7 +439,9 @@ Contact contactOf(const CsvHeader &header, std::vector<std::string> &cells, Skip
 
 void writeCsvHeader(std::string &out)
 {
-    out += "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\n";
+    out += "﻿";
+    out += kOwnHeader;
+    out += "\r\n";
 }
 
 void writeCsvRow(const contacts::Persona &p, std::string &out)
@@ -451,19 +456,108 @@ void writeCsvRow(const contacts::Persona &p, std::string &out)
 
 bool spreadsheetWouldRun(std::string_view cell)
 {
-    if (cell.empty())
+    // The marks themselves and spaces before the formula do not stop a spreadsheet,
+    // and counting them here makes a mark that was written come off again exactly.
+    const std::size_t start = cell.find_first_not_of("' ");
+    if (start == std::string_view::npos)
         return false;
-    const char c = cell[0];
+    const std::string_view text = cell.substr(start);
+    const char c = text[0];
     if (c == '=' || c == '@' || c == '\t' || c == '\r')
         return true;
     if (c != '+' && c != '-')
         return false;
-    // "+34 600 111 222" is a telephone number, not a sum.
-    return cell.substr(1).find_first_not_of("0123456789 .-()") != std::string_view::npos;
+    // "+34 600 111 222" is a telephone number, not a sum; "+1-1" is a sum.
+    const std::string_view rest = text.substr(1);
+    return rest.find_first_not_of("0123456789 ") != std::string_view::npos
+        || rest.find_first_of("0123456789") == std::string_view::npos;
 }
+
+namespace {
+
+// Calls `piece` with the start of each piece of `cell` that a spreadsheet splitting
+// on ',' or ';' would make a cell of its own.
+template <typename Piece>
+void forEachPiece(std::string_view cell, Piece piece)
+{
+    std::size_t start = 0;
+    while (true) {
+        piece(start);
+        const std::size_t next = cell.find_first_of(",;", start);
+        if (next == std::string_view::npos)
+            return;
+        start = next + 1;
+    }
+}
+
+} // namespace
+
+std::string withFormulaMarks(std::string_view cell)
+{
+    std::string out;
+    out.reserve(cell.size() + 1);
+    std::size_t copied = 0;
+    forEachPiece(cell, [&](std::size_t start) {
+        const std::size_t end = std::min(cell.find_first_of(",;", start), cell.size());
+        if (spreadsheetWouldRun(cell.substr(start, end - start))) {
+            out.append(cell.substr(copied, start - copied));
+            out += '\'';
+            copied = start;
+        }
+    });
+    out.append(cell.substr(copied));
+    return out;
+}
+
+std::string withoutFormulaMarks(std::string_view cell)
+{
+    std::string out;
+    out.reserve(cell.size());
+    std::size_t copied = 0;
+    forEachPiece(cell, [&](std::size_t start) {
+        const std::size_t end = std::min(cell.find_first_of(",;", start), cell.size());
+        const std::string_view piece = cell.substr(start, end - start);
+        if (!piece.empty() && piece[0] == '\'' && spreadsheetWouldRun(piece)) {
+            out.append(cell.substr(copied, start - copied));
+            copied = start + 1;
+        }
+    });
+    out.append(cell.substr(copied));
+    return out;
+}
+
+namespace {
+
+// The program's own export is known by its first row, whatever its other rows hold:
+// a contact whose fields are full of ';' must not pass for a header under ';'.
+bool ownCsvHeader(std::istream &in, CsvHeader &header)
+{
+    const std::streampos begin = in.tellg();
+    LineReader lines(in);
+    std::string line;
+    const bool own = lines.next(line) && withoutEnd(line) == kOwnHeader;
+    in.clear();
+    in.seekg(begin);
+    if (!own)
+        return false;
+    header.separator = ',';
+    header.line = 1;
+    header.names = {"Apellido", "Nombre", "Dirección", "Teléfono", "E-mail"};
+    header.columns.clear();
+    header.known = 0;
+    for (const std::string &name : header.names) {
+        header.columns.push_back(classify(name));
+        header.known += givesField(header.columns.back()) ? 1 : 0;
+    }
+    return true;
+}
+
+} // namespace
 
 bool findCsvHeader(std::istream &in, CsvHeader &header, std::vector<std::string> &found)
 {
+    if (ownCsvHeader(in, header))
+        return true;
     const std::streampos begin = in.tellg();
     bool have = false;
     std::size_t widest = 0;

@@ -86,9 +86,14 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
 // The CSV header line, with its byte-order mark.
 void writeCsvHeader(std::string &out);
 void writeCsvRow(const contacts::Persona &fields, std::string &out);
-// Whether a spreadsheet would run `cell` as a formula, so that it is written after an
-// apostrophe.
+// Whether a spreadsheet would run `cell` (or a piece of a cell between ',' and ';') as
+// a formula: after any spaces and apostrophes it begins with '=', '@', a tab or a CR,
+// or with '+' or '-' and is not a telephone number of digits and spaces.
 bool spreadsheetWouldRun(std::string_view cell);
+// `cell` with an apostrophe before the cell and before the text after each ',' or ';'
+// that a spreadsheet would run, wherever it splits; and without them again, exactly.
+std::string withFormulaMarks(std::string_view cell);
+std::string withoutFormulaMarks(std::string_view cell);
 
 // How a CSV file's columns map to the contact.
 struct CsvHeader {

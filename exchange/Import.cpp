@@ -12,6 +12,7 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <utility>
 
 namespace exchange {
 
@@ -275,21 +276,38 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
 Preview previewImport(std::istream &in, contacts::ContactFile &file, bool keepDuplicates, const Progress &progress)
 {
     Preview preview;
-    preview.read = readContacts(in, progress);
+    // Told again, with the bytes read, every 64 Ki records of the comparison below: a
+    // progress that stops the work is heard there too.
+    std::uint64_t read = 0;
+    const Progress reading = progress ? Progress([&](std::uint64_t bytes) {
+        read = bytes;
+        progress(bytes);
+    })
+                                      : Progress();
+    std::uint64_t compared = 0;
+    const auto step = [&] {
+        if (progress && (++compared & 0xFFFF) == 0)
+            progress(read);
+    };
+    preview.read = readContacts(in, reading);
     if (keepDuplicates)
         return preview;
     std::vector<contacts::Record> existing;
     file.forEachRecord([&](const char *record) {
+        step();
         existing.emplace_back();
         std::memcpy(existing.back().data(), record, contacts::kRecordSize);
     });
     std::vector<contacts::Record> &records = preview.read.records;
     RecordSet seen(existing.size() + records.size());
-    for (const contacts::Record &record : existing)
+    for (const contacts::Record &record : existing) {
+        step();
         seen.insert(record.data());
+    }
     // Kept records move down over the left-out ones; the set points at their new places.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
+        step();
         if (kept != i)
             records[kept] = records[i];
         if (seen.insert(records[kept].data()))
@@ -366,6 +384,31 @@ std::uint64_t exportInto(contacts::ContactFile &file, Format format, const std::
     return count;
 }
 
+// Where an export is written before it takes the destination's place: beside it, under
+// a name that begins with a dot, which none of the contacts' own files has.
+std::filesystem::path exportTempPath(const std::filesystem::path &target)
+{
+    std::filesystem::path name = std::filesystem::path(".") += target.filename();
+    name += ".tmp";
+    return target.parent_path() / name;
+}
+
+// A new, empty file at `path`. Whatever has the name already (an export that was cut
+// short, or a link someone left there) is taken away first, never written through.
+contacts::FileHandle openNew(contacts::FileSystem &fs, const std::filesystem::path &path)
+{
+    try {
+        return fs.open(path, contacts::FileSystem::OpenMode::CreateNew);
+    } catch (const contacts::FileError &first) {
+        try {
+            fs.remove(path);
+        } catch (const contacts::FileError &) {
+            throw first; // nothing there to take away: the first failure is the one to tell
+        }
+    }
+    return fs.open(path, contacts::FileSystem::OpenMode::CreateNew);
+}
+
 std::error_code lastError()
 {
     return std::error_code(errno ? errno : EIO, std::generic_category());
@@ -388,38 +431,60 @@ std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::os
 
 std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const std::filesystem::path &destination)
 {
+    using contacts::FileError;
+    using contacts::FileOp;
+    contacts::FileSystem &fs = file.fileSystem();
+    // A mistyped folder has no contacts to give: saying "0 exported" would be a lie.
+    std::error_code folderError;
+    if (!std::filesystem::is_directory(file.dataPath().parent_path(), folderError))
+        throw FileError(FileOp::Open, file.dataPath(), std::make_error_code(std::errc::no_such_file_or_directory));
+    // Written where a link leads, as the contacts are, so that the link stays a link.
+    const std::filesystem::path target = fs.resolve(destination);
     // Never over the contacts themselves, whoever asks.
-    if (isContactsFile(file, destination))
-        throw contacts::FileError(contacts::FileOp::Open, destination,
-                                  std::make_error_code(std::errc::operation_not_permitted));
-    // Made on the first write: a data file that cannot be read leaves an older export as it was.
-    std::optional<std::ofstream> out;
+    if (isContactsFile(file, destination) || isContactsFile(file, target))
+        throw FileError(FileOp::Open, destination, std::make_error_code(std::errc::operation_not_permitted));
+    // The export is written beside the destination and takes its place only once it is
+    // whole: a failure leaves the file that was there as it was.
+    const std::filesystem::path temp = exportTempPath(target);
+    std::optional<contacts::FileHandle> out;
+    bool made = false;
+    std::uint64_t offset = 0;
     try {
         const std::uint64_t count = exportInto(file, format, [&](const std::string &piece) {
+            // Made on the first piece: a data file that cannot be read leaves nothing behind.
             if (!out) {
-                errno = 0;
-                out.emplace(destination, std::ios::binary | std::ios::trunc);
-                if (!*out) {
-                    const std::error_code code = lastError();
-                    out.reset();
-                    throw contacts::FileError(contacts::FileOp::Open, destination, code);
-                }
+                out = openNew(fs, temp);
+                made = true;
             }
-            out->write(piece.data(), static_cast<std::streamsize>(piece.size()));
-            if (!*out)
-                throw contacts::FileError(contacts::FileOp::Write, destination, lastError());
+            fs.write(*out, offset, piece.data(), piece.size());
+            offset += piece.size();
         });
-        out->close();
-        if (out->fail())
-            throw contacts::FileError(contacts::FileOp::Close, destination, lastError());
-        return count;
-    } catch (const contacts::FileError &) {
-        // Half an export is worse than none.
-        if (out) {
-            out.reset();
-            std::error_code ignored;
-            std::filesystem::remove(destination, ignored);
+        fs.flush(*out);
+        fs.close(*std::exchange(out, std::nullopt));
+        fs.rename(temp, target);
+        made = false;
+        try {
+            fs.syncFolder(target.parent_path().empty() ? std::filesystem::path(".") : target.parent_path());
+        } catch (const FileError &) {
+            // The export is in place and whole; only its durability is left to the system.
         }
+        return count;
+    } catch (const FileError &error) {
+        if (out) {
+            try {
+                fs.close(*out);
+            } catch (const FileError &) {
+            }
+        }
+        if (made) {
+            try {
+                fs.remove(temp);
+            } catch (const FileError &) {
+            }
+        }
+        // The person chose the destination and never saw the temporary name.
+        if (error.path() == temp)
+            throw FileError(error.op(), destination, error.code());
         throw;
     }
 }

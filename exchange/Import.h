@@ -73,8 +73,11 @@ Committed commitImport(Preview &&preview, contacts::ContactFile &file, bool keep
 
 // Writes every contact of the data file, in its order, to `out`; the count.
 std::uint64_t exportContacts(contacts::ContactFile &file, Format format, std::ostream &out);
-// The same into the file `destination`, removed again when the export fails. Throws
-// contacts::FileError.
+// The same into the file `destination` (where it leads, when it is a link): written
+// beside it and put in its place only once whole, so that a failure leaves whatever
+// was there as it was. Refused (contacts::FileError, nothing written) when the
+// contacts' folder does not exist, and when `destination` is the data file, its
+// temporary file or its lock, under any name. Throws contacts::FileError.
 std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const std::filesystem::path &destination);
 
 } // namespace exchange

@@ -4,10 +4,15 @@
 #include "wording/FileMessages.h"
 #include "wording/SystemErrorText.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <exception>
+#include <istream>
+#include <streambuf>
 #include <fstream>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 namespace exchange {
 
@@ -35,6 +40,83 @@ std::string fileErrorText(const contacts::FileError &error)
         + wording::systemErrorText(error.code());
 }
 
+namespace {
+
+// The file being imported, read a piece at a time: before each piece the reader's
+// progress is told how far it is, so that "Cancelar" is seen every 64 KiB of the
+// file whatever the reader is doing with them, not only at its own reports. What the
+// progress throws stops the reading and is thrown again by rethrow().
+class CheckedInput : public std::streambuf {
+public:
+    CheckedInput(std::streambuf &file, std::function<void(std::uint64_t bytes)> told)
+        : m_file(file), m_told(std::move(told))
+    {
+    }
+
+    void rethrow()
+    {
+        if (m_stopped)
+            std::rethrow_exception(std::exchange(m_stopped, nullptr));
+    }
+
+protected:
+    int_type underflow() override
+    {
+        if (gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        if (m_stopped)
+            throw Stopped();
+        if (m_told) {
+            try {
+                m_told(m_furthest);
+            } catch (...) {
+                // The stream would swallow it and read on as if at the end.
+                m_stopped = std::current_exception();
+                throw Stopped();
+            }
+        }
+        const std::streamsize got = m_file.sgetn(m_buffer, sizeof m_buffer);
+        if (got <= 0)
+            return traits_type::eof();
+        m_position += static_cast<std::uint64_t>(got);
+        m_furthest = std::max(m_furthest, m_position);
+        setg(m_buffer, m_buffer, m_buffer + got);
+        return traits_type::to_int_type(*gptr());
+    }
+
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override
+    {
+        if (dir == std::ios_base::cur)
+            return seekpos(pos_type(off_type(m_position) - (egptr() - gptr()) + off), which);
+        return moved(m_file.pubseekoff(off, dir, which));
+    }
+
+    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override
+    {
+        return moved(m_file.pubseekpos(pos, which));
+    }
+
+private:
+    struct Stopped {};
+
+    pos_type moved(pos_type at)
+    {
+        setg(m_buffer, m_buffer, m_buffer);
+        if (at != pos_type(off_type(-1)))
+            m_position = static_cast<std::uint64_t>(off_type(at));
+        return at;
+    }
+
+    std::streambuf &m_file;
+    std::function<void(std::uint64_t)> m_told;
+    std::exception_ptr m_stopped;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_furthest = 0; // the header is looked for more than once
+    char m_buffer[64 * 1024];
+};
+
+} // namespace
+
 OpenedImport previewFile(const std::filesystem::path &path, const std::string &shown, contacts::ContactFile &file,
                          bool keepDuplicates, const ProgressOf &progress)
 {
@@ -55,10 +137,22 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
         }
         const std::uintmax_t size = std::filesystem::file_size(path, ec);
         const std::uint64_t total = ec ? 0 : static_cast<std::uint64_t>(size);
-        Progress read;
+        std::function<void(std::uint64_t)> told;
+        std::uint64_t furthest = 0;
         if (progress)
-            read = [&](std::uint64_t bytes) { progress(bytes, total); };
-        opened.preview = previewImport(in, file, keepDuplicates, read);
+            told = [&](std::uint64_t bytes) {
+                furthest = std::max(furthest, bytes);
+                progress(furthest, total);
+            };
+        CheckedInput checked(*in.rdbuf(), told);
+        std::istream input(&checked);
+        try {
+            opened.preview = previewImport(input, file, keepDuplicates, told);
+        } catch (...) {
+            checked.rethrow();
+            throw;
+        }
+        checked.rethrow();
     } catch (const ImportError &error) {
         opened.refusal = shown;
         if (error.line() > 0)
@@ -130,17 +224,27 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination)
 {
-    const std::filesystem::path folder = file.dataPath().parent_path();
+    namespace sfs = std::filesystem;
+    const sfs::path data = file.dataPath();
+    // The temporary file and the lock sit beside where the data file really is: for a
+    // personas.dat that is a link, beside its target. Both folders count.
+    std::vector<sfs::path> folders{data.parent_path()};
+    std::error_code real;
+    const sfs::path target = sfs::canonical(data, real);
+    if (!real)
+        folders.push_back(target.parent_path());
     std::error_code ec;
-    const std::filesystem::path wanted = std::filesystem::weakly_canonical(std::filesystem::absolute(destination, ec), ec);
-    for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
-        const std::filesystem::path ours = folder / name;
-        std::error_code other;
-        // The same file under another name (a link, another case on Windows) too.
-        if (std::filesystem::equivalent(destination, ours, other))
-            return true;
-        if (!ec && std::filesystem::weakly_canonical(std::filesystem::absolute(ours, other), other) == wanted && !other)
-            return true;
+    const sfs::path wanted = sfs::weakly_canonical(sfs::absolute(destination, ec), ec);
+    for (const sfs::path &folder : folders) {
+        for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
+            const sfs::path ours = folder / name;
+            std::error_code other;
+            // The same file under another name: a link, a hard link, another case on Windows.
+            if (sfs::equivalent(destination, ours, other))
+                return true;
+            if (!ec && sfs::weakly_canonical(sfs::absolute(ours, other), other) == wanted && !other)
+                return true;
+        }
     }
     return false;
 }

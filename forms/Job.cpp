@@ -54,6 +54,12 @@ void Job::cancel()
     m_cancelAsked = true;
 }
 
+bool Job::cancelAsked() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_cancelAsked && !m_cancelCaption.empty();
+}
+
 bool Job::wait(int milliseconds)
 {
     std::unique_lock lock(m_mutex);

@@ -37,6 +37,8 @@ public:
     // From the view: how far the work is, 0 to 1000, or -1 while nobody can tell.
     int permille() const;
     void cancel();
+    // Whether the work that can be stopped has been asked to stop.
+    bool cancelAsked() const;
     // Waits up to `milliseconds` (-1: as long as it takes) for the work to end; true
     // once it has.
     bool wait(int milliseconds);

@@ -306,8 +306,26 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
     for (const exchange::Problem &problem : read.problems)
         facts.warnings.push_back(exchange::problemLine(problem));
     facts.warnings.insert(facts.warnings.end(), read.report.begin(), read.report.end());
+    // A file may name thousands of things Vorteda keeps nowhere: the first few by name,
+    // the rest counted, so that the question stays within the screen. A vCard's further
+    // telephones, e-mails, addresses and names have sentences of their own.
+    const bool vcard = read.format == exchange::Format::VCard;
+    exchange::Skipped named;
+    std::size_t others = 0;
+    std::uint64_t more = 0;
+    for (const auto &[name, n] : read.skipped) {
+        const bool own = vcard && (name == "TEL" || name == "EMAIL" || name == "ADR" || name == "N");
+        if (!own && others == wording::kOmittedShown) {
+            ++more;
+            continue;
+        }
+        others += own ? 0 : 1;
+        named.emplace(name, n);
+    }
     std::ostringstream omitted;
-    exchange::skippedSummary(read.skipped, read.format == exchange::Format::VCard, omitted);
+    exchange::skippedSummary(named, vcard, omitted);
+    if (more > 0)
+        omitted << "(y " << more << " más)\n";
     facts.omitted = omitted.str();
     return facts;
 }
@@ -338,9 +356,14 @@ void frmPersonas::importFile(const std::filesystem::path &file)
                               wording::kCancelButton)) {
         exchange::Preview preview = std::move(*opened.preview);
         opened.preview.reset();
+        const std::uint64_t asked = preview.read.records.size();
+        exchange::Committed done;
         if (runFileJob(wording::kImporting, wording::kImportFailed,
-                       [&] { exchange::commitImport(std::move(preview), m_file, false); }))
+                       [&] { done = exchange::commitImport(std::move(preview), m_file, false); })) {
             cmdVerlista_Click();
+            // The counts of the rewrite itself: the file may have changed since the question.
+            m_view.showMessage(wording::imported(shown, done.added, done.duplicates, asked));
+        }
     }
     // What came meanwhile, in its turn.
     if (!m_waiting.empty()) {
@@ -398,6 +421,17 @@ bool frmPersonas::runJob(const std::string &title, bool cancellable, const std::
         // The window's events go on meanwhile: a file handed over waits for the job.
         const Working working(m_working);
         m_view.waitFor(job);
+    }
+    if (!job.finished() && cancellable) {
+        // The view stopped waiting before the work ended: the program is ending. Work
+        // that can be stopped only reads; one held in a read the system does not
+        // interrupt (a pipe, a share that hangs) must not keep the program alive
+        // without a window, and there is nothing of it to keep.
+        job.cancel();
+        if (!job.wait(kStopWait) && m_actions.endNow)
+            m_actions.endNow();
+        job.wait(-1);
+        return false;
     }
     return job.completed();
 }

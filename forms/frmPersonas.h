@@ -73,9 +73,11 @@ public:
     // A modal question, titled with the product's name, with `accept` as the default
     // button and `cancel`; true when the user accepts.
     virtual bool confirm(const std::string &text, const std::string &accept, const std::string &cancel) = 0;
-    // Returns once `job` has ended. Meanwhile the window keeps answering but takes no
-    // command, and from a moment after the start it shows the job's title, how far it
-    // is and, when it has one, the button that cancels it.
+    // Returns once `job` has ended, or once the program is ending (its event loop told
+    // to end). Meanwhile the window keeps answering but takes no command, and from a
+    // moment after the start it shows the job's title, how far it is and, when it has
+    // one, the button that cancels it; once that is pressed the window is the user's
+    // again while the job winds down.
     virtual void waitFor(Job &job) = 0;
 };
 
@@ -83,6 +85,9 @@ public:
 struct PersonasActions {
     std::function<void()> showAbout; // "Acerca..." or F1
     std::function<void()> exit;      // "Salir" or F4
+    // Ends the process at once, without waiting for anything: for a program that is
+    // ending while a file it only reads holds a thread in a read that never returns.
+    std::function<void()> endNow;
 };
 
 // The contacts window: the five fields of one contact, the editing commands, the
@@ -153,7 +158,10 @@ private:
     bool runCommand(const char *failure, const std::function<void()> &command);
     // The list load after a failed command, without a message.
     bool tryQuietly(const std::function<void()> &command);
-    // Runs `work` as a Job the view waits for; false when the user cancelled it.
+    // How long work asked to stop as the program ends may take before it is left behind.
+    static constexpr int kStopWait = 500;
+    // Runs `work` as a Job the view waits for; false when the user cancelled it, or
+    // when the program ended meanwhile.
     bool runJob(const std::string &title, bool cancellable, const std::function<void(Job &)> &work);
     // A job that reads or writes the data file, which every command that may take a
     // moment (a list load, an add, a delete, a modify, an import or export) is: the

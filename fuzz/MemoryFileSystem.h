@@ -24,6 +24,8 @@ public:
             if (mode == OpenMode::ReadOnly || mode == OpenMode::ReadWriteExisting)
                 fail(contacts::FileOp::Open, path, ENOENT);
             it = files.emplace(path.string(), std::make_shared<std::string>()).first;
+        } else if (mode == OpenMode::CreateNew) {
+            fail(contacts::FileOp::Open, path, EEXIST);
         } else if (mode == OpenMode::ReadWriteEmpty) {
             it->second->clear();
             ++m_writes;

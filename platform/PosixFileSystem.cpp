@@ -48,6 +48,7 @@ public:
         case OpenMode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
         case OpenMode::ReadWriteExisting: flags |= O_RDWR; break;
         case OpenMode::ReadWriteEmpty: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case OpenMode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
         }
         int handle;
         do {

@@ -146,7 +146,9 @@ public:
         // OPEN_ALWAYS and an explicit truncation rather than CREATE_ALWAYS, which
         // refuses an existing hidden or system file and resets its attributes.
         const HANDLE handle = openShared(path, readOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE,
-                                         mustExist ? OPEN_EXISTING : OPEN_ALWAYS);
+                                         mustExist                        ? OPEN_EXISTING
+                                         : mode == OpenMode::CreateNew ? CREATE_NEW
+                                                                          : OPEN_ALWAYS);
         if (handle == INVALID_HANDLE_VALUE)
             fail(FileOp::Open, path);
         if (mode == OpenMode::ReadWriteEmpty && !::SetEndOfFile(handle)) {

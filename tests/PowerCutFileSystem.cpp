@@ -160,6 +160,8 @@ void PowerCutFileSystem::fail(FileOp op, const fs::path &path, std::errc error)
 FileHandle PowerCutFileSystem::open(const fs::path &path, OpenMode mode)
 {
     Call call(*this);
+    if (mode == OpenMode::CreateNew && m_visible.count(path) != 0)
+        fail(FileOp::Open, path, std::errc::file_exists);
     const fs::path at = follow(path);
     const auto it = m_visible.find(at);
     int number;

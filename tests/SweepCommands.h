@@ -3,6 +3,7 @@
 // The fault sweep, shared by the one over the POSIX file layer and the one over the
 // Windows file layer: the commands, and the failing of their calls one by one.
 #include "contacts/ContactFile.h"
+#include "exchange/Import.h"
 #include "platform/SystemFileSystem.h"
 #include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
@@ -37,6 +38,23 @@ inline std::string runSweepCommand(const std::string &command, contacts::FileSys
     if (command == "append") {
         file.append(persona("Nuevo", "Zoe"));
         return "appended";
+    }
+    if (command == "export") {
+        // Over an older export: it must stay whole until the new one takes its place,
+        // and nothing may be left beside it.
+        const auto destination = folder / "agenda.csv";
+        const auto temp = folder / ".agenda.csv.tmp";
+        writeBytes(destination, "antes");
+        try {
+            const auto count = exchange::exportContacts(file, exchange::Format::Csv, destination);
+            return "exported " + std::to_string(count) + ": " + readBytes(destination);
+        } catch (const FileError &) {
+            if (readBytes(destination) != "antes")
+                return "the older export was harmed";
+            if (std::filesystem::exists(temp))
+                return "the export's temporary file is left behind";
+            throw;
+        }
     }
     if (command == "append many") {
         file.appendAll({encode(persona("Nuevo", "Zoe")), encode(persona("Otro", "Abel"))});

@@ -26,6 +26,8 @@
 #include <QSignalBlocker>
 #include <QWindow>
 
+#include <cstdlib>
+
 namespace {
 
 using ui::qtext;
@@ -41,7 +43,8 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_messages(messages), m_dialogs(dialogs), m_program(program),
-      m_form(*this, fs, folder, {[&program] { program.showAbout(); }, [&program] { program.quit(); }})
+      m_form(*this, fs, folder,
+             {[&program] { program.showAbout(); }, [&program] { program.quit(); }, [] { std::_Exit(0); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
     createMenus();

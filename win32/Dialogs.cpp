@@ -207,8 +207,10 @@ void SystemDialogs::waitFor(HWND owner, forms::Job &job)
     HWND progress = makeProgressWindow(owner, job);
     bool quit = false;
     WPARAM quitCode = 0;
-    // The program's events go on, a few dozen milliseconds at a time, until the job ends.
-    while (!job.finished()) {
+    // The program's events go on, a few dozen milliseconds at a time, until the job ends
+    // or the program does: the behaviour then decides what becomes of the job.
+    bool released = false;
+    while (!job.finished() && !quit) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -222,11 +224,21 @@ void SystemDialogs::waitFor(HWND owner, forms::Job &job)
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+        // Once stopped, the work has nothing more to show: the window is the user's
+        // again, as in the Qt program, even if a read the system does not interrupt
+        // keeps the work from ending (then "Salir" ends the program).
+        if (!released && job.cancelAsked()) {
+            released = true;
+            if (enabled)
+                EnableWindow(owner, TRUE);
+            if (progress != nullptr)
+                DestroyWindow(std::exchange(progress, nullptr));
+        }
         if (progress != nullptr)
             SendDlgItemMessageW(progress, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(job.permille() < 0 ? 0 : job.permille()), 0);
     }
     // The owner first, so that it becomes the active window again.
-    if (enabled)
+    if (enabled && !released)
         EnableWindow(owner, TRUE);
     if (progress != nullptr)
         DestroyWindow(progress);

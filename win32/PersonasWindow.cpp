@@ -9,6 +9,8 @@
 
 #include <shellapi.h>
 
+#include <cstdlib>
+
 namespace win32 {
 
 namespace {
@@ -44,7 +46,8 @@ HICON programIcon(int sizeX, int sizeY)
 
 PersonasWindow::PersonasWindow(Win32Program &root, contacts::FileSystem &fs, const std::filesystem::path &folder)
     : BaseWindow(root),
-      m_form(*this, fs, folder, {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }})
+      m_form(*this, fs, folder,
+             {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }, [] { std::_Exit(0); }})
 {
 }
 

@@ -37,6 +37,35 @@ std::string inFull(const std::array<std::string, 5> &fields)
     return text;
 }
 
+// `text` cut to `most` characters (UTF-8), with "…" when something went.
+std::string cutLine(const std::string &text, std::size_t most)
+{
+    std::size_t at = 0;
+    for (std::size_t chars = 0; at < text.size() && chars < most; ++chars) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;
+    }
+    return at < text.size() ? text.substr(0, at) + "…" : text;
+}
+
+// Every line of `text` cut to kLineShown characters.
+std::string cutLines(const std::string &text)
+{
+    std::string out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (start > 0)
+            out += '\n';
+        out += cutLine(text.substr(start, end - start), kLineShown);
+        start = end + 1;
+    }
+    return out;
+}
+
 } // namespace
 
 std::string reading(std::string_view file)
@@ -61,7 +90,7 @@ std::string importConfirmation(const ImportFacts &facts)
     if (!facts.warnings.empty()) {
         text += "\n\n" + count(facts.warnings.size(), "aviso:", "avisos:");
         for (std::size_t i = 0; i < facts.warnings.size() && i < kWarningsShown; ++i)
-            text += "\n" + facts.warnings[i];
+            text += "\n" + cutLine(facts.warnings[i], kLineShown);
         if (facts.warnings.size() > kWarningsShown)
             text += "\n(y " + std::to_string(facts.warnings.size() - kWarningsShown) + " más)";
     }
@@ -69,7 +98,7 @@ std::string importConfirmation(const ImportFacts &facts)
         std::string omitted = facts.omitted;
         while (!omitted.empty() && omitted.back() == '\n')
             omitted.pop_back();
-        text += "\n\n" + omitted;
+        text += "\n\n" + cutLines(omitted);
     }
     return text;
 }
@@ -79,6 +108,20 @@ std::string nothingToImport(std::string_view file, std::uint64_t duplicates)
     return (duplicates == 1 ? "El contacto de " + quoted(file) + " ya estaba"
                             : "Los " + std::to_string(duplicates) + " contactos de " + quoted(file) + " ya estaban")
         + " en la lista: no se ha añadido nada.";
+}
+
+std::string imported(std::string_view file, std::uint64_t added, std::uint64_t duplicates, std::uint64_t asked)
+{
+    std::string text = added == 0 ? "No se ha añadido ningún contacto de " + quoted(file) + "."
+                       : added == 1 ? "Se ha añadido 1 contacto de " + quoted(file) + "."
+                                    : "Se han añadido " + std::to_string(added) + " contactos de " + quoted(file) + ".";
+    if (duplicates > 0)
+        text += "\n" + count(duplicates, "contacto ya estaba en la lista y no se ha añadido otra vez.",
+                             "contactos ya estaban en la lista y no se han añadido otra vez.");
+    if (added != asked)
+        text += "\n\nLa lista de contactos cambió después de la pregunta, quizá desde otra copia del programa: "
+                "estas son las cifras de lo que se hizo.";
+    return text;
 }
 
 std::string exported(std::uint64_t contacts, std::string_view file, std::string_view format)

@@ -63,7 +63,16 @@ struct ImportFacts {
 };
 inline constexpr std::size_t kFirstShown = 5;
 inline constexpr std::size_t kWarningsShown = 5;
+// Of what the file holds and Vorteda keeps nowhere, the names listed; the rest counted.
+inline constexpr std::size_t kOmittedShown = 8;
+// No line of the question is longer: a name in a file may be of any length.
+inline constexpr std::size_t kLineShown = 300;
+// At most a screenful, whatever the file holds.
 std::string importConfirmation(const ImportFacts &facts);
+// After the import: what was added, and what was there already, as the rewrite found
+// the file (another copy may have changed it since the question). `asked` is how
+// many the question said would be added.
+std::string imported(std::string_view file, std::uint64_t added, std::uint64_t duplicates, std::uint64_t asked);
 // Every contact of `file` is in the list already.
 std::string nothingToImport(std::string_view file, std::uint64_t duplicates);
 std::string exported(std::uint64_t contacts, std::string_view file, std::string_view format);

@@ -8,6 +8,7 @@
 #include "contacts/Cp1252.h"
 #include "exchange/Command.h"
 #include "exchange/Import.h"
+#include "exchange/Report.h"
 #include "exchange/Text.h"
 #include "platform/SystemFileSystem.h"
 #include "tests/VersionTexts.h"
@@ -124,6 +125,21 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
                     all[b] = char(b % 256);
                 all[0] = all[25] = ' ';
                 file += all;
+                // Rows that another separator, a stray quote or a formula could take
+                // apart: each must come back as it was, above and below the others.
+                const std::array<std::string, 5> rows[] = {
+                    {"tel;tel;tel;tel;tel;tel;t", "tel;tel;tel;tel;tel;", "tel;tel;tel;tel;tel;", "tel;tel;tel;tel",
+                     "mail;mail;mail;mail;mail"},
+                    {"Apellido;Nombre;E-mail", "Nombre\tApellido", "\"Calle\" ;Mayor", "+1-1", "x;=cmd|' /C calc'!A0"},
+                    {" =1+2", "@SUMA(A1) ", "a, -x;+34 600 1", "-(91) 555.12-34", "';=1,'@b, '''+c"},
+                    {"\"", "'", ";", ",", "\"\"\""},
+                };
+                for (std::size_t r = 0; r < std::size(rows); ++r) {
+                    std::string record(kRecordSize, ' ');
+                    for (std::size_t f = 0; f < 5; ++f)
+                        record.replace(kFieldOffsets[f], rows[r][f].size(), rows[r][f]);
+                    file.insert(r % 2 ? file.size() : 0, record);
+                }
             }
             CAPTURE(utf8(name));
             CAPTURE(round);
@@ -386,7 +402,16 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
         {{"importar", "x.vcf", "--formato", "csv"}, 2, "--formato es solo para exportar"},
         {{"importar", "x.vcf", "--rapido"}, 2, "opción desconocida"},
         {{"exportar", "x.vcf", "--duplicados"}, 2, "--duplicados es solo para importar"},
-        {{"exportar", "no-existe/agenda.vcf"}, 1, "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
+        // Through each system's file layer, in its own words for a missing folder.
+        {{"exportar", "no-existe/agenda.vcf"}, 1,
+#ifdef _WIN32
+         "abrir el archivo «no-existe/agenda.vcf»: No se encuentra la ruta de acceso"},
+#else
+         "abrir el archivo «no-existe/agenda.vcf»: No existe el archivo o la carpeta"},
+#endif
+        // A mistyped folder has no contacts: not "0 exported".
+        {{"exportar", "agenda.vcf", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
+        {{"exportar", "-", "--formato", "csv", "--carpeta", "no-existe"}, 1, "la carpeta de contactos «no-existe» no existe"},
         {{"importar", "x.vcf", "--carpeta"}, 2, "falta el valor de --carpeta"},
         {{"exportar", "-", "--formato", "csv"}, 0, "﻿Apellido,Nombre,Dirección"},
         {{"--ayuda"}, 0, "Uso: vorteda-contactos exportar ARCHIVO"},
@@ -425,6 +450,77 @@ TEST_CASE("usage: exit 2 for what cannot run, 0 for help and version, nothing wr
     writeBytes(folder / "agenda.vcf", "antes");
     CHECK(command({"exportar", (folder / "agenda.vcf").string(), "--carpeta", folder.path().string()}).status == 1);
     CHECK(readBytes(folder / "agenda.vcf") == "antes");
+}
+
+// The contacts are never a destination, wherever they really are and under whatever
+// name they are reached; any other file is replaced only by a whole export, and a
+// link stays a link.
+TEST_CASE("an export never lands on the contacts, and replaces another file only whole")
+{
+    struct Row {
+        const char *name;
+        const char *destination; // under the test's folder
+        const char *linkTo;      // made first: a symbolic link ("~" and a path: a hard link) to this
+        bool refused;
+    };
+    const std::vector<Row> rows = {
+        {"the data file", "datos/personas.dat", nullptr, true},
+        {"its temporary file, not there", "datos/personas.tmp", nullptr, true},
+        {"its lock", "datos/personas.lck", nullptr, true},
+        {"a hard link of the data file", "otra/copia.csv", "~datos/personas.dat", true},
+        {"a hard link of the lock", "otra/cerrojo.vcf", "~datos/personas.lck", true},
+        {"a file of its own", "otra/agenda.csv", nullptr, false},
+        {"the contacts' own folder, another name", "datos/agenda.vcf", nullptr, false},
+#ifndef _WIN32
+        {"the link that is the data file", "programa/personas.dat", nullptr, true},
+        {"the temporary file beside the link", "programa/personas.tmp", nullptr, true},
+        {"a link to the lock", "otra/enlace.csv", "../datos/personas.lck", true},
+        {"a link to another file: written there, the link kept", "otra/enlace.csv", "agenda-real.csv", false},
+#endif
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        TempFolder root;
+        fs::create_directories(root / "datos");
+        fs::create_directories(root / "otra");
+        const std::string contacts = recordBytes("R0", "Luis") + recordBytes("R1", "Ana");
+        writeBytes(root / "datos" / kDataFileName, contacts);
+        writeBytes(root / "datos" / kLockFileName, "");
+        fs::path folder = root / "datos";
+#ifndef _WIN32
+        // personas.dat a link into another folder: its temporary file and lock are there.
+        fs::create_directories(root / "programa");
+        fs::create_symlink("../datos/personas.dat", root / "programa" / kDataFileName);
+        folder = root / "programa";
+#endif
+        const fs::path destination = root / row.destination;
+        if (row.linkTo && row.linkTo[0] == '~')
+            fs::create_hard_link(root / (row.linkTo + 1), destination);
+        else if (row.linkTo)
+            fs::create_symlink(row.linkTo, destination);
+        if (row.linkTo && row.linkTo[0] != '~' && !row.refused)
+            writeBytes(destination.parent_path() / row.linkTo, "antes");
+        if (!row.linkTo && !row.refused)
+            writeBytes(destination, "antes");
+        const std::string before = fs::exists(destination) ? readBytes(destination) : "";
+        const Run run = command({"exportar", utf8(destination), "--formato", "csv", "--carpeta", utf8(folder)});
+        CAPTURE(run.err);
+        CHECK(readBytes(root / "datos" / kDataFileName) == contacts);
+        CHECK(!fs::exists(root / "datos" / kTempFileName));
+        if (row.refused) {
+            CHECK(run.status == 1);
+            CHECK(run.err.find("es el archivo donde Vorteda guarda los contactos") != std::string::npos);
+            CHECK((fs::exists(destination) ? readBytes(destination) : "") == before);
+        } else {
+            CHECK(run.status == 0);
+            CHECK(readBytes(destination).find("Luis") != std::string::npos);
+            if (row.linkTo)
+                CHECK(fs::is_symlink(destination));
+        }
+        // Nothing is left beside the destination but the destination.
+        CHECK(!fs::exists(destination.parent_path() / ("." + destination.filename().string() + ".tmp")));
+    }
 }
 
 TEST_CASE("an import adds in one rewrite and leaves the order a list load would give")
@@ -669,7 +765,14 @@ TEST_CASE("a CSV cell a spreadsheet would run is written after an apostrophe, an
         {"=1+2", "'=1+2"},
         {"@SUMA(A1)", "'@SUMA(A1)"},
         {"+34 600 111 222", "+34 600 111 222"},
-        {"-(91) 555.12-34", "-(91) 555.12-34"},
+        {"-(91) 555.12-34", "'-(91) 555.12-34"},
+        {"+1-1", "'+1-1"},
+        {"+", "'+"},
+        {"a; =1", "\"a;' =1\""},
+        {"x;=cmd|' /C calc'!A0", "\"x;'=cmd|' /C calc'!A0\""},
+        {"a, @b,c;-1", "\"a,' @b,c;-1\""},
+        {"tel;tel;tel;tel", "\"tel;tel;tel;tel\""},
+        {"''=a;'x", "\"'''=a;'x\""},
         {"+1 ext 2", "'+1 ext 2"},
         {"-x", "'-x"},
         {"'=a", "''=a"},
@@ -685,5 +788,59 @@ TEST_CASE("a CSV cell a spreadsheet would run is written after an apostrophe, an
         const exchange::ImportResult result = readText(out);
         REQUIRE(result.records.size() == 1);
         CHECK(shown(result.records)[0] == text + "||||" + text);
+    }
+}
+
+// "Cancelar" is a throw from the progress: it must be heard every 64 KiB of the file,
+// whatever the reader is doing with them, go through, and stop the reading at once.
+TEST_CASE("the reading of a file to import is told of every 64 KiB and stops when the progress throws")
+{
+    struct Stop {};
+    TempFolder folder;
+    ContactFile contacts(platform::systemFileSystem(), folder.path());
+    struct Row {
+        const char *name;
+        std::string piece; // repeated to 3 MiB
+    };
+    const std::vector<Row> rows = {
+        {"vCards", "BEGIN:VCARD\r\nN:Ruiz;Eva\r\nEND:VCARD\r\n"},
+        {"CSV rows", "Ruiz,Eva,,,\r\n"},
+        {"one quote never closed", "\"Ruiz,Eva\r\n"},
+    };
+    for (const Row &row : rows) {
+        CAPTURE(std::string(row.name));
+        std::string text = row.piece.starts_with("BEGIN") ? "" : "Apellido,Nombre,Dirección,Teléfono,E-mail\r\n";
+        while (text.size() < (std::size_t(3) << 20))
+            text += row.piece;
+        writeBytes(folder / "entrada", text);
+        for (const std::uint64_t stopAt : {std::uint64_t(0), std::uint64_t(1) << 20}) {
+            std::vector<std::uint64_t> told;
+            bool stopped = false;
+            std::size_t afterStop = 0;
+            try {
+                exchange::previewFile(folder / "entrada", "entrada", contacts, false,
+                                      [&](std::uint64_t bytes, std::uint64_t size) {
+                                          CHECK(size == text.size());
+                                          if (stopped)
+                                              ++afterStop;
+                                          told.push_back(bytes);
+                                          if (stopAt > 0 && bytes >= stopAt) {
+                                              stopped = true;
+                                              throw Stop();
+                                          }
+                                      });
+            } catch (const Stop &) {
+                CHECK(stopped);
+            }
+            CHECK(afterStop == 0);
+            REQUIRE(!told.empty());
+            CHECK(std::is_sorted(told.begin(), told.end()));
+            for (std::size_t i = 1; i < told.size(); ++i)
+                CHECK(told[i] - told[i - 1] <= std::uint64_t(64) << 10);
+            if (stopAt > 0)
+                CHECK(told.back() < stopAt + (std::uint64_t(64) << 10));
+            else
+                CHECK(told.back() + (std::uint64_t(64) << 10) >= text.size());
+        }
     }
 }

@@ -42,6 +42,7 @@ TEST_CASE("every failure leaves the old or the new file")
         {"remove", "remove", 420, int(FileOp::Rename)},
         {"modify", "modify", 420, int(FileOp::Rename)},
         {"remove stale", "remove stale", 420, -1},
+        {"export over an older one", "export", 420, int(FileOp::Rename)},
     };
     eachRow(rows, [](const SweepRow &row) {
         TempFolder folder;

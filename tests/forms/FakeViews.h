@@ -45,12 +45,19 @@ public:
     {
         questions.push_back(text);
         buttons = {accept, cancel};
+        if (onConfirm)
+            onConfirm();
         return answer;
     }
     void waitFor(forms::Job &job) override
     {
         ++jobs;
         jobTitles.push_back(job.title());
+        if (onWait)
+            onWait();
+        // The program ended meanwhile: a toolkit's wait then returns at once.
+        if (leaveJobs)
+            return;
         if (cancelJobs)
             job.cancel();
         // What the window's events bring while it waits, as a real view's loop runs them.
@@ -85,6 +92,9 @@ public:
     std::optional<forms::ChosenFile> toSave;
     bool answer = true;
     bool cancelJobs = false;
+    bool leaveJobs = false;
+    std::function<void()> onConfirm; // what happens while the question is up
+    std::function<void()> onWait;    // what the user does while a job runs
     std::vector<forms::FileDialog> dialogs;
     std::vector<std::string> questions;
     std::array<std::string, 2> buttons;

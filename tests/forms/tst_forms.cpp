@@ -16,6 +16,8 @@
 #include "version/Version.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -53,7 +55,11 @@ public:
 // One contacts window over a folder, loaded.
 struct Window {
     explicit Window(const Folder &folder, contacts::FileSystem &files = platform::systemFileSystem())
-        : form(view, files, folder.path(), {[this] { ++abouts; }, [this] { ++exits; }})
+        : form(view, files, folder.path(), {[this] { ++abouts; }, [this] { ++exits; }, [this] {
+                   ++endsNow;
+                   if (onEndNow)
+                       onEndNow();
+               }})
     {
         form.Form_Load();
     }
@@ -61,6 +67,8 @@ struct Window {
     FakePersonasView view;
     int abouts = 0;
     int exits = 0;
+    int endsNow = 0;
+    std::function<void()> onEndNow; // the process would be gone
     forms::frmPersonas form;
 };
 
@@ -938,6 +946,14 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
 {
     // A record whose given name sorts after every other.
     const std::string kOdd(105, 'x');
+    // A file that names twenty thousand things Vorteda keeps nowhere, one of them with
+    // a name longer than any screen, and three hundred contacts too long to keep whole.
+    std::string crowded = "BEGIN:VCARD\r\nN:Ruiz;Eva\r\nX-" + std::string(5000, 'A') + ":1\r\n";
+    for (int i = 0; i < 20000; ++i)
+        crowded += "X-P" + std::to_string(i) + ":v\r\n";
+    crowded += "END:VCARD\r\n";
+    for (int i = 0; i < 300; ++i)
+        crowded += vcard("Eva", ("Apellido muy largo que no cabe " + std::to_string(i)).c_str(), "", "", "");
     struct Source {
         const char *name;
         std::string bytes;
@@ -948,26 +964,34 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
         bool confirm;
         std::string after;          // personas.dat afterwards; empty: as it was
         std::vector<std::string> asked; // in each question, in turn
-        const char *message;            // the start of the one message, or none
+        std::vector<std::string> told;  // in each message, in turn
+        bool otherCopyAdds = false;     // Gómez, while the question is up
     } rows[] = {
-        {"confirmed: added, sorted, listed", {{"agenda.vcf", kGomezCard + kAbrilCard}}, true,
+        {"confirmed: added, sorted, listed, told", {{"agenda.vcf", kGomezCard + kAbrilCard}}, true,
          recordsOf({kGomez, kAbril, kZapata}) + kOdd,
          {"agenda.vcf» (vCard)?\n\nSe añadirán 2 contactos nuevos.\n\nSon:\nGómez, Ana · Plaza Sol 3 · 600333444 · "
           "ag@correo.es\nAbril, Luis · Avda. Paz 7 · 600555666 · la@correo.es"},
-         nullptr},
+         {"Se han añadido 2 contactos de «"}},
         {"cancelled: nothing written, nothing reloaded", {{"agenda.vcf", kGomezCard}}, false, "",
-         {"Se añadirá 1 contacto nuevo."}, nullptr},
+         {"Se añadirá 1 contacto nuevo."}, {}},
         {"duplicates counted and left out", {{"agenda.csv", "Apellido;Nombre\r\nRuiz;Eva\r\nSol;Bea\r\nRuiz;Eva\r\n"}},
          true, recordsOf({{"Sol", "Bea", "", "", ""}, {"Ruiz", "Eva", "", "", ""}, kZapata}) + kOdd,
-         {"(CSV)?\n\nSe añadirán 2 contactos nuevos.\n1 contacto ya estaba y no se añadirá otra vez."}, nullptr},
+         {"(CSV)?\n\nSe añadirán 2 contactos nuevos.\n1 contacto ya estaba y no se añadirá otra vez."},
+         {"agenda.csv».\n1 contacto ya estaba en la lista y no se ha añadido otra vez."}},
+        {"another copy added one meanwhile: the real counts", {{"agenda.vcf", kGomezCard + kAbrilCard}}, true,
+         recordsOf({kGomez, kAbril, kZapata}) + kOdd, {"Se añadirán 2 contactos nuevos."},
+         {"Se ha añadido 1 contacto de «\x01" "agenda.vcf».\n1 contacto ya estaba en la lista y no se ha añadido otra "
+          "vez.\n\nLa lista de contactos cambió después de la pregunta"}, true},
         {"nothing new: told, no question", {{"agenda.vcf", vcard("Pedro", "Zapata", "Calle Mayor 1", "600111222", "pz@correo.es")}},
-         true, "", {}, "El contacto de «"},
+         true, "", {}, {"El contacto de «"}},
         {"not a contacts file: refused", {{"notas.txt", "hola\r\n"}}, true, "", {},
-         "No se pudieron importar los contactos.\n\n"},
+         {"No se pudieron importar los contactos.\n\n"}},
         {"no readable contact: refused", {{"rota.vcf", "BEGIN:VCARD\r\nN:c;d\r\n"}}, true, "", {},
-         "No se pudieron importar los contactos.\n\n"},
+         {"No se pudieron importar los contactos.\n\n"}},
         {"two files dropped: each asked in turn", {{"a.vcf", kGomezCard}, {"b.vcf", kAbrilCard}}, true,
-         recordsOf({kGomez, kAbril, kZapata}) + kOdd, {"a.vcf» (vCard)?", "b.vcf» (vCard)?"}, nullptr},
+         recordsOf({kGomez, kAbril, kZapata}) + kOdd, {"a.vcf» (vCard)?", "b.vcf» (vCard)?"},
+         {"Se ha añadido 1 contacto de «", "Se ha añadido 1 contacto de «"}},
+        {"a crowded file: the question within a screen", {{"mucho.vcf", crowded}}, false, "", {" más)"}, {}},
     };
     for (const auto &row : rows) {
         CAPTURE(row.name);
@@ -984,6 +1008,8 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
         const std::string before = folder.read();
         const int loads = window.view.listLoads;
         window.view.answer = row.confirm;
+        if (row.otherCopyAdds)
+            window.view.onConfirm = [&] { contacts::ContactFile(platform::systemFileSystem(), folder.path()).append(kGomez); };
         if (paths.size() == 1) {
             window.view.toOpen = forms::ChosenFile{paths[0], 0};
             window.form.mnuImportar_Click();
@@ -996,16 +1022,29 @@ TEST_CASE("import from the window: confirmed, cancelled, refused, duplicates")
         }
         REQUIRE(window.view.questions.size() == row.asked.size());
         for (std::size_t i = 0; i < row.asked.size(); ++i) {
-            CAPTURE(window.view.questions[i]);
-            CHECK(window.view.questions[i].find(row.asked[i]) != std::string::npos);
+            const std::string &question = window.view.questions[i];
+            CAPTURE(question.substr(0, 4000));
+            CHECK(question.find(row.asked[i]) != std::string::npos);
             CHECK(window.view.buttons == std::array<std::string, 2>{"Importar", "Cancelar"});
+            // A screenful at most, whatever the file holds.
+            CHECK(std::count(question.begin(), question.end(), '\n') <= 40);
+            CHECK(question.size() <= 6000);
         }
-        if (row.message != nullptr) {
-            REQUIRE(window.view.messages.size() == 1);
-            CAPTURE(window.view.messages[0]);
-            CHECK(window.view.messages[0].starts_with(row.message));
-        } else {
-            CHECK(window.view.messages.empty());
+        REQUIRE(window.view.messages.size() == row.told.size());
+        for (std::size_t i = 0; i < row.told.size(); ++i) {
+            CAPTURE(window.view.messages[i]);
+            // Parts parted by \x01 are found in turn.
+            std::size_t at = 0;
+            for (std::size_t start = 0; start <= row.told[i].size();) {
+                std::size_t end = row.told[i].find('\x01', start);
+                if (end == std::string::npos)
+                    end = row.told[i].size();
+                at = window.view.messages[i].find(row.told[i].substr(start, end - start), at);
+                CHECK(at != std::string::npos);
+                if (at == std::string::npos)
+                    break;
+                start = end + 1;
+            }
         }
         if (row.after.empty()) {
             CHECK(folder.read() == before);
@@ -1066,6 +1105,53 @@ TEST_CASE("a command that reads or writes the file runs while the window waits; 
     }
 }
 
+namespace {
+
+// Once armed, every read waits until released, as a read from a pipe or a share that
+// hangs does: no flag the work checks can end it.
+class HangingReadFileSystem : public FaultyFileSystem {
+public:
+    std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
+    {
+        std::unique_lock lock(m_mutex);
+        m_hung += m_armed ? 1 : 0;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_armed; });
+        lock.unlock();
+        return FaultyFileSystem::read(file, offset, buffer, size);
+    }
+    void arm()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_armed = true;
+    }
+    void release()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_armed = false;
+        m_changed.notify_all();
+    }
+    int hung() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_hung;
+    }
+    // Returns once a read hangs.
+    void waitForHang()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_hung > 0; });
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_armed = false;
+    int m_hung = 0;
+};
+
+} // namespace
+
 TEST_CASE("import refused, failed or stopped: the message, and personas.dat as it was")
 {
     const struct {
@@ -1075,19 +1161,33 @@ TEST_CASE("import refused, failed or stopped: the message, and personas.dat as i
         bool readOnly; // the data file cannot be written to
         bool stopped;  // "Cancelar" in the progress window, while a large file is read
         const char *says; // nullptr: nothing
+        bool hangs = false; // "Salir" while the reading hangs in a read nothing interrupts
     } rows[] = {
         {"a folder", true, false, false, false, "es una carpeta, no un archivo; no se ha cambiado «"},
         {"a file that is not there", false, true, false, false, "no se puede abrir «"},
         {"a data file that cannot be written", false, false, true, false,
          "No se pudieron importar los contactos.\n\nNo se pudo"},
         {"the reading stopped", false, false, false, true, nullptr},
+        {"Salir while a read never returns: the program ends at once", false, false, false, false, nullptr, true},
     };
     for (const auto &row : rows) {
-        CAPTURE(row.name);
+        CAPTURE(std::string(row.name));
         Folder folder;
         folder.write(recordsOf({kZapata}));
         ReadOnlyDataFileSystem readOnly;
-        Window window(folder, row.readOnly ? static_cast<contacts::FileSystem &>(readOnly) : platform::systemFileSystem());
+        HangingReadFileSystem hanging;
+        Window window(folder, row.readOnly ? static_cast<contacts::FileSystem &>(readOnly)
+                              : row.hangs  ? static_cast<contacts::FileSystem &>(hanging)
+                                           : platform::systemFileSystem());
+        if (row.hangs) {
+            hanging.arm();
+            window.view.onWait = [&] {
+                hanging.waitForHang();
+                window.form.mnuSalir_Click();
+            };
+            window.view.leaveJobs = true;
+            window.onEndNow = [&] { hanging.release(); };
+        }
         testfiles::TempFolder sources;
         fs::path chosen = sources.path() / (row.folderChosen ? "carpeta.vcf" : "agenda.vcf");
         if (row.folderChosen)
@@ -1104,6 +1204,10 @@ TEST_CASE("import refused, failed or stopped: the message, and personas.dat as i
         window.view.cancelJobs = row.stopped;
         window.form.mnuImportar_Click();
         CHECK(window.view.questions.size() == (row.readOnly ? 1u : 0u)); // the write fails after "Importar"
+        CHECK(window.exits == (row.hangs ? 1 : 0));
+        CHECK(window.endsNow == (row.hangs ? 1 : 0));
+        if (row.hangs)
+            CHECK(hanging.hung() >= 1);
         if (row.says == nullptr) {
             CHECK(window.view.messages.empty());
         } else {

@@ -53,6 +53,8 @@ const std::vector<OpenRow> kOpens = {
     {"emptied, missing, is created", nullptr, OpenMode::ReadWriteEmpty, ""},
     {"emptied, present", "abc", OpenMode::ReadWriteEmpty, ""},
     {"emptied, hidden", "abc", OpenMode::ReadWriteEmpty, "", true},
+    {"new, missing, is created", nullptr, OpenMode::CreateNew, ""},
+    {"new, present, is refused", "abc", OpenMode::CreateNew, nullptr},
 };
 
 struct ReadRow {

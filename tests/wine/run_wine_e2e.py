@@ -595,6 +595,15 @@ def import_from_the_window(s):
     check(wait_for(lambda: program.data() == expected, 10), "Importar adds them, sorted by given name")
     check(control(program.main(), LIST1)["items"] == ["Gómez", "Núñez", "Ruiz", "Abril", "Zapata"],
           f"the list is loaded again: {control(program.main(), LIST1)['items']}")
+    # Then a short message says what was added.
+    told = wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
+                                  and w["title"] == "Vorteda"), None), 10)
+    said = control(told, MESSAGE_TEXT)["text"] if told is not None else ""
+    check(said.startswith("Se han añadido 2 contactos de «"), "the import says what it added: " + said)
+    if told is not None:
+        s.key("Return")
+        wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
+                               and w["title"] == "Vorteda"), None) is None, 5)
     # Export: a name typed without an extension gets the chosen type's, vCard first.
     s.key("alt+a", "e")
     dialog = wait_for(lambda: next((w for w in s.windows() if w["class"] == "#32770"
