@@ -41,6 +41,8 @@ public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
 
     std::filesystem::path dataPath() const;
+    // The layer every file call goes through (an import reads its file there too).
+    FileSystem &fileSystem() const { return m_fs; }
 
     // The list load: sorts the file by given name (written only when the order
     // changes; created empty when missing) and returns every record's trimmed

@@ -1,6 +1,7 @@
 #include "exchange/Command.h"
 
 #include "wording/FileMessages.h"
+#include "wording/ImportWords.h"
 #include "wording/SystemErrorText.h"
 #include "version/Version.h"
 #include "contacts/ContactFile.h"
@@ -179,14 +180,22 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     }
     Preview preview = std::move(*opened.preview);
     const ImportResult &read = preview.read;
+    // A screenful at most: a file of a million bad rows gives a report one can read.
+    std::size_t shown = 0;
     for (const Problem &problem : read.problems)
-        out << "Aviso: " << problemLine(problem) << "\n";
+        if (shown++ < wording::kListedAtMost)
+            out << "Aviso: " << problemLine(problem) << "\n";
     for (const std::string &line : read.report)
-        out << "Aviso: " << line << "\n";
-    const std::size_t warned = read.report.size();
+        if (shown++ < wording::kListedAtMost)
+            out << "Aviso: " << line << "\n";
+    if (shown > wording::kListedAtMost)
+        out << "Aviso: " << wording::andMore(shown - wording::kListedAtMost) << ".\n";
+    const std::uint64_t warned = read.notWhole;
+    const std::uint64_t unnamed = read.surnameTaken;
     const std::size_t unreadable = read.problems.size();
     const Skipped skipped = read.skipped;
-    const bool vcard = read.format == Format::VCard;
+    const bool vcard = read.format != Format::Csv;
+    const std::string encoding = read.encoding;
     Committed done{read.records.size(), preview.duplicates};
     if (!options.trial) {
         try {
@@ -219,6 +228,11 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     if (warned > 0)
         out << count(warned, "contacto no cupo entero (aviso arriba)", "contactos no cupieron enteros (avisos arriba)")
             << ".\n";
+    if (unnamed > 0)
+        out << count(unnamed, "contacto no tenía apellido", "contactos no tenían apellido")
+            << ": se guarda como apellido lo que los nombra (avisos arriba).\n";
+    if (!encoding.empty())
+        out << wording::assumedEncoding(encoding) << "\n";
     skippedSummary(skipped, vcard, out);
     return kDone;
 }

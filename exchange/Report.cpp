@@ -2,10 +2,14 @@
 
 #include "exchange/Text.h"
 #include "wording/FileMessages.h"
+#include "wording/ImportWords.h"
 #include "wording/SystemErrorText.h"
 
 #include <cerrno>
 #include <fstream>
+#include <optional>
+#include <streambuf>
+#include <vector>
 #include <system_error>
 #include <utility>
 
@@ -35,30 +39,134 @@ std::string fileErrorText(const contacts::FileError &error)
         + wording::systemErrorText(error.code());
 }
 
+namespace {
+
+// A file read through the file-system layer, as a stream that can seek.
+class FileBuffer : public std::streambuf {
+public:
+    FileBuffer(contacts::FileSystem &fs, contacts::FileHandle file)
+        : m_fs(fs)
+        , m_file(file)
+        , m_buffer(64 * 1024)
+    {
+    }
+
+    // The failure that ended the reading, if any: the stream says only that it is bad.
+    const std::optional<contacts::FileError> &error() const { return m_error; }
+
+protected:
+    int_type underflow() override
+    {
+        if (gptr() < egptr())
+            return traits_type::to_int_type(*gptr());
+        m_start += static_cast<std::uint64_t>(egptr() - eback());
+        std::size_t got = 0;
+        try {
+            got = m_fs.read(m_file, m_start, m_buffer.data(), m_buffer.size());
+        } catch (const contacts::FileError &error) {
+            m_error = error;
+            throw;
+        }
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + got);
+        return got == 0 ? traits_type::eof() : traits_type::to_int_type(m_buffer[0]);
+    }
+
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override
+    {
+        const auto here = static_cast<off_type>(m_start) + (gptr() - eback());
+        off_type to = off;
+        if (dir == std::ios_base::cur)
+            to = here + off;
+        else if (dir == std::ios_base::end)
+            return pos_type(off_type(-1));
+        return seekpos(pos_type(to), std::ios_base::in);
+    }
+
+    pos_type seekpos(pos_type pos, std::ios_base::openmode) override
+    {
+        if (off_type(pos) < 0)
+            return pos_type(off_type(-1));
+        m_start = static_cast<std::uint64_t>(off_type(pos));
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+        return pos;
+    }
+
+private:
+    contacts::FileSystem &m_fs;
+    contacts::FileHandle m_file;
+    std::vector<char> m_buffer;
+    std::uint64_t m_start = 0; // the file offset of the buffer's first byte
+    std::optional<contacts::FileError> m_error;
+};
+
+// What a path that is not a regular file is, in words.
+std::string kindOfPath(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::fifo)
+        return "una tubería (FIFO)";
+    if (status.type() == std::filesystem::file_type::socket)
+        return "un socket";
+    return "un dispositivo";
+}
+
+} // namespace
+
 OpenedImport previewFile(const std::filesystem::path &path, const std::string &shown, contacts::ContactFile &file,
                          bool keepDuplicates, const ProgressOf &progress)
 {
     const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(file.dataPath())) + ".";
     OpenedImport opened;
+    contacts::FileSystem &fs = file.fileSystem();
+    // Closed however the reading ends, a stop asked through `progress` included.
+    struct Closer {
+        contacts::FileSystem &fs;
+        std::optional<contacts::FileHandle> handle;
+        ~Closer()
+        {
+            if (!handle)
+                return;
+            try {
+                fs.close(*handle);
+            } catch (const contacts::FileError &) {
+                // Only read; nothing was written.
+            }
+        }
+    } closer{fs, std::nullopt};
+    std::optional<contacts::FileHandle> &handle = closer.handle;
     try {
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec)) {
             opened.refusal = inQuotes(shown) + " es una carpeta, no un archivo" + nothing;
             return opened;
         }
-        errno = 0;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            opened.refusal = "no se puede abrir " + inQuotes(shown) + ": "
-                + wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) + nothing;
+        // Only a regular file is opened: a FIFO would wait for ever, a device never end.
+        try {
+            handle = fs.open(path, contacts::FileSystem::OpenMode::ReadOnly);
+        } catch (const contacts::FileError &error) {
+            if (error.code() == contacts::notRegularFile())
+                opened.refusal = inQuotes(shown) + " " + wording::notAFile(kindOfPath(path)) + nothing;
+            else
+                opened.refusal = "no se puede abrir " + inQuotes(shown) + ": " + wording::systemErrorText(error.code())
+                    + nothing;
             return opened;
         }
-        const std::uintmax_t size = std::filesystem::file_size(path, ec);
-        const std::uint64_t total = ec ? 0 : static_cast<std::uint64_t>(size);
+        const std::uint64_t total = fs.length(*handle);
+        FileBuffer buffer(fs, *handle);
+        std::istream in(&buffer);
         Progress read;
         if (progress)
             read = [&](std::uint64_t bytes) { progress(bytes, total); };
-        opened.preview = previewImport(in, file, keepDuplicates, read);
+        try {
+            opened.preview = previewImport(in, file, keepDuplicates, read);
+        } catch (const ImportError &) {
+            if (buffer.error())
+                throw *buffer.error();
+            throw;
+        }
+        if (buffer.error())
+            throw *buffer.error();
     } catch (const ImportError &error) {
         opened.refusal = shown;
         if (error.line() > 0)
@@ -66,6 +174,7 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
         opened.refusal += ": " + std::string(error.what()) + nothing;
     } catch (const contacts::FileError &error) {
         // The words for another copy's lock already say that nothing changed.
+        opened.preview.reset();
         opened.refusal = fileErrorText(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
     }
     return opened;
@@ -89,7 +198,10 @@ std::string propertyWords(const std::string &name)
         {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
         {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
         {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
-        {"X-ABLABEL", "etiqueta"}};
+        {"X-ABLABEL", "etiqueta"}, {kNotPeople, "entradas que no son personas"},
+        {kTooLong, "datos demasiado largos"}, {"o", "empresa"}, {"title", "cargo"},
+        {"postalcode", "código postal"}, {"mozillahomepostalcode", "código postal"}, {"st", "provincia"},
+        {"c", "país"}, {"description", "nota"}, {"member", "miembro"}};
     for (const auto &[property, words] : kNames)
         if (name == property)
             return words;
@@ -103,6 +215,7 @@ std::string propertyWords(const std::string &name)
 void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 {
     std::string others;
+    std::size_t listed = 0;
     for (const auto &[name, n] : skipped) {
         if (vcard && name == "TEL")
             out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
@@ -117,11 +230,14 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
         else if (vcard && name == "N")
             out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
                 << ": Vorteda guarda uno por contacto.\n";
-        else
+        else if (listed++ < wording::kListedAtMost)
             others += (others.empty() ? "" : ", ")
                 + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
                          : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
     }
+    // A screenful at most, whatever the file names.
+    if (listed > wording::kListedAtMost)
+        others += ", " + wording::andMore(listed - wording::kListedAtMost);
     if (!others.empty())
         out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
                       : "Columnas que Vorteda no guarda y se omitieron: ")

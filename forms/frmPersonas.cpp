@@ -201,7 +201,7 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
         facts.warnings.push_back(exchange::problemLine(problem));
     facts.warnings.insert(facts.warnings.end(), read.report.begin(), read.report.end());
     std::ostringstream omitted;
-    exchange::skippedSummary(read.skipped, read.format == exchange::Format::VCard, omitted);
+    exchange::skippedSummary(read.skipped, read.format != exchange::Format::Csv, omitted);
     facts.omitted = omitted.str();
     return facts;
 }

@@ -322,16 +322,19 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
     const std::vector<Row> rows = {
         {"empty", "", ", línea 1: el archivo está vacío"},
         {"only the mark and blank lines", "﻿\r\n  \r\n", ", línea 1: el archivo está vacío"},
-        {"neither format", "\r\nhola\r\n", ", línea 2: no es un archivo vCard ni CSV"},
-        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", línea 1: no es un archivo vCard ni CSV"},
+        {"neither format", "\r\nhola\r\n", ", línea 2: no es un archivo de contactos que Vorteda sepa leer. "
+                                              "Vorteda lee contactos en vCard (.vcf), LDIF"},
+        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", línea 1: es una imagen, no un archivo de contactos"},
         {"the only card left open", "BEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
         {"every card left open, each before the next",
          "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
         {"the only row's quote left open", "Apellido,Nombre\r\n\"C,D\r\n", ", línea 2: comillas sin cerrar"},
         {"a CSV whose columns name no contact field, listed with the names read",
-         "Empresa;Ciudad\r\nAcme;León\r\n",
-         ", línea 1: ninguna columna de este CSV nombra un dato de contacto. Sus columnas: «Empresa», "
-         "«Ciudad». Se leen, entre otras: Apellidos, Nombre"},
+         "Ciudad;Código postal\r\nLeón;24001\r\n",
+         ", línea 1: ninguna columna de este CSV nombra el apellido, el nombre, el nombre completo ni la empresa. "
+         "Vorteda lee contactos en vCard (.vcf), LDIF (.ldif, como los exportan Thunderbird y Evolution) y CSV (.csv) "
+         "con una fila de títulos que nombra al menos el apellido, el nombre, el nombre completo o la empresa. "
+         "Sus columnas: «Ciudad», «Código postal». Se leen, entre otras: Apellidos, Nombre"},
         {"a header and no rows", "﻿Nombre,Teléfono\r\n\r\n",
          ", línea 1: no hay ningún contacto debajo de la fila de títulos"},
         {"missing", "\x01missing", ": no se puede abrir"},
