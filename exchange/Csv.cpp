@@ -685,7 +685,12 @@ bool findCsvHeader(std::istream &in, CsvHeader &header, std::vector<std::string>
                 known += givesField(columns.back()) ? 1 : 0;
                 named += namesSomeone(columns.back()) ? 1 : 0;
             }
-            if (named == 0)
+            // Titles are short; and a row of titles with nothing under it is a header
+            // only at the top of the file (a sheet not filled in yet).
+            bool titles = true;
+            for (const std::string &cell : row)
+                titles = titles && cell.size() <= 64;
+            if (named == 0 || !titles || (r + 1 == rows.size() && r > 0))
                 continue;
             bestNamed = std::max(bestNamed, named);
             // A header row whose cells are not all distinct names is a row of data.

@@ -104,6 +104,9 @@ public:
     bool cut() const { return m_cut; }
     // Bytes of the file read so far.
     std::uint64_t bytes() const { return m_bytes; }
+    // Bytes of the lines handed out so far, a line handed back counted again: the
+    // reading's work, which stays within a small multiple of the file.
+    std::uint64_t handed() const { return m_handed; }
     // Reads `lines` (with their numbers) again before the stream's next line.
     void giveBack(std::vector<std::pair<std::uint64_t, std::string>> lines);
     // Whether lines handed back are still to come.
@@ -130,6 +133,7 @@ private:
     std::uint64_t m_number = 0;
     std::uint64_t m_bytes = 0;
     std::uint64_t m_reported = 0;
+    std::uint64_t m_handed = 0;
     std::uint64_t m_crEnds = 0; // lines ended by a CR alone
     std::uint64_t m_lfEnds = 0;
     // Decided by the file's first line end: a CR alone ends a line only in a file

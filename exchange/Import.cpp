@@ -200,12 +200,16 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     } else if (isLdifStart(first) || (isLdifVersion(first) && isLdifStart(second))) {
         result.format = Format::Ldif;
     } else {
+        // A file that plainly is something else (a workbook, a picture, a message, a
+        // web page) is said so, whatever lines of it might pass for a header.
+        wording::LooksLike kind = looksLike(head, first);
+        if (kind != wording::LooksLike::Nothing)
+            throw ImportError(firstNumber, wording::notContacts(kind));
         in.clear();
         in.seekg(begin);
         std::vector<std::string> found;
         bool ragged = false;
         if (!findCsvHeader(in, header, found, ragged)) {
-            wording::LooksLike kind = looksLike(head, first);
             bool columns = false;
             if (kind == wording::LooksLike::Nothing && ragged) {
                 kind = wording::LooksLike::CsvRagged;
@@ -213,7 +217,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
                 // A row of short titles: a CSV whose columns name no one.
                 columns = true;
                 for (const std::string &cell : found)
-                    columns = columns && !cell.empty() && cell.size() <= 40;
+                    columns = columns && !cell.empty() && cell.size() <= 40 && cell.find('@') == std::string::npos;
                 if (columns)
                     kind = wording::LooksLike::CsvNoNames;
             }
@@ -263,6 +267,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         throw ImportError(lines.number(), "no se puede leer");
     if (lines.assumed())
         result.encoding = lines.assumed();
+    result.handled = lines.handed();
     if (result.records.empty()) {
         if (!result.problems.empty())
             throw ImportError(result.problems[0].line, result.problems[0].text);

@@ -47,6 +47,9 @@ struct ImportResult {
         std::string who; // "línea 4, «李 王»"
     };
     std::map<std::size_t, Unsure> unsure;
+    // The bytes of lines the reading went through, lines read again included: it
+    // stays within a small multiple of the file, whatever the file holds.
+    std::uint64_t handled = 0;
     // The cards, rows and lines that could not be read and were left out.
     Problems problems;
     Skipped skipped;

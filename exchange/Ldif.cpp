@@ -49,11 +49,13 @@ struct Entry {
     bool group = false; // a mailing list, an organisation, a folder of the directory
     Said said;
     std::array<std::vector<std::string>, 3> streets; // home, work, locality
+    Skipped skipped; // counted only when the entry is a person
 };
 
 // What an attribute is, by its name in lower case (options after ';' gone).
-void take(Entry &entry, const std::string &name, std::string value, Skipped &skipped)
+void take(Entry &entry, const std::string &name, std::string value)
 {
+    Skipped &skipped = entry.skipped;
     Said &s = entry.said;
     const auto phone = [&](int sort) {
         if (!isBlank(value))
@@ -83,10 +85,11 @@ void take(Entry &entry, const std::string &name, std::string value, Skipped &ski
         } else {
             ++skipped[name];
         }
-    } else if (name == "mail" || name == "mozillasecondemail" || name == "rfc822mailbox") {
+    } else if (name == "mail" || name == "mozillasecondemail" || name == "xmozillasecondemail"
+               || name == "rfc822mailbox") {
         if (!isBlank(value))
-            s.emails.push_back({std::move(value), name, name == "mozillasecondemail" ? 2 : 1, 0});
-    } else if (name == "mobile" || name == "mobiletelephonenumber" || name == "cellphone") {
+            s.emails.push_back({std::move(value), name, name == "mail" || name == "rfc822mailbox" ? 1 : 2, 0});
+    } else if (name == "mobile" || name == "mobiletelephonenumber" || name == "cellphone" || name == "carphone") {
         phone(Mobile);
     } else if (name == "homephone" || name == "hometelephonenumber") {
         phone(Home);
@@ -105,13 +108,14 @@ void take(Entry &entry, const std::string &name, std::string value, Skipped &ski
     }
 }
 
-void finish(Entry &entry, const ContactSink &sink, Skipped &skipped)
+void finish(Entry &entry, const ContactSink &sink, Skipped &all)
 {
+    Skipped &skipped = entry.skipped;
     Said &s = entry.said;
     const bool person = !entry.group
         && (!isBlank(s.surname) || !isBlank(s.given) || !isBlank(s.full) || !s.phones.empty() || !s.emails.empty());
     if (!person) {
-        ++skipped[kNotPeople];
+        ++all[kNotPeople];
         return;
     }
     // The home street, else the work street, else the locality; postal addresses
@@ -134,7 +138,10 @@ void finish(Entry &entry, const ContactSink &sink, Skipped &skipped)
             skipped[which == 2 ? "l" : which == 1 ? "street" : "homePostalAddress"] += entry.streets[which].size();
     }
     s.line = entry.line;
-    sink(chosen(std::move(s), skipped));
+    Contact contact = chosen(std::move(s), skipped);
+    for (const auto &[name, n] : skipped)
+        all[name] += n;
+    sink(std::move(contact));
 }
 
 } // namespace
@@ -174,7 +181,7 @@ void readLdif(LineReader &lines, const ContactSink &sink, Skipped &skipped, Prob
         if (skipping)
             return;
         if (cut) {
-            ++skipped[name];
+            ++entry.skipped[name];
             return;
         }
         std::string_view rest = std::string_view(text).substr(colon + 1);
@@ -182,12 +189,12 @@ void readLdif(LineReader &lines, const ContactSink &sink, Skipped &skipped, Prob
         if (!rest.empty() && rest[0] == ':') {
             value = decodeBase64(rest.substr(1));
         } else if (!rest.empty() && rest[0] == '<') {
-            ++skipped[name]; // a value in another file
+            ++entry.skipped[name]; // a value in another file
             return;
         } else {
             value = std::string(trimBlanks(rest));
         }
-        take(entry, name, lines.decode(value), skipped);
+        take(entry, name, lines.decode(value));
     };
     const auto endEntry = [&] {
         flushLogical();

@@ -84,6 +84,7 @@ bool LineReader::next(std::string &line)
         m_number = m_given.back().first;
         line = std::move(m_given.back().second);
         m_given.pop_back();
+        m_handed += line.size();
         return true;
     }
     line.clear();
@@ -92,6 +93,7 @@ bool LineReader::next(std::string &line)
         --m_blankOwed;
         ++m_number;
         line += '\n';
+        ++m_handed;
         return true;
     }
     const auto keep = [&](const char *from, std::size_t size) {
@@ -164,6 +166,7 @@ bool LineReader::next(std::string &line)
     if (ended)
         line += '\n';
     ++m_number;
+    m_handed += line.size();
     return true;
 }
 
