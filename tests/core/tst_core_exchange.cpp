@@ -870,3 +870,98 @@ TEST_CASE("files as more programs export them: LDIF, phones, CRMs, Mac sheets; o
         CHECK(result.encoding == row.encoding);
     }
 }
+
+// The work is counted, not timed: the bytes of lines the reading went through (a
+// line read again counts again) stay within a small multiple of the file, and no
+// line is kept beyond the cap, whatever the file holds.
+TEST_CASE("hostile files: linear work, bounded lines, a report of a screenful")
+{
+    const std::size_t mb = std::size_t(1) << 20;
+    struct Row {
+        const char *name;
+        std::string text;
+        std::size_t records; // contacts read
+        std::string skipped; // "" for not checked
+    };
+    std::string folds = "BEGIN:VCARD\r\nTEL:1\r\nN;ENCODING=QUOTED-PRINTABLE:a=\r\n";
+    while (folds.size() < mb)
+        folds += "=\r\n";
+    folds += "x\r\nNOTE:a\r\n";
+    while (folds.size() < 2 * mb)
+        folds += " b\r\n";
+    folds += "ADR:;;c\\\r\n";
+    while (folds.size() < 3 * mb)
+        folds += "\\\r\n";
+    folds += "END:VCARD\r\n";
+    std::string quotes = "Apellido,Nombre\r\n\"Gil,Ana\r\n";
+    std::size_t quoteRows = 0;
+    for (; quotes.size() < mb; ++quoteRows)
+        quotes += "Paz,Luis\r\n";
+    // Every row opens a quote that the next one closes.
+    std::string pairs = "Apellido,Nombre\r\n";
+    while (pairs.size() < mb)
+        pairs += "Paz,\"Luis\r\n";
+    std::string crs = "Apellido,Nombre\r" + std::string(mb, '\r') + "Gil,Ana\r";
+    std::string noBreak = "Apellido,Nombre\r\nGil,Ana\r\n" + std::string(4 * mb, 'x') + ",Luis\r\n";
+    const std::vector<Row> rows = {
+        {"1 MB of quoted-printable soft breaks, 1 MB of folds, 1 MB of '\\' ends", folds, 1, "NOTE=1 "},
+        {"an unclosed quote above 1 MB of rows", quotes, quoteRows, ""},
+        {"1 MB of rows, each opening a quote", pairs, (pairs.size() - 17) / 11 / 2, ""},
+        {"1 MB of CRs alone", crs, 1, ""},
+        {"4 MB without a line break", noBreak, 1, "(demasiado largos)=1 "},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        const exchange::ImportResult result = readText(row.text);
+        CHECK(result.records.size() == row.records);
+        CHECK(result.handled <= 2 * row.text.size());
+        if (!row.skipped.empty())
+            CHECK(skippedText(result.skipped) == row.skipped);
+    }
+
+    // No line is kept past the cap, and the next line is there after it.
+    std::istringstream in(std::string(8 * mb, 'x') + "\nabc\r\n");
+    exchange::LineReader lines(in);
+    std::string line;
+    REQUIRE(lines.next(line));
+    CHECK(line.size() == exchange::LineReader::kMaxLine + 1);
+    CHECK(lines.cut());
+    REQUIRE(lines.next(line));
+    CHECK(line == "abc\n");
+    CHECK(!lines.cut());
+    CHECK(lines.number() == 2);
+
+    // Twenty thousand unknown properties and as many cut fields: a screenful.
+    TempFolder folder;
+    std::string many;
+    for (int i = 0; i < 20000; ++i)
+        many += "BEGIN:VCARD\r\nN:Apellido de más de veinticinco letras " + std::to_string(i) + ";Ana\r\nX-RARO-"
+            + std::to_string(i) + ":1\r\nEND:VCARD\r\n";
+    writeBytes(folder / "muchos.vcf", many);
+    const Run run = command({"importar", (folder / "muchos.vcf").string(), "--carpeta", folder.path().string(), "--prueba"});
+    CHECK(run.status == 0);
+    CHECK(run.out.size() < 8000);
+    CHECK(run.out.find("Aviso: y 19980 más.\n") != std::string::npos);
+    CHECK(run.out.find(", y 19980 más.\n") != std::string::npos);
+    CHECK(run.out.find("20000 contactos no cupieron enteros") != std::string::npos);
+}
+
+// Two different people stored alike ("?" for what Windows-1252 lacks) are two; the
+// same person twice is one, named in the report.
+TEST_CASE("nobody is merged on a '?': duplicates are judged on what the file said")
+{
+    TempFolder folder;
+    ContactFile contacts(platform::systemFileSystem(), folder.path());
+    std::istringstream in("Apellido,Nombre\r\n李,王\r\n张,伟\r\n李,王\r\nRuiz,Ana\r\nRuiz,Ana\r\n");
+    const exchange::Preview preview = exchange::previewImport(in, contacts, false);
+    CHECK(shown(preview.read.records) == std::vector<std::string>{"?|?|||", "?|?|||", "Ruiz|Ana|||"});
+    CHECK(preview.duplicates == 2);
+    std::string report;
+    for (const std::string &line : preview.read.report)
+        report += line + "\n";
+    CAPTURE(report);
+    CHECK(report.find("línea 2, «王 李»: Apellido guardado como «?»") != std::string::npos);
+    CHECK(report.find("línea 3, «伟 张»: Apellido guardado como «?»") != std::string::npos);
+    CHECK(report.find("línea 4, «王 李»: ya estaba, con los mismos «?»") != std::string::npos);
+}
