@@ -129,6 +129,8 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_at = 0;
     std::size_t m_end = 0;
+    std::size_t m_lfAt = std::size_t(-1); // the next LF at or after m_at, or m_end; -1 unknown
+    std::size_t m_crAt = std::size_t(-1);
     bool m_eof = false;
     std::uint64_t m_number = 0;
     std::uint64_t m_bytes = 0;

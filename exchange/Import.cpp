@@ -293,14 +293,14 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
         // Fit before cutting: "+34 655 44 33 22" is whole as "+34655443322".
         if (f == 3 && !contact.own && characters(text) > width)
             text = compactPhone(text);
-        said += '\x1F';
+
         char *out = record.data() + contacts::kFieldOffsets[f];
         std::size_t stored = 0;
+        std::size_t end = 0; // of the text stored
         bool replaced = false;
         bool cut = false;
         std::size_t pos = 0;
         while (pos < text.size()) {
-            const std::size_t start = pos;
             char32_t ch = static_cast<unsigned char>(text[pos]);
             const bool ok = ch < 0x80 ? (++pos, true) : contacts::nextUtf8(text, pos, ch);
             const unsigned char byte = ok ? contacts::unicodeToCp1252(ch) : '?';
@@ -314,10 +314,25 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
             }
             replaced = replaced || (byte == '?' && !(ok && ch == '?'));
             out[stored++] = static_cast<char>(byte);
-            said.append(text, start, pos - start);
+            end = pos;
+        }
+        if (replaced && !anyReplaced && result) {
+            // The fields before this one, as they were stored (no '?' in them).
+            said.clear();
+            for (std::size_t g = 0; g < f; ++g) {
+                said += '\x1F';
+                said += contacts::decodeCp1252(contacts::trimSpaces(
+                    std::string_view(record.data() + contacts::kFieldOffsets[g], contacts::kFieldWidths[g])));
+            }
         }
         anyReplaced = anyReplaced || replaced;
         std::fill(out + stored, out + width, ' ');
+        // What the file said, as far as it was stored: kept only when a '?' stands
+        // for some of it (rare), to tell people apart.
+        if (result && (replaced || anyReplaced)) {
+            said += '\x1F';
+            said.append(text, 0, end);
+        }
         if (!cut && !replaced)
             continue;
         if (result)

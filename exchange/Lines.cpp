@@ -12,6 +12,7 @@ namespace {
 // What is read from the stream at a time; progress is told after each piece, so
 // that a reading can be stopped within a piece's work.
 constexpr std::size_t kPiece = 64 * 1024;
+constexpr std::size_t kUnknown = std::size_t(-1);
 
 // Mac Roman's upper half, as Unicode (0xDB is the euro sign since Mac OS 8.5).
 constexpr char16_t kMacRoman[128] = {
@@ -64,6 +65,8 @@ bool LineReader::fill()
         return false;
     m_in.read(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
     m_at = 0;
+    m_lfAt = kUnknown;
+    m_crAt = kUnknown;
     m_end = static_cast<std::size_t>(m_in.gcount());
     m_bytes += m_end;
     if (m_end == 0) {
@@ -110,9 +113,17 @@ bool LineReader::next(std::string &line)
         any = true;
         const char *data = m_buffer.data();
         if (crs == 0) {
-            std::size_t stop = m_at;
-            while (stop < m_end && data[stop] != '\n' && data[stop] != '\r')
-                ++stop;
+            // The next LF and the next CR of the piece, each looked for once per piece
+            // at most: a file of CR ends has no LF to look for again on every line.
+            if (m_lfAt == kUnknown || m_lfAt < m_at) {
+                const void *lf = std::memchr(data + m_at, '\n', m_end - m_at);
+                m_lfAt = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - data) : m_end;
+            }
+            if (m_crAt == kUnknown || m_crAt < m_at) {
+                const void *cr = std::memchr(data + m_at, '\r', m_end - m_at);
+                m_crAt = cr ? static_cast<std::size_t>(static_cast<const char *>(cr) - data) : m_end;
+            }
+            const std::size_t stop = std::min(m_lfAt, m_crAt);
             keep(data + m_at, stop - m_at);
             m_at = stop;
             if (m_at == m_end)

@@ -65,16 +65,22 @@ public:
         cut = false;
         number = m_pendingNumber;
         const std::string_view first = withoutEnd(m_pending);
-        const std::string_view head = first.substr(0, first.find(':'));
-        const bool quotedPrintable = first.find(':') != std::string_view::npos
-            && upper(head).find("QUOTED-PRINTABLE") != std::string::npos;
-        const bool property = first.find(':') != std::string_view::npos;
+        const std::size_t colon = first.find(':');
+        const bool property = colon != std::string_view::npos;
+        // Asked only of a line that ends in '=', once.
+        int quotedPrintable = -1;
+        const auto isQuotedPrintable = [&] {
+            if (quotedPrintable < 0)
+                quotedPrintable = property && upper(logical.substr(0, std::min(colon, logical.size())))
+                                                      .find("QUOTED-PRINTABLE") != std::string::npos;
+            return quotedPrintable == 1;
+        };
         cut = m_pendingCut;
         append(logical, first, cut);
         m_have = false;
         while (fill()) {
             const std::string_view next = withoutEnd(m_pending);
-            if (quotedPrintable && m_endsInEquals) {
+            if (m_endsInEquals && !isCardLimit(next) && isQuotedPrintable()) {
                 if (logical.size() < LineReader::kMaxLine && !logical.empty())
                     logical.pop_back();
                 append(logical, next, cut);

@@ -844,6 +844,10 @@ TEST_CASE("files as more programs export them: LDIF, phones, CRMs, Mac sheets; o
          "BEGIN:VCARD\nVERSION:3.0\nEMAIL:solo@example.com\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nEND:VCARD\n",
          F::VCard, {"solo@example.com||||solo@example.com"}, "",
          "no tenía nombre; se guarda como apellido su correo electrónico", ""},
+        {"a quoted-printable value whose last line ends in '=' does not swallow END:VCARD",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Sanz;Eva\r\nNOTE;ENCODING=QUOTED-PRINTABLE:hola=\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Gil;Ana\r\nEND:VCARD\r\n",
+         F::VCard, {"Sanz|Eva|||", "Gil|Ana|||"}, "NOTE=1 ", "", ""},
         {"a sheet's ';;' rows", "Nombre;Apellidos;Móvil\r\nAna;Ruiz;600\r\n;;\r\n ; ;\r\n", F::Csv, {"Ruiz|Ana||600|"},
          "", "", ""},
         {"UTF-16 whose last byte is half a character", utf16le("Nombre\tApellidos\r\nAna\tGil\r\n") + "A", F::Csv,
