@@ -17,7 +17,6 @@
 #include <random>
 #include <vector>
 #include <string>
-#include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -46,40 +45,65 @@ std::string readAll(const fs::path &path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs the command itself in a child; returns its wall-clock and processor seconds
-// (the machine may be shared), and its peak memory in KiB.
-bool timed(const std::vector<std::string> &args, double &seconds, double &cpu, long &peakKiB)
+// Runs `argv` in a child with its report going nowhere (its errors show); its
+// wall-clock and processor seconds (the machine may be shared), peak memory in KiB
+// and exit status.
+void runChild(char **argv, double &seconds, double &cpu, long &peakKiB, int &status)
 {
-    std::fflush(nullptr);
     const auto start = std::chrono::steady_clock::now();
-    std::vector<char *> argv = {const_cast<char *>(VORTEDA_CONTACTOS)};
-    for (const std::string &arg : args)
-        argv.push_back(const_cast<char *>(arg.c_str()));
-    argv.push_back(nullptr);
-    // Spawned rather than forked: a forked child's peak would count this process's
-    // own memory (the data and the files it wrote) until the exec. Its report goes
-    // nowhere; its errors show.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t child = 0;
-    const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0)
-        return false;
-    int status = 0;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (!freopen("/dev/null", "w", stdout))
+            _exit(126);
+        execv(argv[0], argv);
+        _exit(127);
+    }
     rusage usage{};
     wait4(child, &status, 0, &usage);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     peakKiB = usage.ru_maxrss;
     cpu = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Runs the command through a fresh copy of this program (`--run`), so that the
+// peak measured is the command's own: a child forked from here would count this
+// process's memory (the data and the files it made) until its exec.
+bool timed(const std::vector<std::string> &args, double &seconds, double &cpu, long &peakKiB)
+{
+    std::fflush(nullptr);
+    const std::string result = fs::temp_directory_path() / ("vorteda-bench-run-" + std::to_string(getpid()));
+    std::vector<std::string> all = {"/proc/self/exe", "--run", result, VORTEDA_CONTACTOS};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &arg : all)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t runner = 0;
+    if (posix_spawn(&runner, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return false;
+    int status = 0;
+    waitpid(runner, &status, 0);
+    std::ifstream in(result);
+    int exit = -1;
+    in >> seconds >> cpu >> peakKiB >> exit;
+    fs::remove(result);
+    return bool(in) && exit == 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 3 && std::string(argv[1]) == "--run") {
+        double seconds = 0;
+        double cpu = 0;
+        long peak = 0;
+        int status = 0;
+        runChild(argv + 3, seconds, cpu, peak, status);
+        std::ofstream(argv[2]) << seconds << " " << cpu << " " << peak << " "
+                               << (WIFEXITED(status) ? WEXITSTATUS(status) : 128) << "\n";
+        return 0;
+    }
     const std::size_t count = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 1000000;
     const fs::path root = fs::temp_directory_path() / ("vorteda-bench-exchange-" + std::to_string(getpid()));
     fs::create_directories(root / "from");

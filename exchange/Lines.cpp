@@ -112,6 +112,22 @@ bool LineReader::next(std::string &line)
             break;
         any = true;
         const char *data = m_buffer.data();
+        if (m_mode == Ends::Lf) {
+            // Only an LF ends a line here: the CRs just before it belong to its end,
+            // any other is part of the line.
+            const void *lf = std::memchr(data + m_at, '\n', m_end - m_at);
+            const std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - data) : m_end;
+            keep(data + m_at, stop - m_at);
+            m_at = stop;
+            if (m_at == m_end)
+                continue;
+            ++m_at;
+            ++m_lfEnds;
+            while (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            ended = true;
+            break;
+        }
         if (crs == 0) {
             // The next LF and the next CR of the piece, each looked for once per piece
             // at most: a file of CR ends has no LF to look for again on every line.

@@ -199,7 +199,8 @@ void applyParameter(std::string_view param, Property &p)
 }
 
 // Splits "group.NAME;param;param:value". False when the line has no ':'.
-bool parseProperty(std::string_view line, Property &p)
+// With `full` false, whether the line is a property, nothing more.
+bool parseProperty(std::string_view line, Property &p, bool full = true)
 {
     std::size_t pos = line.find_first_of(";:");
     if (pos == std::string_view::npos)
@@ -216,7 +217,8 @@ bool parseProperty(std::string_view line, Property &p)
     const auto dot = name.rfind('.');
     if (dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
-    p.name = upper(name);
+    if (full)
+        p.name = upper(name);
     while (line[pos] == ';') {
         const std::size_t start = ++pos;
         bool quoted = false;
@@ -227,7 +229,8 @@ bool parseProperty(std::string_view line, Property &p)
         }
         if (pos == line.size())
             return false;
-        applyParameter(line.substr(start, pos - start), p);
+        if (full)
+            applyParameter(line.substr(start, pos - start), p);
     }
     p.value = line.substr(pos + 1);
     return true;
@@ -364,16 +367,21 @@ struct Card {
 int phoneSort(const std::vector<std::string> &types)
 {
     bool mobile = false, home = false, work = false, other = false;
-    for (std::string type : types) {
-        std::erase(type, '"');
+    for (std::string_view type : types) {
+        while (!type.empty() && type.front() == '"')
+            type.remove_prefix(1);
+        while (!type.empty() && type.back() == '"')
+            type.remove_suffix(1);
+        if (type.substr(0, 2) == "X-")
+            type.remove_prefix(2);
         if (type == "FAX" || type == "PAGER" || type == "MODEM" || type == "BBS" || type == "TEXTPHONE"
-            || type == "TTY" || type == "X-TELEX")
+            || type == "TTY" || type == "TELEX")
             return FaxLike;
-        mobile = mobile || type == "CELL" || type == "MOBILE" || type == "IPHONE" || type == "X-MOBILE";
+        mobile = mobile || type == "CELL" || type == "MOBILE" || type == "IPHONE";
         home = home || type == "HOME" || type == "VOICE";
-        work = work || type == "WORK" || type == "MAIN" || type == "X-WORK";
-        other = other || type == "OTHER" || type == "X-OTHER" || type == "CAR" || type == "VIDEO"
-            || type == "MSG" || type == "ISDN" || type == "PCS";
+        work = work || type == "WORK" || type == "MAIN";
+        other = other || type == "OTHER" || type == "CAR" || type == "VIDEO" || type == "MSG" || type == "ISDN"
+            || type == "PCS";
     }
     if (mobile)
         return Mobile;
@@ -545,7 +553,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
             continue;
         }
         Property p;
-        if (!card.empty() && !parseProperty(line, p)) {
+        if (!card.empty() && !parseProperty(line, p, false)) {
             // A line that names no property goes on with the value before it, as far
             // as a logical line may go.
             std::string &value = card.back().second;
