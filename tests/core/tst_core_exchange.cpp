@@ -374,7 +374,12 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         {"a device", "\x01" "zero", "«NUL» no es un archivo sino un dispositivo"},
 #endif
         {"missing", "\x01missing", ": no se puede abrir"},
+#ifdef _WIN32
+        // Read through the Windows file layer, which words the system's own number.
+        {"missing, said in Spanish", "\x01missing", ": No se encuentra el archivo"},
+#else
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
+#endif
         {"a folder", "\x01" "folder", " es una carpeta"},
         {"another copy holds the lock", "\x01" "held",
          "Otra copia de Vorteda está guardando cambios en este archivo: «"},
