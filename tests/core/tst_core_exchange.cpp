@@ -853,6 +853,8 @@ TEST_CASE("files as more programs export them: LDIF, phones, CRMs, Mac sheets; o
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Sanz;Eva\r\nNOTE;ENCODING=QUOTED-PRINTABLE:hola=\r\nEND:VCARD\r\n"
          "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Gil;Ana\r\nEND:VCARD\r\n",
          F::VCard, {"Sanz|Eva|||", "Gil|Ana|||"}, "NOTE=1 ", "", ""},
+        {"a sheet whose first bytes could start a picture's mark", "MM;Nombre\r\nRIFF;Ana\r\n", F::Csv,
+         {"Ana||||"}, "MM=1 ", "no tenía apellido; se guarda su nombre como apellido", ""},
         {"a sheet's ';;' rows", "Nombre;Apellidos;Móvil\r\nAna;Ruiz;600\r\n;;\r\n ; ;\r\n", F::Csv, {"Ruiz|Ana||600|"},
          "", "", ""},
         {"UTF-16 whose last byte is half a character", utf16le("Nombre\tApellidos\r\nAna\tGil\r\n") + "A", F::Csv,
