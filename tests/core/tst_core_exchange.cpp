@@ -976,3 +976,54 @@ TEST_CASE("nobody is merged on a '?': duplicates are judged on what the file sai
     CHECK(report.find("línea 3, «伟 张»: Apellido guardado como «?»") != std::string::npos);
     CHECK(report.find("línea 4, «王 李»: ya estaba, con los mismos «?»") != std::string::npos);
 }
+
+// The same person, exported by one program as vCard (or LDIF) and as CSV, is the same
+// record: one rule chooses the five fields whatever the format.
+TEST_CASE("the same person as vCard, LDIF and CSV gives the same record")
+{
+    struct Row {
+        const char *name;
+        std::vector<std::string> texts;
+        std::string record;
+    };
+    const std::vector<Row> rows = {
+        {"Google Contacts: a fax first, a home and a mobile number; the primary e-mail second",
+         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pilar Vega\r\nN:Vega;Pilar;;;\r\n"
+          "EMAIL;TYPE=INTERNET;TYPE=HOME:pilar@casa.es\r\nEMAIL;TYPE=INTERNET;TYPE=WORK;TYPE=pref:pilar@trabajo.es\r\n"
+          "TEL;TYPE=WORK;TYPE=FAX:910 000 001\r\nTEL;TYPE=HOME:910 000 002\r\nTEL;TYPE=CELL:600 000 003\r\n"
+          "ADR;TYPE=HOME:;;Calle Luna 1;Madrid;;28001;España\r\nEND:VCARD\r\n",
+          "First Name,Last Name,E-mail 1 - Label,E-mail 1 - Value,E-mail 2 - Label,E-mail 2 - Value,Phone 1 - Label,"
+          "Phone 1 - Value,Phone 2 - Label,Phone 2 - Value,Phone 3 - Label,Phone 3 - Value,Address 1 - Label,"
+          "Address 1 - Street,Address 1 - City\r\n"
+          "Pilar,Vega,Home,pilar@casa.es,* Work,pilar@trabajo.es,Work Fax,910 000 001,Home,910 000 002,Mobile,"
+          "600 000 003,Home,Calle Luna 1,Madrid\r\n"},
+         "Vega|Pilar|Calle Luna 1|600 000 003|pilar@trabajo.es"},
+        {"Thunderbird: LDIF and CSV, a work and a home number, no mobile",
+         {"dn: cn=Luis Ortega,mail=luis@example.org\nobjectclass: person\ngivenName: Luis\nsn: Ortega\n"
+          "cn: Luis Ortega\nmail: luis@example.org\nmozillaSecondEmail: lo@example.net\ntelephoneNumber: 914 000 001\n"
+          "homePhone: 914 000 002\nmozillaHomeStreet: Plaza Mayor 2\nmozillaHomeLocalityName: Ávila\n\n",
+          "First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Screen Name,Work Phone,Home Phone,"
+          "Fax Number,Pager Number,Mobile Number,Home Address,Home Address 2,Home City\r\n"
+          "Luis,Ortega,Luis Ortega,,luis@example.org,lo@example.net,,914 000 001,914 000 002,,,,Plaza Mayor 2,,Ávila\r\n"},
+         "Ortega|Luis|Plaza Mayor 2|914 000 002|luis@example.org"},
+        {"Outlook: vCard 2.1 and CSV, a business and a mobile number, an Exchange address beside the SMTP one",
+         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN:Soler;Iván\r\nFN:Iván Soler\r\nORG:Soler SL\r\n"
+          "TEL;WORK;VOICE:+34 911 22 33 44\r\nTEL;CELL;VOICE:+34 655 44 33 22\r\n"
+          "EMAIL;X400:/o=ExchangeLabs/ou=Exchange Administrative Group/cn=Recipients/cn=ivan\r\n"
+          "EMAIL;PREF;INTERNET:ivan.soler@example.es\r\nADR;WORK:;;Calle Sol 3;Valencia;;46001\r\nEND:VCARD\r\n",
+          "First Name,Last Name,Company,Business Phone,Mobile Phone,E-mail Address,E-mail Type,E-mail 2 Address,"
+          "E-mail 2 Type,Business Street,Business City\r\n"
+          "Iván,Soler,Soler SL,+34 911 22 33 44,+34 655 44 33 22,"
+          "/o=ExchangeLabs/ou=Exchange Administrative Group/cn=Recipients/cn=ivan,EX,ivan.soler@example.es,SMTP,"
+          "Calle Sol 3,Valencia\r\n"},
+         "Soler|Iván|Calle Sol 3|+34655443322|ivan.soler@example.es"},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        for (const std::string &text : row.texts) {
+            CAPTURE(text.substr(0, 20));
+            CHECK(shown(readText(text).records) == std::vector<std::string>{row.record});
+        }
+    }
+}
