@@ -80,7 +80,9 @@ struct Preview {
 };
 
 // Reads `in` and sets aside the contacts whose stored record is already in the data
-// file or earlier in `in` (unless `keepDuplicates`). Writes nothing. Throws
+// file or earlier in `in` (unless `keepDuplicates`); within `in`, a record holding a
+// '?' for a character is the same as another only when the file said the same, and
+// one set aside so is named in the report. Writes nothing. Throws
 // ImportError (the file is refused) and contacts::FileError (personas.dat cannot be
 // read).
 Preview previewImport(std::istream &in, contacts::ContactFile &file, bool keepDuplicates,
