@@ -47,16 +47,16 @@ Contact chosen(Said &&said, Skipped &skipped)
     auto &f = contact.fields;
 
     // One telephone: (fax-like, preference, sort, order), the least.
-    const Said::Value *phone = nullptr;
-    for (const Said::Value &value : said.phones) {
+    Said::Value *phone = nullptr;
+    for (Said::Value &value : said.phones) {
         if (!phone
             || std::make_tuple(value.sort == FaxLike, value.pref, value.sort)
                 < std::make_tuple(phone->sort == FaxLike, phone->pref, phone->sort))
             phone = &value;
     }
     // One e-mail: (not internet, preference, order).
-    const Said::Value *email = nullptr;
-    for (const Said::Value &value : said.emails) {
+    Said::Value *email = nullptr;
+    for (Said::Value &value : said.emails) {
         if (!email
             || std::make_tuple(!isInternetAddress(value.text), value.pref)
                 < std::make_tuple(!isInternetAddress(email->text), email->pref))
@@ -69,9 +69,9 @@ Contact chosen(Said &&said, Skipped &skipped)
         if (&value != email)
             ++skipped[value.source];
     if (phone)
-        f.Telefono = phone->text;
+        f.Telefono = std::move(phone->text);
     if (email)
-        f.Email = email->text;
+        f.Email = std::move(email->text);
     f.Direccion = std::move(said.address);
 
     f.Apellido = std::move(said.surname);

@@ -150,6 +150,17 @@ struct Property {
     std::string charset;
     int pref = INT_MAX; // lower is preferred
     std::vector<std::string> types; // upper case
+
+    // Ready for the next line, keeping what was allocated.
+    void reset()
+    {
+        name.clear();
+        value = {};
+        quotedPrintable = base64 = uri = false;
+        charset.clear();
+        pref = INT_MAX;
+        types.clear();
+    }
 };
 
 void applyParameter(std::string_view param, Property &p)
@@ -349,6 +360,23 @@ struct Card {
     Choice adr;
     Said said;
 
+    void reset(std::uint64_t start)
+    {
+        line = start;
+        version4 = haveN = showAsCompany = false;
+        adr = Choice();
+        said.surname.clear();
+        said.given.clear();
+        said.full.clear();
+        said.company.clear();
+        said.companySource.clear();
+        said.address.clear();
+        said.phones.clear();
+        said.emails.clear();
+        said.own = false;
+        said.line = 0;
+    }
+
     Contact finish(Skipped &skipped)
     {
         said.line = line;
@@ -431,17 +459,18 @@ void writeVCard(const contacts::Persona &p, std::string &out)
 namespace {
 
 // One card's logical lines, read in the card's own encoding.
+// `card` and `p` are made again for each card and line, keeping what they allocated:
+// a million cards come and go without a million allocations.
 void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::string>> &lines, LineReader &reader,
-              const ContactSink &sink, Skipped &skipped)
+              const ContactSink &sink, Skipped &skipped, Card &card, Property &p)
 {
     bool utf8 = true;
     for (const auto &line : lines)
         utf8 = utf8 && isValidUtf8(line.second);
-    Card card;
-    card.line = start;
+    card.reset(start);
     for (auto &[number, raw] : lines) {
         const std::string line = utf8 ? std::move(raw) : reader.fallback(raw);
-        Property p;
+        p.reset();
         if (!parseProperty(line, p))
             continue; // only a first line can fail: the others joined the one before
         if (p.name == "VERSION") {
@@ -519,6 +548,8 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
     bool inText = false; // within lines outside any card
     std::uint64_t start = 0;
     std::vector<std::pair<std::uint64_t, std::string>> card;
+    Card reading;
+    Property property;
     const std::string unclosed = "BEGIN:VCARD sin END:VCARD";
     bool cut = false;
     while (unfolder.next(line, number, cut)) {
@@ -548,7 +579,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
             continue;
         }
         if (equalsIgnoreCase(trimmed, "END:VCARD")) {
-            readCard(start, card, lines, sink, skipped);
+            readCard(start, card, lines, sink, skipped, reading, property);
             inCard = false;
             continue;
         }
