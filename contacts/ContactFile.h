@@ -41,7 +41,8 @@ public:
     ContactFile(FileSystem &fs, std::filesystem::path folder);
 
     std::filesystem::path dataPath() const;
-    // The file layer every call goes through, for work beside the contacts (an export).
+    // The layer every file call goes through: an import reads its file there, and an
+    // export writes beside the contacts there too.
     FileSystem &fileSystem() const { return m_fs; }
 
     // The list load: sorts the file by given name (written only when the order

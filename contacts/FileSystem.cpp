@@ -10,6 +10,22 @@ FileError::FileError(FileOp op, std::filesystem::path path, std::error_code code
 {
 }
 
+namespace {
+
+class FileKindCategory final : public std::error_category {
+public:
+    const char *name() const noexcept override { return "vorteda-file"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+} // namespace
+
+std::error_code notRegularFile()
+{
+    static const FileKindCategory category;
+    return std::error_code(1, category);
+}
+
 const char *name(FileOp op)
 {
     switch (op) {

@@ -56,7 +56,7 @@ inline constexpr std::chrono::milliseconds kLockWait{2000};
 class FileSystem {
 public:
     enum class OpenMode {
-        ReadOnly,          // the file must exist
+        ReadOnly,          // the file must exist and be a regular file (notRegularFile())
         ReadWrite,         // created empty when missing
         ReadWriteExisting, // the file must exist
         ReadWriteEmpty,    // created when missing, emptied when present
@@ -93,6 +93,10 @@ public:
     // leads nowhere fails as opening it would.
     virtual std::filesystem::path resolve(const std::filesystem::path &path) = 0;
 };
+
+// Why a read-only open refused a path that is neither a regular file nor a folder (a
+// FIFO, a device, a socket): reading one may block for ever or never end.
+std::error_code notRegularFile();
 
 // The operation's short name ("write").
 const char *name(FileOp op);

@@ -1,6 +1,7 @@
 #include "exchange/Command.h"
 
 #include "wording/FileMessages.h"
+#include "wording/ImportWords.h"
 #include "wording/SystemErrorText.h"
 #include "version/Version.h"
 #include "contacts/ContactFile.h"
@@ -34,7 +35,7 @@ const char kUsage[] =
     "             vCard 3.0 si termina en .vcf, CSV si termina en .csv. Con «-» los\n"
     "             escribe en la salida estándar (indique --formato).\n"
     "importar     Añade a personas.dat los contactos de un archivo vCard (2.1, 3.0 o\n"
-    "             4.0) o CSV, y lo deja ordenado por nombre. Los contactos que ya\n"
+    "             4.0), LDIF o CSV, y lo deja ordenado por nombre. Los contactos que ya\n"
     "             estaban no se añaden otra vez.\n"
     "--prueba     Solo muestra el informe; no escribe nada.\n"
     "--duplicados Añade también los contactos que ya estaban.\n"
@@ -43,21 +44,29 @@ const char kUsage[] =
 const char kUsageRest[] =
     ").\n"
     "\n"
-    "De cada vCard se guardan: de N, el apellido y el nombre (con los nombres\n"
-    "adicionales); de ADR, la calle (o la localidad si no hay calle); TEL y EMAIL (el\n"
-    "preferido, si no el primero). Sin N, el FN da el nombre (su primera palabra) y el\n"
-    "apellido (el resto); un FN de una sola palabra es el apellido.\n"
+    "El archivo se reconoce por lo que es: vCard si empieza por BEGIN:VCARD, LDIF si\n"
+    "empieza por «dn:», CSV si una fila de títulos nombra el apellido, el nombre, el\n"
+    "nombre completo o la empresa y las filas de debajo caben en sus columnas. Lo\n"
+    "demás se rechaza diciendo qué parece (una hoja de cálculo: guárdela como CSV).\n"
     "\n"
-    "Los CSV de Outlook, Google Contacts, Thunderbird, Yahoo y Apple, y las hojas de\n"
-    "cálculo con columnas como Apellidos, Nombre, Teléfono móvil, Domicilio o\n"
-    "Correo electrónico (separadas por «,», «;» o tabulador; UTF-8, Windows-1252\n"
-    "o UTF-16) se leen así: el teléfono es el primero de móvil, particular,\n"
-    "trabajo y otro; el correo, el primero; la dirección, la calle del domicilio, si\n"
-    "no la del trabajo (sus líneas unidas con «, »). La fila de títulos se busca\n"
-    "aunque haya un título encima.\n"
+    "En todos los formatos, el teléfono es el preferido; si no, el móvil; si no, el\n"
+    "particular, el del trabajo u otro; un fax o un busca solo si no hay otro. El\n"
+    "correo es el preferido; si no, la primera dirección de Internet. La dirección\n"
+    "es la calle del domicilio; si no, la del trabajo. De cada vCard, de N el\n"
+    "apellido y el nombre (con los nombres adicionales). Sin N, el FN da el nombre\n"
+    "(su primera palabra) y el apellido (el resto); un FN de una sola palabra es el\n"
+    "apellido. Un contacto sin apellido toma como apellido su nombre completo, su\n"
+    "nombre, su empresa o su correo, y se avisa; uno sin ningún dato no se añade.\n"
+    "\n"
+    "Las columnas de un CSV se reconocen por su nombre entero (Outlook, Google\n"
+    "Contacts, Thunderbird, Yahoo, Apple, Zoho, Salesforce, LinkedIn, o Apellidos,\n"
+    "Nombre, Teléfono móvil, Domicilio, Correo electrónico...), separadas por «,»,\n"
+    "«;» o tabulador. UTF-8, o si no Windows-1252 (Mac Roman en los archivos de Mac\n"
+    "con líneas terminadas en CR), o UTF-16; el informe dice cuál se supuso.\n"
     "\n"
     "Lo demás se omite y se cuenta en el resumen. Cada contacto que no cabe entero\n"
-    "se avisa: los campos se cortan a 25, 20, 20, 15 y 25 caracteres, y los\n"
+    "se avisa: un teléfono largo se escribe primero sin espacios, puntos, guiones ni\n"
+    "paréntesis; los campos se cortan a 25, 20, 20, 15 y 25 caracteres, y los\n"
     "caracteres que Windows-1252 no tiene se guardan como «?». Un salto de línea\n"
     "dentro de un dato se guarda como un espacio («, » en la dirección). Una vCard o\n"
     "fila que no se puede leer se omite y se avisa; las demás se añaden.\n"
@@ -202,14 +211,22 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     }
     Preview preview = std::move(*opened.preview);
     const ImportResult &read = preview.read;
+    // A screenful at most: a file of a million bad rows gives a report one can read.
+    std::size_t shown = 0;
     for (const Problem &problem : read.problems)
-        out << "Aviso: " << problemLine(problem) << "\n";
+        if (shown++ < wording::kListedAtMost)
+            out << "Aviso: " << problemLine(problem) << "\n";
     for (const std::string &line : read.report)
-        out << "Aviso: " << line << "\n";
-    const std::size_t warned = read.report.size();
+        if (shown++ < wording::kListedAtMost)
+            out << "Aviso: " << line << "\n";
+    if (shown > wording::kListedAtMost)
+        out << "Aviso: " << wording::andMore(shown - wording::kListedAtMost) << ".\n";
+    const std::uint64_t warned = read.notWhole;
+    const std::uint64_t unnamed = read.surnameTaken;
     const std::size_t unreadable = read.problems.size();
     const Skipped skipped = read.skipped;
-    const bool vcard = read.format == Format::VCard;
+    const bool vcard = read.format != Format::Csv;
+    const std::string encoding = read.encoding;
     Committed done{read.records.size(), preview.duplicates};
     if (!options.trial) {
         try {
@@ -242,6 +259,11 @@ int importContacts(const Options &options, const std::filesystem::path &folder, 
     if (warned > 0)
         out << count(warned, "contacto no cupo entero (aviso arriba)", "contactos no cupieron enteros (avisos arriba)")
             << ".\n";
+    if (unnamed > 0)
+        out << count(unnamed, "contacto no tenía apellido", "contactos no tenían apellido")
+            << ": se guarda como apellido lo que los nombra (avisos arriba).\n";
+    if (!encoding.empty())
+        out << wording::assumedEncoding(encoding) << "\n";
     skippedSummary(skipped, vcard, out);
     return kDone;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <utility>
 
@@ -19,7 +20,6 @@ namespace exchange {
 namespace {
 
 constexpr std::string_view kBom = "﻿";
-constexpr std::uint64_t kProgressStep = std::uint64_t(1) << 20;
 
 // Stored records (105 bytes each, held elsewhere) looked up by their bytes: open
 // addressing, so that a million of them cost a few megabytes and no allocation each.
@@ -67,19 +67,64 @@ private:
     std::vector<const char *> m_slots;
 };
 
-// The first line of `in` that is neither blank nor a comment, and its number; empty
-// at the end of the file.
-std::string firstLine(std::istream &in, std::uint64_t &number)
+// The first two lines of `in` that are neither blank nor comments, and the first's
+// number; empty at the end of the file.
+std::string firstLines(std::istream &in, std::uint64_t &number, std::string &second)
 {
     LineReader lines(in);
     std::string line;
+    std::string first;
     while (lines.next(line)) {
         if (!isBlank(line) && line[0] != '#') {
-            number = lines.number();
-            return line;
+            if (first.empty()) {
+                number = lines.number();
+                first = line;
+            } else {
+                second = line;
+                break;
+            }
         }
     }
-    return {};
+    return first;
+}
+
+bool isLdifStart(std::string_view line)
+{
+    line = trimBlanks(line);
+    return line.size() >= 3 && equalsIgnoreCase(line.substr(0, 3), "dn:");
+}
+
+bool isLdifVersion(std::string_view line)
+{
+    line = trimBlanks(line);
+    return line.size() >= 8 && equalsIgnoreCase(line.substr(0, 8), "version:");
+}
+
+bool allBlank(const contacts::Persona &p)
+{
+    for (std::size_t f = 0; f < 5; ++f)
+        if (!isBlank(contacts::field(p, f)))
+            return false;
+    return true;
+}
+
+// A telephone as short as it can be written: without spaces, dots, dashes and
+// brackets (a leading '+' stays).
+std::string compactPhone(std::string_view text)
+{
+    std::string out;
+    for (char c : text)
+        if (std::string_view(" .-()[]").find(c) == std::string_view::npos)
+            out += c;
+    return out;
+}
+
+std::size_t characters(std::string_view utf8)
+{
+    std::size_t n = 0;
+    for (char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
 }
 
 std::string quoted(const std::string &text)
@@ -95,40 +140,6 @@ bool feminine(std::size_t f)
 }
 
 } // namespace
-
-LineReader::LineReader(std::istream &in, Progress progress)
-    : m_in(in)
-    , m_progress(std::move(progress))
-{
-}
-
-bool LineReader::next(std::string &line)
-{
-    if (!m_given.empty()) {
-        m_number = m_given.back().first;
-        line = std::move(m_given.back().second);
-        m_given.pop_back();
-        return true;
-    }
-    if (!std::getline(m_in, line))
-        return false;
-    if (!m_in.eof())
-        line += '\n';
-    ++m_number;
-    m_bytes += line.size();
-    if (m_progress && m_bytes - m_reported >= kProgressStep) {
-        m_reported = m_bytes;
-        m_progress(m_bytes);
-    }
-    return true;
-}
-
-void LineReader::giveBack(std::vector<std::pair<std::uint64_t, std::string>> lines)
-{
-    // After them comes the stream's next line again, numbered on from the last.
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it)
-        m_given.push_back(std::move(*it));
-}
 
 std::string_view withoutEnd(std::string_view line)
 {
@@ -154,19 +165,32 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         utf16.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (in.bad())
             throw ImportError(0, "no se puede leer");
+        // Half a character at the end is no character: it adds nothing.
+        if (utf16.size() % 2 != 0)
+            utf16.pop_back();
         fromUtf16(utf16, utf8);
-        std::istringstream text(utf8);
-        return readContacts(text, progress);
+        utf16 = std::string();
+        std::istringstream text(std::move(utf8));
+        ImportResult result = readContacts(text, progress);
+        result.encoding = "UTF-16";
+        return result;
     }
     in.clear();
     in.seekg(std::string_view(mark, got) == kBom ? 3 : 0);
     const std::streampos begin = in.tellg();
     if (!in)
         throw ImportError(0, "no se puede leer");
+    // The first bytes, to say what a file that is not one of contacts looks like.
+    std::string head(4096, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    in.clear();
+    in.seekg(begin);
 
     ImportResult result;
     std::uint64_t firstNumber = 0;
-    const std::string first = firstLine(in, firstNumber);
+    std::string second;
+    const std::string first = firstLines(in, firstNumber, second);
     if (in.bad())
         throw ImportError(0, "no se puede leer");
     if (first.empty())
@@ -174,20 +198,38 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     CsvHeader header;
     if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
         result.format = Format::VCard;
+    } else if (isLdifStart(first) || (isLdifVersion(first) && isLdifStart(second))) {
+        result.format = Format::Ldif;
     } else {
+        // A file that plainly is something else (a workbook, a picture, a message, a
+        // web page) is said so, whatever lines of it might pass for a header.
+        wording::LooksLike kind = looksLike(head, first);
+        if (kind != wording::LooksLike::Nothing)
+            throw ImportError(firstNumber, wording::notContacts(kind));
         in.clear();
         in.seekg(begin);
         std::vector<std::string> found;
-        if (!findCsvHeader(in, header, found)) {
-            const std::string_view line = withoutEnd(first);
-            const bool text = line.find('\0') == std::string_view::npos;
-            if (!text || line.find_first_of(",;\t") == std::string_view::npos)
-                throw ImportError(firstNumber, "no es un archivo vCard ni CSV");
-            std::string names;
-            for (const std::string &name : found)
-                names += (names.empty() ? "" : ", ") + quoted(name);
-            throw ImportError(firstNumber, "ninguna columna de este CSV nombra un dato de contacto. Sus columnas: "
-                                               + names + ". Se leen, entre otras: " + knownCsvColumnNames());
+        bool ragged = false;
+        if (!findCsvHeader(in, header, found, ragged)) {
+            bool columns = false;
+            if (kind == wording::LooksLike::Nothing && ragged) {
+                kind = wording::LooksLike::CsvRagged;
+            } else if (kind == wording::LooksLike::Nothing && found.size() >= 2) {
+                // A row of short titles: a CSV whose columns name no one.
+                columns = true;
+                for (const std::string &cell : found)
+                    columns = columns && !cell.empty() && cell.size() <= 40 && cell.find('@') == std::string::npos;
+                if (columns)
+                    kind = wording::LooksLike::CsvNoNames;
+            }
+            std::string text = wording::notContacts(kind);
+            if (columns) {
+                std::string names;
+                for (const std::string &name : found)
+                    names += (names.empty() ? "" : ", ") + quoted(name);
+                text += ". Sus columnas: " + names + ". Se leen, entre otras: " + knownCsvColumnNames();
+            }
+            throw ImportError(firstNumber, text);
         }
         result.format = Format::Csv;
     }
@@ -196,37 +238,66 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     in.seekg(begin);
     LineReader lines(in, progress);
     const ContactSink sink = [&](Contact &&contact) {
+        // Nothing at all is no one.
+        if (!contact.own && allBlank(contact.fields))
+            return;
         // Refused here rather than after filling the memory: the data file cannot take them.
         if (result.records.size() == contacts::kMaxRecords)
             throw ImportError(contact.line, "más contactos de los que caben en personas.dat ("
                                                 + std::to_string(contacts::kMaxRecords) + ")");
-        result.records.push_back(store(contact, result.report));
+        Stored stored;
+        result.records.push_back(store(contact, result.report, &stored));
+        result.notWhole += stored.notWhole ? 1 : 0;
+        result.surnameTaken += contact.surnameFrom >= 0 ? 1 : 0;
+        if (!stored.said.empty()) {
+            const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
+            const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
+            std::string who = "línea " + std::to_string(contact.line) + ", «"
+                + printable(std::string(given) + (given.empty() || surname.empty() ? "" : " ") + std::string(surname))
+                + "»";
+            result.unsure[result.records.size() - 1] = {std::move(stored.said), std::move(who)};
+        }
     };
     if (result.format == Format::VCard)
         readVCards(lines, sink, result.skipped, result.problems);
+    else if (result.format == Format::Ldif)
+        readLdif(lines, sink, result.skipped, result.problems);
     else
         readCsv(lines, header, sink, result.skipped, result.problems);
     if (in.bad())
         throw ImportError(lines.number(), "no se puede leer");
+    if (lines.assumed())
+        result.encoding = lines.assumed();
+    result.handled = lines.handed();
     if (result.records.empty()) {
         if (!result.problems.empty())
             throw ImportError(result.problems[0].line, result.problems[0].text);
-        throw ImportError(header.line, "no hay ningún contacto debajo de la fila de títulos");
+        if (result.format == Format::Csv)
+            throw ImportError(header.line, "no hay ningún contacto debajo de la fila de títulos");
+        throw ImportError(firstNumber, result.format == Format::Ldif ? "no hay ninguna persona en este LDIF"
+                                                                     : "no hay ningún contacto en este archivo");
     }
     return result;
 }
 
-contacts::Record store(const Contact &contact, std::vector<std::string> &report)
+contacts::Record store(const Contact &contact, std::vector<std::string> &report, Stored *result)
 {
     contacts::Record record;
     std::string notes;
+    std::string said;
+    bool anyReplaced = false;
     for (std::size_t f = 0; f < 5; ++f) {
         // No line break or other control character is stored: they would reach every
         // export and every reader of the file.
-        const std::string text = withoutControls(contacts::field(contact.fields, f), f == 2 ? ", " : " ");
+        std::string text = withoutControls(contacts::field(contact.fields, f), f == 2 ? ", " : " ");
         const std::size_t width = contacts::kFieldWidths[f];
+        // Fit before cutting: "+34 655 44 33 22" is whole as "+34655443322".
+        if (f == 3 && !contact.own && characters(text) > width)
+            text = compactPhone(text);
+
         char *out = record.data() + contacts::kFieldOffsets[f];
         std::size_t stored = 0;
+        std::size_t end = 0; // of the text stored
         bool replaced = false;
         bool cut = false;
         std::size_t pos = 0;
@@ -244,10 +315,29 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
             }
             replaced = replaced || (byte == '?' && !(ok && ch == '?'));
             out[stored++] = static_cast<char>(byte);
+            end = pos;
         }
+        if (replaced && !anyReplaced && result) {
+            // The fields before this one, as they were stored (no '?' in them).
+            said.clear();
+            for (std::size_t g = 0; g < f; ++g) {
+                said += '\x1F';
+                said += contacts::decodeCp1252(contacts::trimSpaces(
+                    std::string_view(record.data() + contacts::kFieldOffsets[g], contacts::kFieldWidths[g])));
+            }
+        }
+        anyReplaced = anyReplaced || replaced;
         std::fill(out + stored, out + width, ' ');
+        // What the file said, as far as it was stored: kept only when a '?' stands
+        // for some of it (rare), to tell people apart.
+        if (result && (replaced || anyReplaced)) {
+            said += '\x1F';
+            said.append(text, 0, end);
+        }
         if (!cut && !replaced)
             continue;
+        if (result)
+            result->notWhole = true;
         const std::string shown = printable(contacts::decodeCp1252(contacts::trimSpaces(std::string_view(out, width))));
         notes += notes.empty() ? ": " : "; ";
         notes += std::string(kFieldNames[f]) + (feminine(f) ? " guardada" : " guardado") + " como «" + shown
@@ -260,6 +350,11 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report)
             notes += "«?» en lugar de caracteres que Windows-1252 no tiene";
         notes += ")";
     }
+    if (contact.surnameFrom >= 0)
+        notes += (notes.empty() ? ": " : "; ")
+            + wording::surnameTakenFrom(static_cast<wording::SurnameFrom>(contact.surnameFrom));
+    if (result && anyReplaced)
+        result->said = std::move(said);
     if (!notes.empty()) {
         const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
         const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
@@ -299,22 +394,42 @@ Preview previewImport(std::istream &in, contacts::ContactFile &file, bool keepDu
         std::memcpy(existing.back().data(), record, contacts::kRecordSize);
     });
     std::vector<contacts::Record> &records = preview.read.records;
-    RecordSet seen(existing.size() + records.size());
+    auto &unsure = preview.read.unsure;
+    RecordSet there(existing.size());
     for (const contacts::Record &record : existing) {
         step();
-        seen.insert(record.data());
+        there.insert(record.data());
     }
+    // Within the file, a record that holds a '?' for a character is the same as
+    // another only when the file said the same: two people whose names both became
+    // "?" are two.
+    RecordSet seen(records.size());
+    std::set<std::string> seenUnsure;
+    std::map<std::size_t, ImportResult::Unsure> keptUnsure;
     // Kept records move down over the left-out ones; the set points at their new places.
     std::size_t kept = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
         step();
         if (kept != i)
             records[kept] = records[i];
-        if (seen.insert(records[kept].data()))
-            ++kept;
-        else
+        const auto doubt = unsure.find(i);
+        bool duplicate = there.contains(records[kept].data());
+        if (!duplicate && doubt == unsure.end())
+            duplicate = !seen.insert(records[kept].data());
+        else if (!duplicate)
+            duplicate = !seenUnsure.insert(std::string(records[kept].data(), contacts::kRecordSize) + doubt->second.said)
+                             .second;
+        if (duplicate) {
             ++preview.duplicates;
+            if (doubt != unsure.end())
+                preview.read.report.push_back(doubt->second.who + ": " + wording::sameAsBefore());
+            continue;
+        }
+        if (doubt != unsure.end())
+            keptUnsure[kept] = std::move(doubt->second);
+        ++kept;
     }
+    unsure = std::move(keptUnsure);
     records.resize(kept);
     return preview;
 }

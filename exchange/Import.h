@@ -10,18 +10,19 @@
 
 #include <filesystem>
 #include <istream>
+#include <map>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace exchange {
 
-enum class Format { VCard, Csv };
+enum class Format { VCard, Csv, Ldif };
 
 // How reports name a format: as read, and as written (an export writes vCard 3.0).
 inline const char *readName(Format format)
 {
-    return format == Format::Csv ? "CSV" : "vCard";
+    return format == Format::Csv ? "CSV" : format == Format::Ldif ? "LDIF" : "vCard";
 }
 inline const char *writtenName(Format format)
 {
@@ -31,23 +32,46 @@ inline const char *writtenName(Format format)
 struct ImportResult {
     Format format = Format::VCard;
     std::vector<contacts::Record> records;
-    // One line for each contact not stored whole: which one, which field, what was stored.
+    // One line for each contact not stored whole or given a surname the file did not
+    // give: which one, which field, what was stored.
     std::vector<std::string> report;
+    std::uint64_t notWhole = 0;     // contacts with a field cut or a '?'
+    std::uint64_t surnameTaken = 0; // contacts whose surname came from another field
+    // The encoding assumed where the file was not UTF-8 ("Windows-1252", "Mac Roman",
+    // "UTF-16"); empty when it all was.
+    std::string encoding;
+    // For the records that hold a '?' for a character of the file: what the file said,
+    // so that two different people stored alike are not taken for one.
+    struct Unsure {
+        std::string said;
+        std::string who; // "línea 4, «李 王»"
+    };
+    std::map<std::size_t, Unsure> unsure;
+    // The bytes of lines the reading went through, lines read again included: it
+    // stays within a small multiple of the file, whatever the file holds.
+    std::uint64_t handled = 0;
     // The cards, rows and lines that could not be read and were left out.
     Problems problems;
     Skipped skipped;
 };
 
-// Reads `in` (a vCard or a CSV file, told apart by content; UTF-8 with or without
-// its mark, Windows-1252, decided for each card and row, or UTF-16 with its mark).
-// Every record read is kept, duplicates too. Throws ImportError when no contact can
-// be read at all: an empty file, one that is neither format, a CSV whose columns name
-// no contact field, a file whose every card is unreadable, a read failure (line 0).
+// Reads `in` (a vCard, LDIF or CSV file, recognised by content; UTF-8 with or without
+// its mark, else Windows-1252 (Mac Roman in a file whose lines end in CR alone),
+// decided for each card, entry and row; or UTF-16 with its mark). Every record read
+// is kept, duplicates too; a contact with all five fields empty is not. Throws
+// ImportError when no contact can be read at all: an empty file, one of no format
+// read (the message says what it looks like), a CSV whose columns name no one, a file
+// whose every card is unreadable, a read failure (line 0).
 ImportResult readContacts(std::istream &in, const Progress &progress = {});
 
-// The record for `contact`: no control character, cut to the widths; adds a line to
-// `report` when a field is not stored whole.
-contacts::Record store(const Contact &contact, std::vector<std::string> &report);
+// The record for `contact`: no control character, a telephone too long first without
+// its spaces, dots, dashes and brackets, then cut to the widths; adds a line to
+// `report` when a field is not stored whole or the surname came from elsewhere.
+struct Stored {
+    bool notWhole = false;
+    std::string said; // the file's texts as far as stored, when a '?' stands for one
+};
+contacts::Record store(const Contact &contact, std::vector<std::string> &report, Stored *stored = nullptr);
 
 // What an import would do, before anything is written.
 struct Preview {
@@ -56,7 +80,9 @@ struct Preview {
 };
 
 // Reads `in` and sets aside the contacts whose stored record is already in the data
-// file or earlier in `in` (unless `keepDuplicates`). Writes nothing. Throws
+// file or earlier in `in` (unless `keepDuplicates`); within `in`, a record holding a
+// '?' for a character is the same as another only when the file said the same, and
+// one set aside so is named in the report. Writes nothing. Throws
 // ImportError (the file is refused) and contacts::FileError (personas.dat cannot be
 // read).
 Preview previewImport(std::istream &in, contacts::ContactFile &file, bool keepDuplicates,

@@ -2,14 +2,16 @@
 
 #include "exchange/Text.h"
 #include "wording/FileMessages.h"
+#include "wording/ImportWords.h"
 #include "wording/SystemErrorText.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <exception>
-#include <istream>
-#include <streambuf>
 #include <fstream>
+#include <functional>
+#include <optional>
+#include <streambuf>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -42,16 +44,22 @@ std::string fileErrorText(const contacts::FileError &error)
 
 namespace {
 
-// The file being imported, read a piece at a time: before each piece the reader's
-// progress is told how far it is, so that "Cancelar" is seen every 64 KiB of the
-// file whatever the reader is doing with them, not only at its own reports. What the
-// progress throws stops the reading and is thrown again by rethrow().
-class CheckedInput : public std::streambuf {
+// A file read through the file-system layer, as a stream that can seek. Before each
+// piece the reader's progress is told how far it is, so that "Cancelar" is seen every
+// 64 KiB of the file whatever the reader is doing with them, not only at its own
+// reports. What the progress throws stops the reading and is thrown again by rethrow().
+class FileBuffer : public std::streambuf {
 public:
-    CheckedInput(std::streambuf &file, std::function<void(std::uint64_t bytes)> told)
-        : m_file(file), m_told(std::move(told))
+    FileBuffer(contacts::FileSystem &fs, contacts::FileHandle file, std::function<void(std::uint64_t)> told)
+        : m_fs(fs)
+        , m_file(file)
+        , m_told(std::move(told))
+        , m_buffer(64 * 1024)
     {
     }
+
+    // The failure that ended the reading, if any: the stream says only that it is bad.
+    const std::optional<contacts::FileError> &error() const { return m_error; }
 
     void rethrow()
     {
@@ -64,9 +72,12 @@ protected:
     {
         if (gptr() < egptr())
             return traits_type::to_int_type(*gptr());
+        m_start += static_cast<std::uint64_t>(egptr() - eback());
         if (m_stopped)
             throw Stopped();
         if (m_told) {
+            // The header is looked for more than once: the furthest point counts.
+            m_furthest = std::max(m_furthest, m_start);
             try {
                 m_told(m_furthest);
             } catch (...) {
@@ -75,45 +86,61 @@ protected:
                 throw Stopped();
             }
         }
-        const std::streamsize got = m_file.sgetn(m_buffer, sizeof m_buffer);
-        if (got <= 0)
-            return traits_type::eof();
-        m_position += static_cast<std::uint64_t>(got);
-        m_furthest = std::max(m_furthest, m_position);
-        setg(m_buffer, m_buffer, m_buffer + got);
-        return traits_type::to_int_type(*gptr());
+        std::size_t got = 0;
+        try {
+            got = m_fs.read(m_file, m_start, m_buffer.data(), m_buffer.size());
+        } catch (const contacts::FileError &error) {
+            m_error = error;
+            throw;
+        }
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data() + got);
+        return got == 0 ? traits_type::eof() : traits_type::to_int_type(m_buffer[0]);
     }
 
-    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override
+    pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode) override
     {
+        const auto here = static_cast<off_type>(m_start) + (gptr() - eback());
+        off_type to = off;
         if (dir == std::ios_base::cur)
-            return seekpos(pos_type(off_type(m_position) - (egptr() - gptr()) + off), which);
-        return moved(m_file.pubseekoff(off, dir, which));
+            to = here + off;
+        else if (dir == std::ios_base::end)
+            return pos_type(off_type(-1));
+        return seekpos(pos_type(to), std::ios_base::in);
     }
 
-    pos_type seekpos(pos_type pos, std::ios_base::openmode which) override
+    pos_type seekpos(pos_type pos, std::ios_base::openmode) override
     {
-        return moved(m_file.pubseekpos(pos, which));
+        if (off_type(pos) < 0)
+            return pos_type(off_type(-1));
+        m_start = static_cast<std::uint64_t>(off_type(pos));
+        setg(m_buffer.data(), m_buffer.data(), m_buffer.data());
+        return pos;
     }
 
 private:
     struct Stopped {};
 
-    pos_type moved(pos_type at)
-    {
-        setg(m_buffer, m_buffer, m_buffer);
-        if (at != pos_type(off_type(-1)))
-            m_position = static_cast<std::uint64_t>(off_type(at));
-        return at;
-    }
-
-    std::streambuf &m_file;
+    contacts::FileSystem &m_fs;
+    contacts::FileHandle m_file;
     std::function<void(std::uint64_t)> m_told;
     std::exception_ptr m_stopped;
-    std::uint64_t m_position = 0;
-    std::uint64_t m_furthest = 0; // the header is looked for more than once
-    char m_buffer[64 * 1024];
+    std::uint64_t m_furthest = 0;
+    std::vector<char> m_buffer;
+    std::uint64_t m_start = 0; // the file offset of the buffer's first byte
+    std::optional<contacts::FileError> m_error;
 };
+
+// What a path that is not a regular file is, in words.
+std::string kindOfPath(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::fifo)
+        return "una tubería (FIFO)";
+    if (status.type() == std::filesystem::file_type::socket)
+        return "un socket";
+    return "un dispositivo";
+}
 
 } // namespace
 
@@ -122,37 +149,63 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
 {
     const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(file.dataPath())) + ".";
     OpenedImport opened;
+    contacts::FileSystem &fs = file.fileSystem();
+    // Closed however the reading ends, a stop asked through `progress` included.
+    struct Closer {
+        contacts::FileSystem &fs;
+        std::optional<contacts::FileHandle> handle;
+        ~Closer()
+        {
+            if (!handle)
+                return;
+            try {
+                fs.close(*handle);
+            } catch (const contacts::FileError &) {
+                // Only read; nothing was written.
+            }
+        }
+    } closer{fs, std::nullopt};
+    std::optional<contacts::FileHandle> &handle = closer.handle;
     try {
         std::error_code ec;
         if (std::filesystem::is_directory(path, ec)) {
             opened.refusal = inQuotes(shown) + " es una carpeta, no un archivo" + nothing;
             return opened;
         }
-        errno = 0;
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            opened.refusal = "no se puede abrir " + inQuotes(shown) + ": "
-                + wording::systemErrorText(std::error_code(errno ? errno : ENOENT, std::generic_category())) + nothing;
+        // Only a regular file is opened: a FIFO would wait for ever, a device never end.
+        try {
+            handle = fs.open(path, contacts::FileSystem::OpenMode::ReadOnly);
+        } catch (const contacts::FileError &error) {
+            if (error.code() == contacts::notRegularFile())
+                opened.refusal = inQuotes(shown) + " " + wording::notAFile(kindOfPath(path)) + nothing;
+            else
+                opened.refusal = "no se puede abrir " + inQuotes(shown) + ": " + wording::systemErrorText(error.code())
+                    + nothing;
             return opened;
         }
-        const std::uintmax_t size = std::filesystem::file_size(path, ec);
-        const std::uint64_t total = ec ? 0 : static_cast<std::uint64_t>(size);
-        std::function<void(std::uint64_t)> told;
+        const std::uint64_t total = fs.length(*handle);
         std::uint64_t furthest = 0;
+        Progress told;
         if (progress)
             told = [&](std::uint64_t bytes) {
                 furthest = std::max(furthest, bytes);
                 progress(furthest, total);
             };
-        CheckedInput checked(*in.rdbuf(), told);
-        std::istream input(&checked);
+        FileBuffer buffer(fs, *handle, told);
+        std::istream in(&buffer);
         try {
-            opened.preview = previewImport(input, file, keepDuplicates, told);
+            opened.preview = previewImport(in, file, keepDuplicates, told);
         } catch (...) {
-            checked.rethrow();
+            // What stopped the reading (the progress's "Cancelar", the file's failure)
+            // rather than what the reader made of the stream's end.
+            buffer.rethrow();
+            if (buffer.error())
+                throw *buffer.error();
             throw;
         }
-        checked.rethrow();
+        buffer.rethrow();
+        if (buffer.error())
+            throw *buffer.error();
     } catch (const ImportError &error) {
         opened.refusal = shown;
         if (error.line() > 0)
@@ -160,6 +213,7 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
         opened.refusal += ": " + std::string(error.what()) + nothing;
     } catch (const contacts::FileError &error) {
         // The words for another copy's lock already say that nothing changed.
+        opened.preview.reset();
         opened.refusal = fileErrorText(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
     }
     return opened;
@@ -183,7 +237,10 @@ std::string propertyWords(const std::string &name)
         {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
         {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
         {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
-        {"X-ABLABEL", "etiqueta"}};
+        {"X-ABLABEL", "etiqueta"}, {kNotPeople, "entradas que no son personas"},
+        {kTooLong, "datos demasiado largos"}, {"o", "empresa"}, {"title", "cargo"},
+        {"postalcode", "código postal"}, {"mozillahomepostalcode", "código postal"}, {"st", "provincia"},
+        {"c", "país"}, {"description", "nota"}, {"member", "miembro"}};
     for (const auto &[property, words] : kNames)
         if (name == property)
             return words;
@@ -197,6 +254,7 @@ std::string propertyWords(const std::string &name)
 void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 {
     std::string others;
+    std::size_t listed = 0;
     for (const auto &[name, n] : skipped) {
         if (vcard && name == "TEL")
             out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
@@ -211,11 +269,14 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
         else if (vcard && name == "N")
             out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
                 << ": Vorteda guarda uno por contacto.\n";
-        else
+        else if (listed++ < wording::kListedAtMost)
             others += (others.empty() ? "" : ", ")
                 + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
                          : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
     }
+    // A screenful at most, whatever the file names.
+    if (listed > wording::kListedAtMost)
+        others += ", " + wording::andMore(listed - wording::kListedAtMost);
     if (!others.empty())
         out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
                       : "Columnas que Vorteda no guarda y se omitieron: ")
@@ -224,27 +285,17 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination)
 {
-    namespace sfs = std::filesystem;
-    const sfs::path data = file.dataPath();
-    // The temporary file and the lock sit beside where the data file really is: for a
-    // personas.dat that is a link, beside its target. Both folders count.
-    std::vector<sfs::path> folders{data.parent_path()};
-    std::error_code real;
-    const sfs::path target = sfs::canonical(data, real);
-    if (!real)
-        folders.push_back(target.parent_path());
+    const std::filesystem::path folder = file.dataPath().parent_path();
     std::error_code ec;
-    const sfs::path wanted = sfs::weakly_canonical(sfs::absolute(destination, ec), ec);
-    for (const sfs::path &folder : folders) {
-        for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
-            const sfs::path ours = folder / name;
-            std::error_code other;
-            // The same file under another name: a link, a hard link, another case on Windows.
-            if (sfs::equivalent(destination, ours, other))
-                return true;
-            if (!ec && sfs::weakly_canonical(sfs::absolute(ours, other), other) == wanted && !other)
-                return true;
-        }
+    const std::filesystem::path wanted = std::filesystem::weakly_canonical(std::filesystem::absolute(destination, ec), ec);
+    for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
+        const std::filesystem::path ours = folder / name;
+        std::error_code other;
+        // The same file under another name (a link, another case on Windows) too.
+        if (std::filesystem::equivalent(destination, ours, other))
+            return true;
+        if (!ec && std::filesystem::weakly_canonical(std::filesystem::absolute(ours, other), other) == wanted && !other)
+            return true;
     }
     return false;
 }

@@ -48,7 +48,8 @@ void foldInto(std::string_view line, std::string &out)
 // character joins it back: a line that starts with a space or a tab continues the
 // one before it; so does the line after a quoted-printable soft break ('=' at the
 // end), and the line after one that ends in a lone '\\' (old phones' habit), with a
-// line break between.
+// line break between. Each join costs only the joined line, and no logical line is
+// kept beyond LineReader::kMaxLine: the rest is read and dropped, and `cut` says so.
 class Unfolder {
 public:
     explicit Unfolder(LineReader &lines)
@@ -56,49 +57,67 @@ public:
     {
     }
 
-    bool next(std::string &logical, std::uint64_t &number)
+    bool next(std::string &logical, std::uint64_t &number, bool &cut)
     {
         if (!fill())
             return false;
-        logical.assign(withoutEnd(m_pending));
+        logical.clear();
+        cut = false;
         number = m_pendingNumber;
+        const std::string_view first = withoutEnd(m_pending);
+        const std::size_t colon = first.find(':');
+        const bool property = colon != std::string_view::npos;
+        // Asked only of a line that ends in '=', once.
+        int quotedPrintable = -1;
+        const auto isQuotedPrintable = [&] {
+            if (quotedPrintable < 0)
+                quotedPrintable = property && upper(logical.substr(0, std::min(colon, logical.size())))
+                                                      .find("QUOTED-PRINTABLE") != std::string::npos;
+            return quotedPrintable == 1;
+        };
+        cut = m_pendingCut;
+        append(logical, first, cut);
         m_have = false;
         while (fill()) {
-            if (!logical.empty() && logical.back() == '=' && isQuotedPrintable(logical)) {
-                logical.pop_back();
-                logical.append(withoutEnd(m_pending));
-            } else if (!m_pending.empty() && (m_pending[0] == ' ' || m_pending[0] == '\t')) {
-                logical.append(withoutEnd(m_pending).substr(1));
-            } else if (endsInLoneBackslash(logical) && !isCardLimit(withoutEnd(m_pending))) {
-                logical.back() = '\n';
-                logical.append(withoutEnd(m_pending));
+            const std::string_view next = withoutEnd(m_pending);
+            if (m_endsInEquals && !isCardLimit(next) && isQuotedPrintable()) {
+                if (logical.size() < LineReader::kMaxLine && !logical.empty())
+                    logical.pop_back();
+                append(logical, next, cut);
+            } else if (!next.empty() && (next[0] == ' ' || next[0] == '\t')) {
+                append(logical, next.substr(1), cut);
+            } else if (property && m_backslashes % 2 == 1 && !isCardLimit(next)) {
+                if (logical.size() <= LineReader::kMaxLine && !logical.empty() && logical.back() == '\\')
+                    logical.back() = '\n';
+                append(logical, next, cut);
             } else {
                 break;
             }
+            cut = cut || m_pendingCut;
             m_have = false;
         }
         return true;
     }
 
 private:
-    static bool isQuotedPrintable(std::string_view line)
-    {
-        return upper(line.substr(0, line.find(':'))).find("QUOTED-PRINTABLE") != std::string::npos;
-    }
-
     static bool isCardLimit(std::string_view line)
     {
         line = trimBlanks(line);
         return equalsIgnoreCase(line, "BEGIN:VCARD") || equalsIgnoreCase(line, "END:VCARD");
     }
 
-    // An odd number of backslashes at the end: the last escapes nothing.
-    static bool endsInLoneBackslash(std::string_view line)
+    // Appends what fits; keeps the count of the backslashes the physical text ends
+    // in, and whether it ends in '=', whatever was kept.
+    void append(std::string &logical, std::string_view piece, bool &cut)
     {
-        std::size_t count = 0;
-        while (count < line.size() && line[line.size() - 1 - count] == '\\')
-            ++count;
-        return count % 2 == 1 && line.find(':') != std::string_view::npos;
+        const std::size_t room = LineReader::kMaxLine - std::min(LineReader::kMaxLine, logical.size());
+        logical.append(piece.substr(0, room));
+        cut = cut || piece.size() > room;
+        std::size_t tail = 0;
+        while (tail < piece.size() && piece[piece.size() - 1 - tail] == '\\')
+            ++tail;
+        m_backslashes = tail == piece.size() ? m_backslashes + tail : tail;
+        m_endsInEquals = piece.empty() ? m_endsInEquals : piece.back() == '=';
     }
 
     bool fill()
@@ -108,6 +127,7 @@ private:
         if (!m_lines.next(m_pending))
             return false;
         m_pendingNumber = m_lines.number();
+        m_pendingCut = m_lines.cut();
         m_have = true;
         return true;
     }
@@ -115,7 +135,10 @@ private:
     LineReader &m_lines;
     std::string m_pending;
     std::uint64_t m_pendingNumber = 0;
+    bool m_pendingCut = false;
     bool m_have = false;
+    std::size_t m_backslashes = 0;
+    bool m_endsInEquals = false;
 };
 
 struct Property {
@@ -126,6 +149,18 @@ struct Property {
     bool uri = false;
     std::string charset;
     int pref = INT_MAX; // lower is preferred
+    std::vector<std::string> types; // upper case
+
+    // Ready for the next line, keeping what was allocated.
+    void reset()
+    {
+        name.clear();
+        value = {};
+        quotedPrintable = base64 = uri = false;
+        charset.clear();
+        pref = INT_MAX;
+        types.clear();
+    }
 };
 
 void applyParameter(std::string_view param, Property &p)
@@ -139,6 +174,8 @@ void applyParameter(std::string_view param, Property &p)
             p.base64 = true;
         else if (equalsIgnoreCase(param, "PREF"))
             p.pref = std::min(p.pref, 1);
+        else
+            p.types.push_back(upper(param));
         return;
     }
     const std::string_view key = param.substr(0, eq);
@@ -158,6 +195,8 @@ void applyParameter(std::string_view param, Property &p)
         } else if (equalsIgnoreCase(key, "TYPE")) {
             if (equalsIgnoreCase(v, "PREF"))
                 p.pref = std::min(p.pref, 1);
+            else
+                p.types.push_back(upper(v));
         } else if (equalsIgnoreCase(key, "PREF")) {
             // vCard 4.0: 1 (most preferred) to 100.
             const int n = std::atoi(std::string(v).c_str());
@@ -171,7 +210,8 @@ void applyParameter(std::string_view param, Property &p)
 }
 
 // Splits "group.NAME;param;param:value". False when the line has no ':'.
-bool parseProperty(std::string_view line, Property &p)
+// With `full` false, whether the line is a property, nothing more.
+bool parseProperty(std::string_view line, Property &p, bool full = true)
 {
     std::size_t pos = line.find_first_of(";:");
     if (pos == std::string_view::npos)
@@ -188,7 +228,8 @@ bool parseProperty(std::string_view line, Property &p)
     const auto dot = name.rfind('.');
     if (dot != std::string_view::npos)
         name.remove_prefix(dot + 1);
-    p.name = upper(name);
+    if (full)
+        p.name = upper(name);
     while (line[pos] == ';') {
         const std::size_t start = ++pos;
         bool quoted = false;
@@ -199,7 +240,8 @@ bool parseProperty(std::string_view line, Property &p)
         }
         if (pos == line.size())
             return false;
-        applyParameter(line.substr(start, pos - start), p);
+        if (full)
+            applyParameter(line.substr(start, pos - start), p);
     }
     p.value = line.substr(pos + 1);
     return true;
@@ -314,36 +356,69 @@ struct Card {
     std::uint64_t line = 0;
     bool version4 = false;
     bool haveN = false;
-    std::string surname;
-    std::string given;
-    std::string fn;
-    Choice adr, tel, email;
+    bool showAsCompany = false; // Apple's X-ABShowAs:COMPANY
+    Choice adr;
+    Said said;
 
-    Contact finish()
+    void reset(std::uint64_t start)
     {
-        Contact contact;
-        contact.line = line;
-        auto &f = contact.fields;
-        if (haveN && (!surname.empty() || !given.empty())) {
-            f.Apellido = std::move(surname);
-            f.Nombre = std::move(given);
-        } else if (!fn.empty()) {
-            // No name parts: the first word is the given name, the rest the surname;
-            // a single word is the surname, which is what the list shows.
-            const auto space = fn.find(' ');
-            if (space == std::string::npos) {
-                f.Apellido = fn;
-            } else {
-                f.Nombre = fn.substr(0, space);
-                f.Apellido = fn.substr(space + 1);
-            }
+        line = start;
+        version4 = haveN = showAsCompany = false;
+        adr = Choice();
+        said.surname.clear();
+        said.given.clear();
+        said.full.clear();
+        said.company.clear();
+        said.companySource.clear();
+        said.address.clear();
+        said.phones.clear();
+        said.emails.clear();
+        said.own = false;
+        said.line = 0;
+    }
+
+    Contact finish(Skipped &skipped)
+    {
+        said.line = line;
+        said.address = std::move(adr.value);
+        if (showAsCompany && !said.company.empty()) {
+            said.surname.clear();
+            said.given.clear();
+            said.full = said.company;
         }
-        f.Direccion = std::move(adr.value);
-        f.Telefono = std::move(tel.value);
-        f.Email = std::move(email.value);
-        return contact;
+        return chosen(std::move(said), skipped);
     }
 };
+
+// A telephone's sort from its types: a fax, pager or modem whatever else it is;
+// then a mobile, home (or only voice, or no type: a voice number), work, other.
+int phoneSort(const std::vector<std::string> &types)
+{
+    bool mobile = false, home = false, work = false, other = false;
+    for (std::string_view type : types) {
+        while (!type.empty() && type.front() == '"')
+            type.remove_prefix(1);
+        while (!type.empty() && type.back() == '"')
+            type.remove_suffix(1);
+        if (type.substr(0, 2) == "X-")
+            type.remove_prefix(2);
+        if (type == "FAX" || type == "PAGER" || type == "MODEM" || type == "BBS" || type == "TEXTPHONE"
+            || type == "TTY" || type == "TELEX")
+            return FaxLike;
+        mobile = mobile || type == "CELL" || type == "MOBILE" || type == "IPHONE";
+        home = home || type == "HOME" || type == "VOICE";
+        work = work || type == "WORK" || type == "MAIN";
+        other = other || type == "OTHER" || type == "CAR" || type == "VIDEO" || type == "MSG" || type == "ISDN"
+            || type == "PCS";
+    }
+    if (mobile)
+        return Mobile;
+    if (work)
+        return Work; // "WORK,VOICE" is a work number
+    if (home || !other)
+        return Home;
+    return OtherPhone;
+}
 
 } // namespace
 
@@ -375,27 +450,35 @@ void writeVCard(const contacts::Persona &p, std::string &out)
         escapeInto(p.Email, line);
         foldInto(line, out);
     }
-    out += "END:VCARD\r\n";
+    // Marks the card as this program's record, to be read back as it was.
+    out += "PRODID:";
+    out += kOwnProdId;
+    out += "\r\nEND:VCARD\r\n";
 }
 
 namespace {
 
 // One card's logical lines, read in the card's own encoding.
-void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::string>> &lines, const ContactSink &sink,
-              Skipped &skipped)
+// `card` and `p` are made again for each card and line, keeping what they allocated:
+// a million cards come and go without a million allocations.
+void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::string>> &lines, LineReader &reader,
+              const ContactSink &sink, Skipped &skipped, Card &card, Property &p)
 {
     bool utf8 = true;
     for (const auto &line : lines)
         utf8 = utf8 && isValidUtf8(line.second);
-    Card card;
-    card.line = start;
+    card.reset(start);
     for (auto &[number, raw] : lines) {
-        const std::string line = utf8 ? std::move(raw) : contacts::decodeCp1252(raw);
-        Property p;
+        const std::string line = utf8 ? std::move(raw) : reader.fallback(raw);
+        p.reset();
         if (!parseProperty(line, p))
             continue; // only a first line can fail: the others joined the one before
         if (p.name == "VERSION") {
             card.version4 = trimBlanks(p.value).substr(0, 1) == "4";
+            continue;
+        }
+        if (p.name == "PRODID" && trimBlanks(p.value) == kOwnProdId) {
+            card.said.own = true;
             continue;
         }
         std::string decoded;
@@ -404,7 +487,7 @@ void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::str
             decoded = decodeQuotedPrintable(p.value);
             const bool charsetUtf8 = p.charset.empty() || equalsIgnoreCase(p.charset, "UTF-8");
             if (!charsetUtf8 || !isValidUtf8(decoded))
-                decoded = contacts::decodeCp1252(decoded);
+                decoded = reader.fallback(decoded);
             value = decoded;
         }
         if (p.name == "N") {
@@ -414,12 +497,21 @@ void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::str
             }
             const auto parts = components(value);
             card.haveN = true;
-            card.surname = unescape(parts[0], ' ');
-            card.given = joinNonEmpty(parts.size() > 1 ? unescape(parts[1], ' ') : std::string(),
-                                      parts.size() > 2 ? unescape(parts[2], ' ') : std::string());
+            card.said.surname = unescape(parts[0], ' ');
+            card.said.given = joinNonEmpty(parts.size() > 1 ? unescape(parts[1], ' ') : std::string(),
+                                           parts.size() > 2 ? unescape(parts[2], ' ') : std::string());
         } else if (p.name == "FN") {
-            if (card.fn.empty())
-                card.fn = unescape(value);
+            if (card.said.full.empty())
+                card.said.full = unescape(value);
+        } else if (p.name == "ORG") {
+            if (card.said.company.empty()) {
+                card.said.company = std::string(trimBlanks(unescape(components(value)[0])));
+                card.said.companySource = p.name;
+            } else {
+                ++skipped[p.name];
+            }
+        } else if (p.name == "X-ABSHOWAS") {
+            card.showAsCompany = equalsIgnoreCase(trimBlanks(p.value), "COMPANY");
         } else if (p.name == "ADR") {
             const auto parts = components(value);
             std::string street = parts.size() > 2 ? unescape(parts[2]) : std::string();
@@ -432,17 +524,17 @@ void readCard(std::uint64_t start, std::vector<std::pair<std::uint64_t, std::str
             // vCard 4.0 may give a tel: URI; its number ends at its first parameter.
             if ((p.uri || card.version4) && equalsIgnoreCase(std::string_view(phone).substr(0, 4), "tel:"))
                 phone = phone.substr(4, phone.find(';') == std::string::npos ? std::string::npos : phone.find(';') - 4);
-            if (!phone.empty())
-                card.tel.offer(std::move(phone), p.pref, p.name, skipped);
+            if (!isBlank(phone))
+                card.said.phones.push_back({std::move(phone), p.name, p.pref, phoneSort(p.types)});
         } else if (p.name == "EMAIL") {
             std::string address = unescape(value);
-            if (!address.empty())
-                card.email.offer(std::move(address), p.pref, p.name, skipped);
+            if (!isBlank(address))
+                card.said.emails.push_back({std::move(address), p.name, p.pref, 0});
         } else {
             ++skipped[p.name];
         }
     }
-    sink(card.finish());
+    sink(card.finish(skipped));
 }
 
 } // namespace
@@ -456,10 +548,20 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
     bool inText = false; // within lines outside any card
     std::uint64_t start = 0;
     std::vector<std::pair<std::uint64_t, std::string>> card;
+    Card reading;
+    Property property;
     const std::string unclosed = "BEGIN:VCARD sin END:VCARD";
-    while (unfolder.next(line, number)) {
+    bool cut = false;
+    while (unfolder.next(line, number, cut)) {
         if (isBlank(line) || line[0] == '#')
             continue; // blank lines and comments, anywhere
+        if (cut) {
+            // Longer than any field could use (a photo, a stray run of bytes): its name
+            // is counted, nothing more is kept.
+            Property p;
+            ++skipped[inCard && parseProperty(line, p) ? p.name : std::string(kTooLong)];
+            continue;
+        }
         const std::string_view trimmed = trimBlanks(line);
         if (equalsIgnoreCase(trimmed, "BEGIN:VCARD")) {
             if (inCard)
@@ -477,15 +579,19 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
             continue;
         }
         if (equalsIgnoreCase(trimmed, "END:VCARD")) {
-            readCard(start, card, sink, skipped);
+            readCard(start, card, lines, sink, skipped, reading, property);
             inCard = false;
             continue;
         }
         Property p;
-        if (!card.empty() && !parseProperty(line, p)) {
-            // A line that names no property goes on with the value before it.
-            card.back().second += '\n';
-            card.back().second += line;
+        if (!card.empty() && !parseProperty(line, p, false)) {
+            // A line that names no property goes on with the value before it, as far
+            // as a logical line may go.
+            std::string &value = card.back().second;
+            if (value.size() + line.size() < LineReader::kMaxLine) {
+                value += '\n';
+                value += line;
+            }
             continue;
         }
         card.emplace_back(number, std::move(line));

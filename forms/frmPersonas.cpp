@@ -309,7 +309,7 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
     // A file may name thousands of things Vorteda keeps nowhere: the first few by name,
     // the rest counted, so that the question stays within the screen. A vCard's further
     // telephones, e-mails, addresses and names have sentences of their own.
-    const bool vcard = read.format == exchange::Format::VCard;
+    const bool vcard = read.format != exchange::Format::Csv; // an LDIF file's are summed up alike
     exchange::Skipped named;
     std::size_t others = 0;
     std::uint64_t more = 0;

@@ -44,7 +44,8 @@ public:
     {
         int flags = O_CLOEXEC;
         switch (mode) {
-        case OpenMode::ReadOnly: flags |= O_RDONLY; break;
+        // Without waiting for a writer: a FIFO is refused below, not waited on.
+        case OpenMode::ReadOnly: flags |= O_RDONLY | O_NONBLOCK | O_NOCTTY; break;
         case OpenMode::ReadWrite: flags |= O_RDWR | O_CREAT; break;
         case OpenMode::ReadWriteExisting: flags |= O_RDWR; break;
         case OpenMode::ReadWriteEmpty: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
@@ -67,6 +68,10 @@ public:
         if (S_ISDIR(st.st_mode)) {
             ::close(handle);
             fail(FileOp::Open, path, EISDIR);
+        }
+        if (mode == OpenMode::ReadOnly && !S_ISREG(st.st_mode)) {
+            ::close(handle);
+            throw FileError(FileOp::Open, path, contacts::notRegularFile());
         }
         m_names.remember(handle, path);
         return handle;

@@ -151,6 +151,11 @@ public:
                                                                           : OPEN_ALWAYS);
         if (handle == INVALID_HANDLE_VALUE)
             fail(FileOp::Open, path);
+        // A pipe or a device (CON, COM1, \\.\pipe\...) may never end or answer.
+        if (readOnly && ::GetFileType(handle) != FILE_TYPE_DISK) {
+            ::CloseHandle(handle);
+            throw FileError(FileOp::Open, path, contacts::notRegularFile());
+        }
         if (mode == OpenMode::ReadWriteEmpty && !::SetEndOfFile(handle)) {
             const DWORD error = ::GetLastError();
             ::CloseHandle(handle);

@@ -1,5 +1,7 @@
 #include "wording/SystemErrorText.h"
 
+#include "contacts/FileSystem.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -102,6 +104,8 @@ std::string systemErrorText(const std::error_code &code)
     const bool win32 = std::strcmp(category.name(), "win32") == 0;
 #endif
     std::string text;
+    if (code == contacts::notRegularFile())
+        return "No es un archivo corriente, sino una tubería o un dispositivo";
     if (win32)
         text = win32ErrorText(static_cast<unsigned long>(code.value()));
     else if (category == std::generic_category() || category == std::system_category())

@@ -19,6 +19,10 @@
 #include <optional>
 #include <sstream>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 using namespace contacts;
 namespace fs = std::filesystem;
 
@@ -338,20 +342,60 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
     const std::vector<Row> rows = {
         {"empty", "", ", línea 1: el archivo está vacío"},
         {"only the mark and blank lines", "﻿\r\n  \r\n", ", línea 1: el archivo está vacío"},
-        {"neither format", "\r\nhola\r\n", ", línea 2: no es un archivo vCard ni CSV"},
-        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", línea 1: no es un archivo vCard ni CSV"},
+        {"neither format", "\r\nhola\r\n", ", línea 2: no es un archivo de contactos que Vorteda sepa leer. "
+                                              "Vorteda lee contactos en vCard (.vcf), LDIF"},
+        {"binary", std::string("\x89PNG\r\n\x1A\n\0\0", 10), ", línea 1: es una imagen, no un archivo de contactos"},
         {"the only card left open", "BEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
         {"every card left open, each before the next",
          "BEGIN:VCARD\r\nN:a;b\r\nBEGIN:VCARD\r\nN:c;d\r\n", ", línea 1: BEGIN:VCARD sin END:VCARD"},
         {"the only row's quote left open", "Apellido,Nombre\r\n\"C,D\r\n", ", línea 2: comillas sin cerrar"},
         {"a CSV whose columns name no contact field, listed with the names read",
-         "Empresa;Ciudad\r\nAcme;León\r\n",
-         ", línea 1: ninguna columna de este CSV nombra un dato de contacto. Sus columnas: «Empresa», "
-         "«Ciudad». Se leen, entre otras: Apellidos, Nombre"},
+         "Ciudad;Código postal\r\nLeón;24001\r\n",
+         ", línea 1: ninguna columna de este CSV nombra el apellido, el nombre, el nombre completo ni la empresa. "
+         "Vorteda lee contactos en vCard (.vcf), LDIF (.ldif, como los exportan Thunderbird y Evolution) y CSV (.csv) "
+         "con una fila de títulos que nombra al menos el apellido, el nombre, el nombre completo o la empresa. "
+         "Sus columnas: «Ciudad», «Código postal». Se leen, entre otras: Apellidos, Nombre"},
         {"a header and no rows", "﻿Nombre,Teléfono\r\n\r\n",
          ", línea 1: no hay ningún contacto debajo de la fila de títulos"},
+        {"jCard", "[\"vcard\",[[\"version\",{},\"text\",\"4.0\"],[\"fn\",{},\"text\",\"Ana Gil\"],"
+                  "[\"email\",{},\"text\",\"ana@example.com\"]]]\n",
+         ", línea 1: es una jCard (vCard escrita en JSON), que Vorteda no lee"},
+        {"xCard", "<?xml version=\"1.0\"?>\n<vcards xmlns=\"urn:ietf:params:xml:ns:vcard-4.0\"><vcard><fn><text>Ana"
+                  "</text></fn><tel><uri>tel:+34600</uri></tel></vcard></vcards>\n",
+         ", línea 1: es una xCard"},
+        {"an e-mail message", "Return-Path: <a@example.com>\r\nFrom: Ana <a@example.com>\r\nTo: b@example.com\r\n"
+                              "Subject: Mi telefono, mi mail\r\n\r\nNombre, telefono, mail: Ana, 600, a@example.com\r\n",
+         ", línea 1: es un mensaje o un buzón de correo electrónico"},
+        {"a web page", "<!DOCTYPE html>\n<html><body><table><tr><td>Nombre</td><td>Mail</td></tr></table></body></html>\n",
+         ", línea 1: es una página web"},
+        {"a workbook", std::string("PK\x03\x04\x14\0\0\0\x08\0", 10) + "[Content_Types].xml" + std::string(40, '\0'),
+         ", línea 1: es un libro de hoja de cálculo (Excel o LibreOffice), no un archivo de contactos: ábralo en su "
+         "programa y guárdelo como CSV"},
+        {"a calendar", "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nEND:VCALENDAR\r\n", ", línea 1: es un calendario"},
+        {"a plain list that names mail and phone in its lines", "Ana, mail ana@example.com, phone 600\n"
+                                                               "Luis, mail luis@example.com, phone 601\n",
+         ", línea 1: no es un archivo de contactos que Vorteda sepa leer"},
+        {"a README", "# Vorteda\n\nEach contact has a surname, a given name, an address, a telephone and an e-mail.\n"
+                     "Name, Phone, Email: the columns read.\n",
+         ", línea 3: no es un archivo de contactos que Vorteda sepa leer"},
+        {"a header whose rows do not split into its columns",
+         "Nombre,Apellidos\r\nAna,Gil,600,a@example.com\r\nLuis,Paz,601,l@example.com\r\n",
+         ", línea 1: las filas de este CSV no se reparten en las columnas de su fila de títulos"},
+        {"LDIF with no person", "dn: cn=Amigos\nobjectclass: groupOfNames\ncn: Amigos\n",
+         ", línea 1: no hay ninguna persona en este LDIF"},
+#ifndef _WIN32
+        {"a FIFO, refused before it is read", "\x01" "fifo", " no es un archivo sino una tubería (FIFO)"},
+        {"a device that never ends", "\x01" "zero", "«/dev/zero» no es un archivo sino un dispositivo"},
+#else
+        {"a device", "\x01" "zero", "«NUL» no es un archivo sino un dispositivo"},
+#endif
         {"missing", "\x01missing", ": no se puede abrir"},
+#ifdef _WIN32
+        // Read through the Windows file layer, which words the system's own number.
+        {"missing, said in Spanish", "\x01missing", ": No se encuentra el archivo"},
+#else
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
+#endif
         {"a folder", "\x01" "folder", " es una carpeta"},
         {"another copy holds the lock", "\x01" "held",
          "Otra copia de Vorteda está guardando cambios en este archivo: «"},
@@ -366,6 +410,16 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         std::optional<FileHandle> held;
         if (row.text == "\x01" "folder") {
             input = folder.path().string();
+        } else if (row.text == "\x01" "zero") {
+#ifdef _WIN32
+            input = "NUL";
+#else
+            input = "/dev/zero";
+#endif
+#ifndef _WIN32
+        } else if (row.text == "\x01" "fifo") {
+            REQUIRE(::mkfifo(input.c_str(), 0600) == 0);
+#endif
         } else if (row.text == "\x01" "held") {
             writeBytes(input, "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\n");
             held = platform::systemFileSystem().lock(folder / kLockFileName);
@@ -841,6 +895,307 @@ TEST_CASE("the reading of a file to import is told of every 64 KiB and stops whe
                 CHECK(told.back() < stopAt + (std::uint64_t(64) << 10));
             else
                 CHECK(told.back() + (std::uint64_t(64) << 10) >= text.size());
+        }
+    }
+}
+
+// One row per shape, each written here from the exporter's published format or
+// examples, with made-up people; the record each must give was written before the
+// row was run. Beside them, the shapes of files that are not contacts.
+TEST_CASE("files as more programs export them: LDIF, phones, CRMs, Mac sheets; one rule for the five fields")
+{
+    struct Row {
+        const char *name;
+        std::string text;
+        exchange::Format format;
+        std::vector<std::string> contacts;
+        std::string skipped;   // "*": not checked
+        std::string reportHas; // a piece of the report, or ""
+        std::string encoding;
+    };
+    using F = exchange::Format;
+    const std::vector<Row> rows = {
+        {"Thunderbird LDIF: base64 values, a fold inside a character, a comment, a mailing list; mobile before work",
+         "version: 1\n"
+         "dn: cn=Pilar Vega,mail=pilar.vega@example.org\nobjectclass: top\nobjectclass: person\n"
+         "objectclass: inetOrgPerson\nobjectclass: mozillaAbPersonAlpha\ngivenName: Pilar\nsn: Vega\n"
+         "cn: Pilar Vega\nmail: pilar.vega@example.org\nmodifytimestamp: 0\ntelephoneNumber: 915 550 101\n"
+         "mobile: 600 550 102\nmozillaHomeStreet: Calle del Pez 4\nmozillaHomeLocalityName: Madrid\n"
+         "mozillaHomePostalCode: 28004\no: Ediciones Vega\n\n"
+         "dn:: Y249Sm9zw6kgTXXDsW96LG1haWw9am9zZUBleGFtcGxlLm9yZw==\nobjectclass: person\n"
+         "givenName:: Sm9zw6k=\nsn:: TXXDsW96\ncn:: Sm9zw6kgTXXDsW96\nmail: jose@example.org\n"
+         "street: Av. Estaci\xC3\n \xB3n 12\ntelephoneNumber: 933 000 111\n\n"
+         "# a mailing list\ndn: cn=Amigos\nobjectclass: top\nobjectclass: groupOfNames\ncn: Amigos\n"
+         "member: cn=Pilar Vega,mail=pilar.vega@example.org\n",
+         F::Ldif,
+         {"Vega|Pilar|Calle del Pez 4|600 550 102|pilar.vega@example.org",
+          "Muñoz|José|Av. Estación 12|933 000 111|jose@example.org"},
+         "(no personas)=1 l=1 mozillahomepostalcode=1 o=1 telephonenumber=1 ", "", ""},
+        {"Evolution vCard 3.0: a work fax listed first is not the number to call",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:pas-id-5F1A2B3C00000001\r\nX-EVOLUTION-FILE-AS:Ortega\\, Luis\r\n"
+         "FN:Luis Ortega\r\nN:Ortega;Luis;;;\r\nTEL;TYPE=WORK;TYPE=FAX:914 440 001\r\n"
+         "TEL;TYPE=WORK;TYPE=VOICE;X-EVOLUTION-UI-SLOT=1:914 440 002\r\n"
+         "EMAIL;TYPE=WORK;X-EVOLUTION-UI-SLOT=1:luis.ortega@example.com\r\n"
+         "ADR;TYPE=WORK:;;Calle Alcalá 20;Madrid;;28014;España\r\nLABEL;TYPE=WORK:Calle Alcalá 20\\n28014 Madrid\r\n"
+         "REV:2024-03-01T10:00:00Z\r\nEND:VCARD\r\n",
+         F::VCard,
+         {"Ortega|Luis|Calle Alcalá 20|914 440 002|luis.ortega@example.com"},
+         "LABEL=1 REV=1 TEL=1 UID=1 X-EVOLUTION-FILE-AS=1 ", "", ""},
+        {"Apple Contacts vCard 3.0: a company's card and a name alone get a surname, said in the report",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//macOS 14.0//EN\r\nN:;;;;\r\nFN:Talleres Ruiz\r\n"
+         "ORG:Talleres Ruiz;\r\nitem1.TEL;type=pref:957 100 200\r\nitem1.X-ABLabel:Taller\r\nX-ABShowAs:COMPANY\r\n"
+         "END:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//macOS 14.0//EN\r\nN:;Mamá;;;\r\n"
+         "FN:Mamá\r\nTEL;type=CELL;type=VOICE;type=pref:600 100 200\r\nEND:VCARD\r\n",
+         F::VCard,
+         {"Talleres Ruiz|||957 100 200|", "Mamá|||600 100 200|"},
+         "PRODID=2 X-ABLABEL=1 ", "«Mamá»: no tenía apellido; se guarda como apellido su nombre completo", ""},
+        {"Android vCard 2.1: quoted-printable UTF-8, a given name alone, the mobile though listed second",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\n"
+         "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;=41=62=75=65=6C=61=20=43=61=72=6D=65=6E;;;\r\n"
+         "FN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:=41=62=75=65=6C=61=20=43=61=72=6D=65=6E\r\n"
+         "TEL;HOME:957 200 300\r\nTEL;CELL:600 200 300\r\nEMAIL;HOME:carmen@example.net\r\n"
+         "ADR;HOME;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;;Calle Cruz 9;C=C3=B3rdoba;;;\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:Rold=C3=A1n;Marta;;;\r\n"
+         "TEL;X-Casa:957 300 400\r\nEND:VCARD\r\n",
+         F::VCard,
+         {"Abuela Carmen||Calle Cruz 9|600 200 300|carmen@example.net", "Roldán|Marta||957 300 400|"},
+         "TEL=1 ", "", ""},
+        {"Outlook CSV from an Exchange mailbox: the SMTP address in E-mail 2, not the X.500 one; E-mail 3 alone; "
+         "a phone that fits without its spaces",
+         "First Name,Middle Name,Last Name,Company,Business Phone,Mobile Phone,Primary Phone,Business Fax,"
+         "E-mail Address,E-mail Type,E-mail Display Name,E-mail 2 Address,E-mail 2 Type,E-mail 3 Address,"
+         "E-mail 3 Type,Business Street\r\n"
+         "Iván,,Soler,Soler SL,+34 911 22 33 44,+34 655 44 33 22,,+34 911 22 33 45,"
+         "/o=ExchangeLabs/ou=Exchange Administrative Group (FYDIBOHF23SPDLT)/cn=Recipients/cn=ivan,EX,"
+         "Iván Soler,ivan.soler@example.es,SMTP,,,Calle Sol 3\r\n"
+         "Nuria,,Gil,,,,913 000 000,,,,,,,nuria@example.es,SMTP,\r\n",
+         F::Csv,
+         {"Soler|Iván|Calle Sol 3|+34655443322|ivan.soler@example.es", "Gil|Nuria||913 000 000|nuria@example.es"},
+         "Business Fax=1 Business Phone=1 Company=1 E-mail Address=1 ", "", ""},
+        {"Google Contacts CSV: several e-mails in one cell, a work fax after which a home number comes",
+         "First Name,Last Name,E-mail 1 - Label,E-mail 1 - Value,Phone 1 - Label,Phone 1 - Value,Phone 2 - Label,"
+         "Phone 2 - Value\n"
+         "Pilar,Vega,* Other,pilar.vega@gmail.com ::: pvega@example.com,Work Fax,910 000 001,Home,910 000 002\n",
+         F::Csv,
+         {"Vega|Pilar||910 000 002|pilar.vega@gmail.com"},
+         "E-mail 1 - Value=1 Phone 1 - Value=1 ", "", ""},
+        {"Zoho CRM CSV: \"Email Opt Out\" is no e-mail, the secondary one is",
+         "Record Id,Contact Owner,Salutation,First Name,Last Name,Account Name,Email,Secondary Email,Email Opt Out,"
+         "Phone,Mobile,Home Phone,Other Phone,Fax,Mailing Street,Mailing City,Mailing Zip,Description\r\n"
+         "zcrm_1,Ana Admin,Sr.,Tomás,Prieto,Prieto Hermanos,,tomas@example.com,false,957 400 500,,,,957 400 501,"
+         "Calle Mayor 7,Lucena,14900,\r\n",
+         F::Csv,
+         {"Prieto|Tomás|Calle Mayor 7|957 400 500|tomas@example.com"},
+         "Account Name=1 Contact Owner=1 Email Opt Out=1 Fax=1 Mailing City=1 Mailing Zip=1 Record Id=1 Salutation=1 ",
+         "", ""},
+        {"Salesforce CSV: no e-mail, and \"Email Opt Out\" does not stand for one; a quoted street",
+         "Salutation,First Name,Last Name,Title,Account Name,Mailing Street,Mailing City,Mailing State/Province,"
+         "Mailing Zip/Postal Code,Phone,Fax,Mobile,Email,Email Opt Out,Contact Owner\r\n"
+         "Sra.,Elena,Marín,Directora,Marín Abogados,\"Pº de Gracia 5, 2º\",Barcelona,Barcelona,08007,933 100 200,"
+         "933 100 201,,,1,Admin\r\n",
+         F::Csv, {"Marín|Elena|Pº de Gracia 5, 2º|933 100 200|"}, "*", "", ""},
+        {"LinkedIn Connections.csv: notes above the header, a row of empty cells",
+         "Notes:\r\n\"When exporting your connection data, you may notice that some of the email addresses are "
+         "missing, as some people do not allow it.\"\r\n\r\n"
+         "First Name,Last Name,URL,Email Address,Company,Position,Connected On\r\n"
+         "Raúl,Benítez,https://www.linkedin.com/in/ejemplo-rb,,Consultora Norte,Analista,03 Mar 2024\r\n,,,,,,\r\n",
+         F::Csv, {"Benítez|Raúl|||"}, "Company=1 Connected On=1 Position=1 URL=1 ", "", ""},
+        {"Excel for Mac: lines ending in CR alone, Mac Roman, ';'",
+         "Apellidos;Nombre;Tel\x8E" "fono;Correo electr\x97nico\rCort\x8Es;Luc\x92" "a;600 700 800;lucia@example.es\r"
+         "Ib\x87\x96" "ez;Ra\x9Cl;;\r",
+         F::Csv, {"Cortés|Lucía||600 700 800|lucia@example.es", "Ibáñez|Raúl|||"}, "", "", "Mac Roman"},
+        {"iCloud vCard: no name parts, the preferred work number before the home one",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Apple Inc.//iPhone OS 17.0//EN\r\nN:;;;;\r\nFN:Lola Flores Ruiz\r\n"
+         "item1.EMAIL;type=INTERNET;type=pref:lola@example.com\r\nTEL;type=HOME;type=VOICE:957 500 600\r\n"
+         "TEL;type=WORK;type=VOICE;type=pref:957 500 700\r\nEND:VCARD\r\n",
+         F::VCard, {"Flores Ruiz|Lola||957 500 700|lola@example.com"}, "PRODID=1 TEL=1 ", "", ""},
+        {"Nextcloud (Sabre) vCard 3.0: a quoted type list, a Mexican mobile that fits without its spaces",
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//Sabre//Sabre VObject 4.5.4//EN\r\n"
+         "UID:3f6c1a52-1111-4c2a-9e61-000000000001\r\nFN:Jorge Navas\r\nN:Navas;Jorge;;;\r\n"
+         "TEL;TYPE=\"HOME,VOICE\":957 600 700\r\nTEL;TYPE=CELL:+52 55 1234 5678\r\nEMAIL;TYPE=HOME:jorge@example.mx\r\n"
+         "ADR;TYPE=HOME:;;Av. Reforma 10;Ciudad de México;;06600;México\r\n"
+         "REV;VALUE=DATE-AND-OR-TIME:20240101T000000Z\r\nEND:VCARD\r\n",
+         F::VCard, {"Navas|Jorge|Av. Reforma 10|+525512345678|jorge@example.mx"}, "PRODID=1 REV=1 TEL=1 UID=1 ", "",
+         ""},
+        {"a card with only an e-mail gets it as its surname; an empty card and ';;' rows add no one",
+         "BEGIN:VCARD\nVERSION:3.0\nEMAIL:solo@example.com\nEND:VCARD\nBEGIN:VCARD\nVERSION:3.0\nEND:VCARD\n",
+         F::VCard, {"solo@example.com||||solo@example.com"}, "",
+         "no tenía nombre; se guarda como apellido su correo electrónico", ""},
+        {"a quoted-printable value whose last line ends in '=' does not swallow END:VCARD",
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Sanz;Eva\r\nNOTE;ENCODING=QUOTED-PRINTABLE:hola=\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Gil;Ana\r\nEND:VCARD\r\n",
+         F::VCard, {"Sanz|Eva|||", "Gil|Ana|||"}, "NOTE=1 ", "", ""},
+        {"a sheet whose first bytes could start a picture's mark", "MM;Nombre\r\nRIFF;Ana\r\n", F::Csv,
+         {"Ana||||"}, "MM=1 ", "no tenía apellido; se guarda su nombre como apellido", ""},
+        {"a sheet's ';;' rows", "Nombre;Apellidos;Móvil\r\nAna;Ruiz;600\r\n;;\r\n ; ;\r\n", F::Csv, {"Ruiz|Ana||600|"},
+         "", "", ""},
+        {"UTF-16 whose last byte is half a character", utf16le("Nombre\tApellidos\r\nAna\tGil\r\n") + "A", F::Csv,
+         {"Gil|Ana|||"}, "", "", "UTF-16"},
+        {"this program's own header comes first, whatever the rows hold",
+         "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\nRuiz,Ana,,tel;tel;tel;tel,\r\n,Luis,,,\r\n", F::Csv,
+         {"Ruiz|Ana||tel;tel;tel;tel|", "|Luis|||"}, "", "", ""},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        const exchange::ImportResult result = readText(row.text);
+        CHECK(result.format == row.format);
+        CHECK(joined(shown(result.records)) == joined(row.contacts));
+        if (row.skipped != "*")
+            CHECK(skippedText(result.skipped) == row.skipped);
+        std::string report;
+        for (const std::string &line : result.report)
+            report += line + "\n";
+        CAPTURE(report);
+        if (!row.reportHas.empty())
+            CHECK(report.find(row.reportHas) != std::string::npos);
+        CHECK(result.problems.empty());
+        CHECK(result.encoding == row.encoding);
+    }
+}
+
+// The work is counted, not timed: the bytes of lines the reading went through (a
+// line read again counts again) stay within a small multiple of the file, and no
+// line is kept beyond the cap, whatever the file holds.
+TEST_CASE("hostile files: linear work, bounded lines, a report of a screenful")
+{
+    const std::size_t mb = std::size_t(1) << 20;
+    struct Row {
+        const char *name;
+        std::string text;
+        std::size_t records; // contacts read
+        std::string skipped; // "" for not checked
+    };
+    std::string folds = "BEGIN:VCARD\r\nTEL:1\r\nN;ENCODING=QUOTED-PRINTABLE:a=\r\n";
+    while (folds.size() < mb)
+        folds += "=\r\n";
+    folds += "x\r\nNOTE:a\r\n";
+    while (folds.size() < 2 * mb)
+        folds += " b\r\n";
+    folds += "ADR:;;c\\\r\n";
+    while (folds.size() < 3 * mb)
+        folds += "\\\r\n";
+    folds += "END:VCARD\r\n";
+    std::string quotes = "Apellido,Nombre\r\n\"Gil,Ana\r\n";
+    std::size_t quoteRows = 0;
+    for (; quotes.size() < mb; ++quoteRows)
+        quotes += "Paz,Luis\r\n";
+    // Every row opens a quote that the next one closes.
+    std::string pairs = "Apellido,Nombre\r\n";
+    while (pairs.size() < mb)
+        pairs += "Paz,\"Luis\r\n";
+    std::string crs = "Apellido,Nombre\r" + std::string(mb, '\r') + "Gil,Ana\r";
+    std::string noBreak = "Apellido,Nombre\r\nGil,Ana\r\n" + std::string(4 * mb, 'x') + ",Luis\r\n";
+    const std::vector<Row> rows = {
+        {"1 MB of quoted-printable soft breaks, 1 MB of folds, 1 MB of '\\' ends", folds, 1, "NOTE=1 "},
+        {"an unclosed quote above 1 MB of rows", quotes, quoteRows, ""},
+        {"1 MB of rows, each opening a quote", pairs, (pairs.size() - 17) / 11 / 2, ""},
+        {"1 MB of CRs alone", crs, 1, ""},
+        {"4 MB without a line break", noBreak, 1, "(demasiado largos)=1 "},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        const exchange::ImportResult result = readText(row.text);
+        CHECK(result.records.size() == row.records);
+        CHECK(result.handled <= 2 * row.text.size());
+        if (!row.skipped.empty())
+            CHECK(skippedText(result.skipped) == row.skipped);
+    }
+
+    // No line is kept past the cap, and the next line is there after it.
+    std::istringstream in(std::string(8 * mb, 'x') + "\nabc\r\n");
+    exchange::LineReader lines(in);
+    std::string line;
+    REQUIRE(lines.next(line));
+    CHECK(line.size() == exchange::LineReader::kMaxLine + 1);
+    CHECK(lines.cut());
+    REQUIRE(lines.next(line));
+    CHECK(line == "abc\n");
+    CHECK(!lines.cut());
+    CHECK(lines.number() == 2);
+
+    // Twenty thousand unknown properties and as many cut fields: a screenful.
+    TempFolder folder;
+    std::string many;
+    for (int i = 0; i < 20000; ++i)
+        many += "BEGIN:VCARD\r\nN:Apellido de más de veinticinco letras " + std::to_string(i) + ";Ana\r\nX-RARO-"
+            + std::to_string(i) + ":1\r\nEND:VCARD\r\n";
+    writeBytes(folder / "muchos.vcf", many);
+    const Run run = command({"importar", (folder / "muchos.vcf").string(), "--carpeta", folder.path().string(), "--prueba"});
+    CHECK(run.status == 0);
+    CHECK(run.out.size() < 8000);
+    CHECK(run.out.find("Aviso: y 19980 más.\n") != std::string::npos);
+    CHECK(run.out.find(", y 19980 más.\n") != std::string::npos);
+    CHECK(run.out.find("20000 contactos no cupieron enteros") != std::string::npos);
+}
+
+// Two different people stored alike ("?" for what Windows-1252 lacks) are two; the
+// same person twice is one, named in the report.
+TEST_CASE("nobody is merged on a '?': duplicates are judged on what the file said")
+{
+    TempFolder folder;
+    ContactFile contacts(platform::systemFileSystem(), folder.path());
+    std::istringstream in("Apellido,Nombre\r\n李,王\r\n张,伟\r\n李,王\r\nRuiz,Ana\r\nRuiz,Ana\r\n");
+    const exchange::Preview preview = exchange::previewImport(in, contacts, false);
+    CHECK(shown(preview.read.records) == std::vector<std::string>{"?|?|||", "?|?|||", "Ruiz|Ana|||"});
+    CHECK(preview.duplicates == 2);
+    std::string report;
+    for (const std::string &line : preview.read.report)
+        report += line + "\n";
+    CAPTURE(report);
+    CHECK(report.find("línea 2, «王 李»: Apellido guardado como «?»") != std::string::npos);
+    CHECK(report.find("línea 3, «伟 张»: Apellido guardado como «?»") != std::string::npos);
+    CHECK(report.find("línea 4, «王 李»: ya estaba, con los mismos «?»") != std::string::npos);
+}
+
+// The same person, exported by one program as vCard (or LDIF) and as CSV, is the same
+// record: one rule chooses the five fields whatever the format.
+TEST_CASE("the same person as vCard, LDIF and CSV gives the same record")
+{
+    struct Row {
+        const char *name;
+        std::vector<std::string> texts;
+        std::string record;
+    };
+    const std::vector<Row> rows = {
+        {"Google Contacts: a fax first, a home and a mobile number; the primary e-mail second",
+         {"BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Pilar Vega\r\nN:Vega;Pilar;;;\r\n"
+          "EMAIL;TYPE=INTERNET;TYPE=HOME:pilar@casa.es\r\nEMAIL;TYPE=INTERNET;TYPE=WORK;TYPE=pref:pilar@trabajo.es\r\n"
+          "TEL;TYPE=WORK;TYPE=FAX:910 000 001\r\nTEL;TYPE=HOME:910 000 002\r\nTEL;TYPE=CELL:600 000 003\r\n"
+          "ADR;TYPE=HOME:;;Calle Luna 1;Madrid;;28001;España\r\nEND:VCARD\r\n",
+          "First Name,Last Name,E-mail 1 - Label,E-mail 1 - Value,E-mail 2 - Label,E-mail 2 - Value,Phone 1 - Label,"
+          "Phone 1 - Value,Phone 2 - Label,Phone 2 - Value,Phone 3 - Label,Phone 3 - Value,Address 1 - Label,"
+          "Address 1 - Street,Address 1 - City\r\n"
+          "Pilar,Vega,Home,pilar@casa.es,* Work,pilar@trabajo.es,Work Fax,910 000 001,Home,910 000 002,Mobile,"
+          "600 000 003,Home,Calle Luna 1,Madrid\r\n"},
+         "Vega|Pilar|Calle Luna 1|600 000 003|pilar@trabajo.es"},
+        {"Thunderbird: LDIF and CSV, a work and a home number, no mobile",
+         {"dn: cn=Luis Ortega,mail=luis@example.org\nobjectclass: person\ngivenName: Luis\nsn: Ortega\n"
+          "cn: Luis Ortega\nmail: luis@example.org\nmozillaSecondEmail: lo@example.net\ntelephoneNumber: 914 000 001\n"
+          "homePhone: 914 000 002\nmozillaHomeStreet: Plaza Mayor 2\nmozillaHomeLocalityName: Ávila\n\n",
+          "First Name,Last Name,Display Name,Nickname,Primary Email,Secondary Email,Screen Name,Work Phone,Home Phone,"
+          "Fax Number,Pager Number,Mobile Number,Home Address,Home Address 2,Home City\r\n"
+          "Luis,Ortega,Luis Ortega,,luis@example.org,lo@example.net,,914 000 001,914 000 002,,,,Plaza Mayor 2,,Ávila\r\n"},
+         "Ortega|Luis|Plaza Mayor 2|914 000 002|luis@example.org"},
+        {"Outlook: vCard 2.1 and CSV, a business and a mobile number, an Exchange address beside the SMTP one",
+         {"BEGIN:VCARD\r\nVERSION:2.1\r\nN:Soler;Iván\r\nFN:Iván Soler\r\nORG:Soler SL\r\n"
+          "TEL;WORK;VOICE:+34 911 22 33 44\r\nTEL;CELL;VOICE:+34 655 44 33 22\r\n"
+          "EMAIL;X400:/o=ExchangeLabs/ou=Exchange Administrative Group/cn=Recipients/cn=ivan\r\n"
+          "EMAIL;PREF;INTERNET:ivan.soler@example.es\r\nADR;WORK:;;Calle Sol 3;Valencia;;46001\r\nEND:VCARD\r\n",
+          "First Name,Last Name,Company,Business Phone,Mobile Phone,E-mail Address,E-mail Type,E-mail 2 Address,"
+          "E-mail 2 Type,Business Street,Business City\r\n"
+          "Iván,Soler,Soler SL,+34 911 22 33 44,+34 655 44 33 22,"
+          "/o=ExchangeLabs/ou=Exchange Administrative Group/cn=Recipients/cn=ivan,EX,ivan.soler@example.es,SMTP,"
+          "Calle Sol 3,Valencia\r\n"},
+         "Soler|Iván|Calle Sol 3|+34655443322|ivan.soler@example.es"},
+    };
+    for (const Row &row : rows) {
+        const std::string name = row.name;
+        CAPTURE(name);
+        for (const std::string &text : row.texts) {
+            CAPTURE(text.substr(0, 20));
+            CHECK(shown(readText(text).records) == std::vector<std::string>{row.record});
         }
     }
 }
