@@ -587,9 +587,7 @@ Contact contactOf(const CsvHeader &header, std::vector<std::string> &cells, Skip
 
 void writeCsvHeader(std::string &out)
 {
-    out += "﻿";
-    out += kOwnHeader;
-    out += "\r\n";
+    out += "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\n";
 }
 
 void writeCsvRow(const contacts::Persona &p, std::string &out)

@@ -285,17 +285,27 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination)
 {
-    const std::filesystem::path folder = file.dataPath().parent_path();
+    namespace sfs = std::filesystem;
+    const sfs::path data = file.dataPath();
+    // The temporary file and the lock sit beside where the data file really is: for a
+    // personas.dat that is a link, beside its target. Both folders count.
+    std::vector<sfs::path> folders{data.parent_path()};
+    std::error_code real;
+    const sfs::path target = sfs::canonical(data, real);
+    if (!real)
+        folders.push_back(target.parent_path());
     std::error_code ec;
-    const std::filesystem::path wanted = std::filesystem::weakly_canonical(std::filesystem::absolute(destination, ec), ec);
-    for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
-        const std::filesystem::path ours = folder / name;
-        std::error_code other;
-        // The same file under another name (a link, another case on Windows) too.
-        if (std::filesystem::equivalent(destination, ours, other))
-            return true;
-        if (!ec && std::filesystem::weakly_canonical(std::filesystem::absolute(ours, other), other) == wanted && !other)
-            return true;
+    const sfs::path wanted = sfs::weakly_canonical(sfs::absolute(destination, ec), ec);
+    for (const sfs::path &folder : folders) {
+        for (const char *name : {contacts::kDataFileName, contacts::kTempFileName, contacts::kLockFileName}) {
+            const sfs::path ours = folder / name;
+            std::error_code other;
+            // The same file under another name: a link, a hard link, another case on Windows.
+            if (sfs::equivalent(destination, ours, other))
+                return true;
+            if (!ec && sfs::weakly_canonical(sfs::absolute(ours, other), other) == wanted && !other)
+                return true;
+        }
     }
     return false;
 }
