@@ -16,6 +16,8 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+} // namespace
+
 void appendUtf8(std::string &out, char32_t ch)
 {
     if (ch < 0x80) {
@@ -23,15 +25,17 @@ void appendUtf8(std::string &out, char32_t ch)
     } else if (ch < 0x800) {
         out += static_cast<char>(0xC0 | (ch >> 6));
         out += static_cast<char>(0x80 | (ch & 0x3F));
-    } else {
-        // Every character of the code page lies in the Basic Multilingual Plane.
+    } else if (ch < 0x10000) {
         out += static_cast<char>(0xE0 | (ch >> 12));
+        out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (ch >> 18));
+        out += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (ch & 0x3F));
     }
 }
-
-} // namespace
 
 bool nextUtf8(std::string_view s, std::size_t &pos, char32_t &out)
 {

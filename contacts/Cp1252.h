@@ -14,6 +14,8 @@ unsigned char unicodeToCp1252(char32_t ch);
 
 std::string decodeCp1252(std::string_view bytes);
 
+// Appends `ch` to `out` in UTF-8.
+void appendUtf8(std::string &out, char32_t ch);
 // Decodes one UTF-8 character at `pos` and advances. A malformed sequence (stray
 // continuation byte, truncated, overlong, surrogate, beyond U+10FFFF) consumes one
 // byte and gives false, so that the caller can write one '?' for it.

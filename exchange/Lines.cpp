@@ -39,15 +39,7 @@ std::string decodeMacRoman(std::string_view bytes)
             out += byte;
             continue;
         }
-        const char32_t ch = kMacRoman[b - 0x80];
-        if (ch < 0x800) {
-            out += static_cast<char>(0xC0 | (ch >> 6));
-            out += static_cast<char>(0x80 | (ch & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (ch >> 12));
-            out += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (ch & 0x3F));
-        }
+        contacts::appendUtf8(out, kMacRoman[b - 0x80]);
     }
     return out;
 }

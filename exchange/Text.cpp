@@ -207,21 +207,7 @@ bool fromUtf16(std::string_view bytes, std::string &out)
         } else if (ch >= 0xD800 && ch < 0xE000) {
             ch = 0xFFFD; // half a pair
         }
-        if (ch < 0x80) {
-            text += static_cast<char>(ch);
-        } else if (ch < 0x800) {
-            text += static_cast<char>(0xC0 | (ch >> 6));
-            text += static_cast<char>(0x80 | (ch & 0x3F));
-        } else if (ch < 0x10000) {
-            text += static_cast<char>(0xE0 | (ch >> 12));
-            text += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (ch & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | (ch >> 18));
-            text += static_cast<char>(0x80 | ((ch >> 12) & 0x3F));
-            text += static_cast<char>(0x80 | ((ch >> 6) & 0x3F));
-            text += static_cast<char>(0x80 | (ch & 0x3F));
-        }
+        contacts::appendUtf8(text, ch);
     }
     if (bytes.size() % 2 != 0)
         text += "�"; // an odd last byte
