@@ -157,7 +157,7 @@ def names_in_every_script(s, prefix, contactos, data):
     rc, out, err = prefix.run(contactos, "importar", windows_path(exported), "--carpeta", windows_path(in_dir))
     text = out + err
     check(rc == 0 and read(os.path.join(in_dir, "personas.dat")) == read(data),
-          f"importing it into {RENRAKUSAKI} gives back the same bytes: {text.strip()}")
+          f"importing it into {RENRAKUSAKI} gives back the same bytes (status {rc}): {text.strip()}")
 
 
 def uninstall(s, prefix, entry, program_dir, shortcut):
@@ -180,11 +180,11 @@ def installed_tools(s, prefix, install_dir):
     program_dir = prefix.unix(install_dir)
     for name in ("vorteda-contactos.exe", "desinstalar.exe"):
         exe = read(os.path.join(program_dir, name)) or b""
-        found = s.out([*s.wine_user, "wine", s.args.probe, "resources", install_dir + "\\" + name])
+        found = s.run(["wine", s.args.probe, "resources", install_dir + "\\" + name]).stdout
         check(b'level="asInvoker"' in exe and f'"version":"{FILE_VERSION}"' in found.replace(" ", ""),
               f"{name} carries its manifest (asInvoker) and version {FILE_VERSION}: {found.strip()}")
     rc, out, err = prefix.run(install_dir + "\\vorteda-contactos.exe", "--ayuda", timeout=60)
-    text = out.decode("utf-8", "replace")
+    text = out
     check(rc == 0 and "(por omisión, %LOCALAPPDATA%\\Vorteda)." in text,
           "vorteda-contactos --ayuda names %LOCALAPPDATA%\\Vorteda as the installed programs' folder: "
           + next((line for line in text.splitlines() if "(por omisión" in line), text[:200]))
