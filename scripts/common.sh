@@ -108,7 +108,7 @@ run_windows_installer_test() {
         vorteda_probe --parallel "$(nproc)" &&
     python3 "$ROOT/tests/wine/run_wine_installer.py" \
         --setup "$(ls "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64-setup.exe | head -1)" \
-        --older-setup "$WINDOWS_BUILD_DIR/win32/vorteda-older-setup.exe" \
+        --older-setup "$WINDOWS_BUILD_DIR/windows/vorteda-older-setup.exe" \
         --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 

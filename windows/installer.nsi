@@ -11,7 +11,7 @@
 ;            -DOUTFILE=<setup.exe> installer.nsi
 ;
 ; Uninstalling waits for the uninstaller: desinstalar.exe, which "Apps & features"
-; and the QuietUninstallString run, is a small program of ours (win32/desinstalar.cpp)
+; and the QuietUninstallString run, is a small program of ours (desinstalar.cpp)
 ; that runs a temporary copy of NSIS's uninstaller (desinstalar.dat) with _?= and
 ; waits for it, so that its status (3: Vorteda is open, nothing removed) reaches the
 ; caller. Run as it is, NSIS's uninstaller would copy itself away and return 0 at once.
