@@ -21,7 +21,7 @@ PACKAGES=(
 # (util-linux) to run the permission tests as an unprivileged user.
 TEST_PACKAGES=(
     clang libclang-rt-14-dev util-linux
-    # The end-to-end suite (tests/e2e): an X server and window manager, input and
+    # The end-to-end suite (tests/e2e/linux): an X server and window manager, input and
     # window tools, the clipboard, the accessibility bus and screenshots.
     xvfb openbox xdotool x11-utils x11-xserver-utils xclip
     dbus at-spi2-core python3-pyatspi imagemagick
@@ -106,10 +106,10 @@ package_windows() {
 run_windows_installer_test() {
     cmake --build "$WINDOWS_BUILD_DIR" --target vorteda_windows_installer vorteda_windows_installer_older \
         vorteda_probe --parallel "$(nproc)" &&
-    python3 "$ROOT/tests/wine/run_wine_installer.py" \
+    python3 "$ROOT/tests/e2e/wine/run_wine_installer.py" \
         --setup "$(ls "$WINDOWS_BUILD_DIR"/vorteda-*-windows-x64-setup.exe | head -1)" \
         --older-setup "$WINDOWS_BUILD_DIR/windows/vorteda-older-setup.exe" \
-        --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
+        --probe "$WINDOWS_BUILD_DIR/tests/e2e/wine/vorteda_probe.exe" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 
 # Vorteda.exe under Wine in Xvfb with openbox, driven with xdotool; the Linux build's
@@ -118,8 +118,8 @@ run_windows_installer_test() {
 run_windows_e2e() {
     cmake --build "$BUILD_DIR" --target vorteda_forms_replay --parallel "$(nproc)" &&
     cmake --build "$WINDOWS_BUILD_DIR" --target Vorteda vorteda_probe --parallel "$(nproc)" &&
-    python3 "$ROOT/tests/wine/run_wine_e2e.py" \
-        --exe "$WINDOWS_BUILD_DIR/app/Vorteda.exe" --probe "$WINDOWS_BUILD_DIR/tests/wine/vorteda_probe.exe" \
+    python3 "$ROOT/tests/e2e/wine/run_wine_e2e.py" \
+        --exe "$WINDOWS_BUILD_DIR/app/Vorteda.exe" --probe "$WINDOWS_BUILD_DIR/tests/e2e/wine/vorteda_probe.exe" \
         --replay "$BUILD_DIR/tests/forms/vorteda_forms_replay" --screenshots "$WINDOWS_BUILD_DIR/screenshots"
 }
 

@@ -1,14 +1,25 @@
-"""The X server both end-to-end harnesses drive: Xvfb on a display it chooses itself,
-with openbox managing it (without a window manager there are no frames and no
-activation)."""
+"""What both end-to-end harnesses start and end the same way (tests/e2e/linux for the Qt
+program, tests/e2e/wine for Vorteda.exe): Xvfb on a display it chooses itself, with
+openbox managing it (without a window manager there are no frames and no activation),
+the tools they need, the processes they keep for the whole run, waiting for what
+the screen shows, and screenshots of the whole screen."""
 
 import os
+import shutil
 import subprocess
 import time
 
 from bounded import Overran, call, read_line
 
 SCREEN_W, SCREEN_H = 1024, 768
+
+# What every run drives or reads the screen with; each harness adds its own.
+TOOLS = ["Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"]
+
+
+def missing_tools(tools):
+    """The programs of `tools` that are not on the PATH."""
+    return [tool for tool in tools if shutil.which(tool) is None]
 
 
 def start_display(spawn, env, *xvfb_options):
@@ -31,3 +42,52 @@ def start_display(spawn, env, *xvfb_options):
             raise Overran("openbox did not manage the screen within 20 s")
         time.sleep(0.05)
     return env["DISPLAY"]
+
+
+def poll(predicate, timeout, interval=0.05):
+    """What `predicate` gives once it gives something true, or what it last gave when
+    `timeout` s have passed: what a program shows reaches the screen in its own time."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def root_screenshot_command(path):
+    """The command that saves the whole screen as a PNG."""
+    return ["import", "-window", "root", path]
+
+
+class XSession:
+    """The processes a harness keeps for its whole run (the X server, the window
+    manager, its buses), ended last started first, each before what it depends on."""
+
+    def __init__(self, preexec_fn=None):
+        self.procs = []
+        self._preexec_fn = preexec_fn
+
+    def spawn(self, args, **kwargs):
+        if self._preexec_fn is not None:
+            kwargs.setdefault("preexec_fn", self._preexec_fn)
+        proc = subprocess.Popen(args, **kwargs)
+        self.procs.append(proc)
+        return proc
+
+    def start_display(self, env, *xvfb_options):
+        """Xvfb and openbox, DISPLAY set in `env`; raises Overran when either does not come up."""
+        return start_display(self.spawn, env, *xvfb_options)
+
+    def end_processes(self):
+        for proc in reversed(self.procs):
+            if proc.poll() is None:
+                proc.terminate()
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                try:
+                    proc.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    pass

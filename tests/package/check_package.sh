@@ -80,7 +80,7 @@ used_by_a_user() {
     chmod 755 "$(dirname "$home")"
     mkdir "$home"
     touch "$out/started"
-    /usr/bin/python3 "$ROOT/tests/e2e/run_e2e.py" --program /usr/bin/vorteda --installed-home "$home" \
+    /usr/bin/python3 "$ROOT/tests/e2e/linux/run_e2e.py" --program /usr/bin/vorteda --installed-home "$home" \
         --out "$out"
 }
 

@@ -21,20 +21,16 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_wine_e2e import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures,  # noqa: E402
-                          record, wait_for)
-from version import FILE_VERSION  # noqa: E402
+from wine_session import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures, record, wait_for,
+                          windows_path)
+from display import TOOLS, missing_tools
+from version import FILE_VERSION
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorteda"
 VCF_VERB_KEY = r"HKCU\Software\Classes\SystemFileAssociations\.vcf\shell\Vorteda"
 OPEN_WITH_KEY = r"HKCU\Software\Classes\.vcf\OpenWithProgids"
 CONTACT = record("Instalado", "Ana", "Calle Sol 1", "600", "a@b.es")
 KONTAKTY, RENRAKUSAKI, LODZ = "Контакты", "連絡先", "Łódź.vcf"
-
-
-def windows_path(unix_path):
-    return "Z:" + os.path.abspath(unix_path).replace("/", "\\")
 
 
 class Prefix:
@@ -228,9 +224,8 @@ def main():
     parser.add_argument("--probe", required=True)
     parser.add_argument("--screenshots", required=True)
     args = parser.parse_args()
-    for tool in ("Xvfb", "openbox", "xdotool", "xprop", "import", "wine"):
-        if shutil.which(tool) is None:
-            sys.exit(f"missing tool: {tool}")
+    for tool in missing_tools([*TOOLS, "wine"]):
+        sys.exit(f"missing tool: {tool}")
     started = time.monotonic()
     s = Session(args)
     # Wine would copy the Start-menu shortcut into the real desktop's menus.

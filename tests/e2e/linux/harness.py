@@ -13,7 +13,8 @@ import tempfile
 import time
 
 from bounded import Overran, call, read_line
-from display import SCREEN_H, SCREEN_W, start_display  # noqa: F401 (the checks take the screen size from here)
+import display
+from display import SCREEN_H, SCREEN_W, XSession, poll, root_screenshot_command  # noqa: F401 (the checks take the screen size from here)
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -22,8 +23,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TEST_USER, TEST_GROUP = "nobody", "nogroup"
 UNPRIVILEGED = TEST_USER if os.getuid() == 0 else None
 
-TOOLS = ["Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "xclip", "xmodmap", "dbus-daemon",
-         "dbus-send", "import", "convert", "setpriv"]
+TOOLS = [*display.TOOLS, "xclip", "xmodmap", "dbus-daemon", "dbus-send", "convert", "setpriv"]
 REGISTRYD = "/usr/libexec/at-spi2-registryd"
 
 LIBC = ctypes.CDLL(None, use_errno=True)
@@ -46,14 +46,10 @@ def die_with_parent():
 
 
 def wait_for(predicate, timeout, what, interval=0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise Failure(f"timed out after {timeout:g} s waiting for {what}")
-        time.sleep(interval)
+    value = poll(predicate, timeout, interval)
+    if not value:
+        raise Failure(f"timed out after {timeout:g} s waiting for {what}")
+    return value
 
 
 def settled(read, expected, timeout=3):
@@ -220,7 +216,7 @@ def copy_field(rect):
 def screenshot(session, name, window=None, with_frame=True):
     path = os.path.join(session.shots, name + ".png")
     if window is None:
-        run(["import", "-window", "root", path])
+        run(root_screenshot_command(path))
     elif with_frame:
         x, y, w, h = geometry(window)
         left, right, top, bottom = frame_extents(window)
@@ -313,18 +309,13 @@ def fresh(app):
 
 # --- the session: X server, window manager, buses --------------------------
 
-class Session:
+class Session(XSession):
     def __init__(self, program, out, installed_home=None):
+        super().__init__(preexec_fn=die_with_parent)
         self.program = program
         self.installed_home = installed_home
         self.shots = os.path.join(out, "screenshots")
-        self.procs = []
         self.tmp = None
-
-    def spawn(self, args, env=None, **kwargs):
-        proc = subprocess.Popen(args, env=env, preexec_fn=die_with_parent, **kwargs)
-        self.procs.append(proc)
-        return proc
 
     def start(self):
         os.makedirs(self.shots, exist_ok=True)
@@ -338,7 +329,7 @@ class Session:
                          "HOME": self.mkdir("home"), "XDG_CONFIG_HOME": self.mkdir("config")}
 
         try:
-            self.display = start_display(self.spawn, self.base_env, "-dpi", "96", "-ac", "-noreset")
+            self.display = self.start_display(self.base_env, "-dpi", "96", "-ac", "-noreset")
         except Overran as overran:
             raise Failure(str(overran)) from None
         os.environ.update(self.base_env)
@@ -409,15 +400,7 @@ class Session:
         return "boolean true" in out
 
     def stop(self):
-        # Last started, first ended: each goes before what it depends on.
-        for proc in reversed(self.procs):
-            if proc.poll() is None:
-                proc.terminate()
-            try:
-                proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                proc.kill()
-                proc.wait()
+        self.end_processes()
         reap_orphans()
         if self.tmp:
             shutil.rmtree(self.tmp, ignore_errors=True)

@@ -21,17 +21,19 @@ checks_installed.py runs, on the program the Debian package installed.
 import argparse
 import importlib.util
 import os
-import shutil
 import signal
 import sys
 import time
 import traceback
 
-import checks_about
+# What both harnesses share (bounded calls, the X server, the version) is one folder up.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import checks_about  # noqa: E402
 import checks_contacts
 import checks_exchange
 import checks_installed
 import checks_splash
+from display import missing_tools  # noqa: E402
 from harness import CHECKS, LIBC, PR_SET_CHILD_SUBREAPER, REGISTRYD, TOOLS, Failure, Session, screenshot
 
 # Each module registers its checks as it loads; they run window by window, in
@@ -50,7 +52,7 @@ def main():
                         help="--program is installed: run only its own checks, with HOME as the user's home")
     args = parser.parse_args()
 
-    missing = [tool for tool in TOOLS if shutil.which(tool) is None]
+    missing = missing_tools(TOOLS)
     missing += [path for path in (REGISTRYD,) if not os.access(path, os.X_OK)]
     if importlib.util.find_spec("pyatspi") is None:
         missing.append("python3-pyatspi for " + sys.executable)
