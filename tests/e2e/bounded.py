@@ -28,9 +28,10 @@ def _text(stream):
     return stream.read().decode("utf-8", errors="replace")
 
 
-def call(args, timeout, what=None, input=None, **popen):
+def call(args, timeout, what=None, input=None, binary=False, **popen):
     """Runs `args` to its end within `timeout` seconds; returns its status and output
-    (as text). `input` (bytes) is its standard input; `popen` goes to Popen."""
+    (as text, or as bytes when `binary`). `input` (bytes) is its standard input; `popen`
+    goes to Popen."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err, tempfile.TemporaryFile() as stdin:
         if input is not None:
             stdin.write(input)
@@ -45,6 +46,9 @@ def call(args, timeout, what=None, input=None, **popen):
             printed = (_text(out) + _text(err)).strip()
             raise Overran(f"{what or ' '.join(map(str, args))} did not end within {timeout:g} s and was stopped; "
                           f"it printed: {printed[-2000:]!r}") from None
+        if binary:
+            out.seek(0)
+            return Done(returncode, out.read(), _text(err))
         return Done(returncode, _text(out), _text(err))
 
 

@@ -63,19 +63,19 @@ def settled(read, expected, timeout=3):
         time.sleep(0.05)
 
 
-def run(args, check=True, input=None, timeout=20):
+def run(args, check=True, input=None, timeout=20, binary=False):
     if os.environ.get("E2E_TRACE"):
         t0 = time.monotonic()
         try:
-            return _run(args, check, input, timeout)
+            return _run(args, check, input, timeout, binary)
         finally:
             print(f"   [{time.monotonic() - t0:.3f}] {' '.join(map(str, args))[:100]}", flush=True)
-    return _run(args, check, input, timeout)
+    return _run(args, check, input, timeout, binary)
 
 
-def _run(args, check=True, input=None, timeout=20):
+def _run(args, check=True, input=None, timeout=20, binary=False):
     try:
-        result = call(args, timeout, input=input, preexec_fn=die_with_parent)
+        result = call(args, timeout, input=input, binary=binary, preexec_fn=die_with_parent)
     except Overran as overran:
         raise Failure(str(overran)) from None
     if check and result.returncode != 0:
@@ -194,14 +194,12 @@ def map_accented_keys():
 
 
 def clipboard_set(text):
-    # xclip stays behind to serve the selection: its output must not hold our pipe.
-    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=10, preexec_fn=die_with_parent, check=True)
+    # xclip stays behind to serve the selection: its output goes to a file, so it holds no pipe of ours.
+    run(["xclip", "-selection", "clipboard", "-i"], input=text.encode(), timeout=10)
 
 
 def clipboard_get():
-    return subprocess.run(["xclip", "-o", "-selection", "clipboard"], stdout=subprocess.PIPE,
-                          stderr=subprocess.DEVNULL, timeout=10).stdout.decode("utf-8", errors="replace")
+    return run(["xclip", "-o", "-selection", "clipboard"], check=False, timeout=10)
 
 
 def copy_field(rect):
@@ -230,8 +228,7 @@ def screenshot(session, name, window=None, with_frame=True):
 def pixels(path):
     """Width, height and the RGB bytes of a PNG."""
     size = run(["convert", path, "-format", "%w %h", "info:"]).split()
-    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, check=True,
-                         timeout=20).stdout
+    raw = run(["convert", path, "-depth", "8", "rgb:-"], binary=True)
     return int(size[0]), int(size[1]), raw
 
 
