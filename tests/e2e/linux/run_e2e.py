@@ -11,7 +11,8 @@ land in the output folder. One PASS/FAIL line per check, then
 Run with Debian's /usr/bin/python3 (pyatspi lives there):
     /usr/bin/python3 run_e2e.py --program build/app/vorteda --out build/tests/e2e
 
-The harness (X server, buses, tools) is in harness.py, one run of the program
+The X server and window manager start in ../display.py, shared with the Wine
+harness; the buses and tools are in harness.py, one run of the program
 in program.py, and the checks in one module per window: checks_splash.py,
 checks_contacts.py (with checks_exchange.py, its import and export),
 checks_about.py. With --installed-home only
