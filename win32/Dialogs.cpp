@@ -198,8 +198,7 @@ bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::stri
 
 void SystemDialogs::waitFor(HWND owner, forms::Job &job)
 {
-    // Most jobs are over before anyone could read a progress window.
-    if (job.wait(200))
+    if (job.wait(forms::kProgressDelayMilliseconds))
         return;
     const bool enabled = owner != nullptr && IsWindowEnabled(owner);
     if (enabled)
@@ -207,11 +206,11 @@ void SystemDialogs::waitFor(HWND owner, forms::Job &job)
     HWND progress = makeProgressWindow(owner, job);
     bool quit = false;
     WPARAM quitCode = 0;
-    // The program's events go on, a few dozen milliseconds at a time, until the job ends
+    // The program's events go on, a tick at a time, until the job ends
     // or the program does: the behaviour then decides what becomes of the job.
     bool released = false;
     while (!job.finished() && !quit) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(forms::kProgressTickMilliseconds), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
