@@ -32,7 +32,7 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
 } // namespace
 
 AboutWindow::AboutWindow(Win32Program &root, platform::Registry &registry, platform::Launcher &launcher)
-    : BaseWindow(root), m_form(*this, registry, launcher)
+    : BaseWindow(root, forms::Window::About), m_form(*this, registry, launcher)
 {
 }
 
@@ -105,16 +105,6 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void AboutWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::About);
-}
-
-void AboutWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void AboutWindow::command(int id, int code)

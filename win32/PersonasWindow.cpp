@@ -45,7 +45,7 @@ HICON programIcon(int sizeX, int sizeY)
 } // namespace
 
 PersonasWindow::PersonasWindow(Win32Program &root, contacts::FileSystem &fs, const std::filesystem::path &folder)
-    : BaseWindow(root),
+    : BaseWindow(root, forms::Window::Personas),
       m_form(*this, fs, folder,
              {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }, [] { std::_Exit(0); }})
 {
@@ -213,16 +213,6 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void PersonasWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::Personas);
-}
-
-void PersonasWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void PersonasWindow::command(int id, int code)

@@ -29,7 +29,8 @@ void paintBackground(HWND window, HDC dc, COLORREF colour)
 
 } // namespace
 
-SplashWindow::SplashWindow(Win32Program &root) : BaseWindow(root), m_frame1(root, *this), m_form(*this, root.program())
+SplashWindow::SplashWindow(Win32Program &root)
+    : BaseWindow(root, forms::Window::Splash), m_frame1(root, *this), m_form(*this, root.program())
 {
 }
 
@@ -158,11 +159,6 @@ LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-void SplashWindow::Frame::unexpectedError(std::exception_ptr error)
-{
-    m_splash.unexpectedError(error);
-}
-
 LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -189,16 +185,6 @@ LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void SplashWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::Splash);
-}
-
-void SplashWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void SplashWindow::setVersionText(const std::string &text)

@@ -21,8 +21,6 @@ public:
     void open();
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void destroyed();
-    void unexpectedError(std::exception_ptr error);
 
 private:
     enum class Keep { Left, Right };
@@ -33,12 +31,12 @@ private:
     public:
         static constexpr const wchar_t *kClassName = kFrameClass;
 
-        Frame(Win32Program &root, SplashWindow &splash) : BaseWindow(root), m_splash(splash) {}
+        Frame(Win32Program &root, SplashWindow &splash) : BaseWindow(root, forms::Window::Splash), m_splash(splash) {}
         void create(HWND parent);
 
         LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+        // A part of the splash: the splash's own end is the one the root hears of.
         void destroyed() {}
-        void unexpectedError(std::exception_ptr error);
 
     private:
         SplashWindow &m_splash;
