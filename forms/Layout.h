@@ -1,5 +1,9 @@
 #pragma once
 
+#include "version/Version.h"
+
+#include <string>
+
 // The three windows' designed places, in twips (1/1440 inch), for every view of
 // them: 15 twips make one pixel at 96 dots per inch. Positions are relative to the
 // client area of the window, or of Frame1 for the splash's controls.
@@ -80,6 +84,11 @@ inline constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
 inline constexpr double kHelpLinePoints = 9.75;
 inline constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
 inline constexpr char kHelpPage[] = "/vorteda/ayuda";
+// The whole line: the prefix, the maker's web address and the help page.
+inline std::string helpLine()
+{
+    return std::string(kHelpLinePrefix) + version::kWebAddress + kHelpPage;
+}
 
 inline constexpr char kArchivoMenu[] = "&Archivo";
 // Above a separator and "Salir".

@@ -6,7 +6,6 @@
 #include "ui/Services.h"
 #include "ui/Text.h"
 #include "ui/Twips.h"
-#include "version/Version.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -71,12 +70,8 @@ AboutWidget::AboutWidget(platform::Registry &registry, platform::Launcher &launc
     cmdSysInfo = makeButton(this, "cmdSysInfo", qtext(layout::kSysInfo), layout::kCmdSysInfo);
     Line1_1 = new ui::Line(this, layout::kLine1_1From, layout::kLine1_1To, QColor(128, 128, 128), 1);
     Line1_1->setObjectName(QStringLiteral("Line1_1"));
-    lblDescription = makeLabel(this, "lblDescription",
-                               qtext(layout::kDescription) + qtext(version::kWebAddress),
-                               layout::kLblDescription, true);
-    lblTitle = makeLabel(this, "lblTitle",
-                         QStringLiteral("%1 %2").arg(qtext(version::kCompanyName), qtext(version::kProductName)),
-                         layout::kLblTitle, true);
+    lblDescription = makeLabel(this, "lblDescription", qtext(layout::description()), layout::kLblDescription, true);
+    lblTitle = makeLabel(this, "lblTitle", qtext(layout::title()), layout::kLblTitle, true);
     Line1_0 = new ui::Line(this, layout::kLine1_0From, layout::kLine1_0To, QColor(255, 255, 255), 2);
     Line1_0->setObjectName(QStringLiteral("Line1_0"));
     lblVersion = makeLabel(this, "lblVersion", QString(), layout::kLblVersion, false);

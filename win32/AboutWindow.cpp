@@ -1,7 +1,6 @@
 #include "win32/AboutWindow.h"
 
 #include "forms/Program.h"
-#include "version/Version.h"
 #include "win32/Common.h"
 #include "win32/Win32Program.h"
 
@@ -64,12 +63,12 @@ void AboutWindow::createControls()
                 font);
     m_cmdSysInfo = makeControl(m_window, L"BUTTON", layout::kSysInfo, WS_TABSTOP | BS_PUSHBUTTON, kCmdSysInfo,
                                toPixels(layout::kCmdSysInfo), font);
-    makeControl(m_window, L"STATIC", std::string(layout::kDescription) + version::kWebAddress, SS_LEFT | SS_NOPREFIX,
-                kLblDescription, toPixels(layout::kLblDescription), font);
+    makeControl(m_window, L"STATIC", layout::description(), SS_LEFT | SS_NOPREFIX, kLblDescription,
+                toPixels(layout::kLblDescription), font);
     makeControl(m_window, L"STATIC", layout::kDisclaimer, SS_LEFT | SS_NOPREFIX, kLblDisclaimer,
                 toPixels(layout::kLblDisclaimer), font);
-    makeControl(m_window, L"STATIC", std::string(version::kCompanyName) + " " + version::kProductName, SS_LEFT | SS_NOPREFIX,
-                kLblTitle, toPixels(layout::kLblTitle), font);
+    makeControl(m_window, L"STATIC", layout::title(), SS_LEFT | SS_NOPREFIX, kLblTitle, toPixels(layout::kLblTitle),
+                font);
     m_lblVersion = makeControl(m_window, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kAboutLblVersion,
                                toPixels(layout::kLblVersion), font);
 }

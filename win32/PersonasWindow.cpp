@@ -124,7 +124,7 @@ void PersonasWindow::createControls()
                                 WS_EX_CLIENTEDGE);
     m_helpFont = makeFont(L"Tahoma", layout::kHelpLinePoints);
     m_label6 = makeControl(m_window, L"STATIC",
-                           std::string(layout::kHelpLinePrefix) + version::kWebAddress + layout::kHelpPage,
+                           layout::helpLine(),
                            SS_CENTER | SS_NOPREFIX, kLabel6, toPixels(layout::kHelpLine), m_helpFont);
 }
 
