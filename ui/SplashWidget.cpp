@@ -29,7 +29,7 @@ constexpr int kDialogEdge = 2;
 const QColor kOrange(255, 128, 0);
 const QColor kDarkRed(192, 0, 0);
 
-enum class Keep { Left, Right };
+using Keep = forms::splash::Keep;
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place,
                   Qt::Alignment alignment, const char *family, double points, bool bold)
@@ -51,17 +51,13 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
     return label;
 }
 
-// A label sized to its text keeps one edge of its designed place.
 void sizeToText(QLabel *label, const ui::TwipRect &place, Keep edge)
 {
+    const QRect designed = ui::toPixels(place);
     const QSize text = label->sizeHint();
-    QRect geometry = ui::toPixels(place);
-    if (edge == Keep::Right)
-        geometry.setLeft(geometry.right() + 1 - text.width());
-    else
-        geometry.setWidth(text.width());
-    geometry.setHeight(text.height());
-    label->setGeometry(geometry);
+    const forms::splash::PixelRect sized = forms::splash::sizeToText(
+        {designed.left(), designed.top(), designed.width(), designed.height()}, text.width(), text.height(), edge);
+    label->setGeometry(sized.left, sized.top, sized.width, sized.height);
 }
 
 // Whether a key press types a character; function, arrow and modifier keys, and Alt
@@ -131,7 +127,7 @@ SplashWidget::SplashWidget(forms::Program &program)
     lblPlatform = makeLabel(Frame1, "lblPlatform", qtext(layout::kPlatform), layout::kLblPlatform,
                             right, "Arial", 12, true);
     sizeToText(lblPlatform, layout::kLblPlatform, Keep::Right);
-    lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), layout::kLblVersion, right, "Arial", 12, true);
+    lblVersion = makeLabel(Frame1, "lblVersion", QString(), layout::kLblVersion, right, "Arial", 12, true);
     lblCopyright = makeLabel(Frame1, "lblCopyright", qtext(layout::kCopyright), layout::kLblCopyright,
                              left, "Arial", 8.25, false);
     lblCompany = makeLabel(Frame1, "lblCompany", qtext(layout::kCompany), layout::kLblCompany, left, "Arial",

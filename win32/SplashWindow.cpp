@@ -11,6 +11,7 @@ namespace win32 {
 namespace {
 
 namespace layout = forms::splash;
+using Keep = forms::splash::Keep;
 
 // A fixed dialog border and no title bar; no taskbar button.
 constexpr DWORD kStyle = WS_POPUP | WS_DLGFRAME;
@@ -100,7 +101,7 @@ void SplashWindow::createControls()
                layout::kLblProductName, Keep::Left);
     sizeToText(label(kLblPlatform, layout::kPlatform, layout::kLblPlatform, SS_RIGHT, m_platform),
                layout::kLblPlatform, Keep::Right);
-    m_lblVersion = label(kLblVersion, "Version ", layout::kLblVersion, SS_RIGHT, m_platform);
+    m_lblVersion = label(kLblVersion, "", layout::kLblVersion, SS_RIGHT, m_platform);
     label(kLblCopyright, layout::kCopyright, layout::kLblCopyright, SS_LEFT, m_small);
     label(kLblCompany, layout::kCompany, layout::kLblCompany, SS_LEFT, m_small);
     label(kLblWarning, layout::kWarning, layout::kLblWarning, SS_LEFT, m_small);
@@ -118,8 +119,10 @@ void SplashWindow::sizeToText(HWND label, const forms::TwipRect &place, Keep edg
     SelectObject(dc, old);
     ReleaseDC(label, dc);
     const RECT designed = toPixels(place);
-    const int left = edge == Keep::Right ? designed.right - size.cx : designed.left;
-    SetWindowPos(label, nullptr, left, designed.top, size.cx, metrics.tmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const forms::splash::PixelRect sized = forms::splash::sizeToText(
+        {designed.left, designed.top, designed.right - designed.left, designed.bottom - designed.top}, size.cx,
+        metrics.tmHeight, edge);
+    SetWindowPos(label, nullptr, sized.left, sized.top, sized.width, sized.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)

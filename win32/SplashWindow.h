@@ -23,8 +23,6 @@ public:
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    enum class Keep { Left, Right };
-
     // Frame1: a child window of its own class, which paints the dark-red panel and
     // its controls' colours.
     class Frame : public BaseWindow<Frame> {
@@ -44,7 +42,7 @@ private:
 
     void createControls();
     HWND label(int id, const std::string &text, const forms::TwipRect &place, DWORD align, HFONT font);
-    void sizeToText(HWND label, const forms::TwipRect &place, Keep edge);
+    void sizeToText(HWND label, const forms::TwipRect &place, forms::splash::Keep edge);
 
     // forms::SplashView
     void setVersionText(const std::string &text) override;
