@@ -92,11 +92,12 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(m_window, &paint);
-        // The etched separator: a grey line of one pixel, a white one of two just below.
         const int y1 = px(layout::kLine1_1From.y);
-        fill(dc, px(layout::kLine1_1From.x), y1, px(layout::kLine1_1To.x) + 1, y1 + 1, RGB(128, 128, 128));
+        fill(dc, px(layout::kLine1_1From.x), y1, px(layout::kLine1_1To.x) + 1, y1 + layout::kLine1_1Width,
+             colorRef(layout::kLine1_1Colour));
         const int y0 = px(layout::kLine1_0From.y);
-        fill(dc, px(layout::kLine1_0From.x), y0, px(layout::kLine1_0To.x) + 1, y0 + 2, RGB(255, 255, 255));
+        fill(dc, px(layout::kLine1_0From.x), y0, px(layout::kLine1_0To.x) + 1, y0 + layout::kLine1_0Width,
+             colorRef(layout::kLine1_0Colour));
         EndPaint(m_window, &paint);
         return 0;
     }

@@ -36,6 +36,16 @@ HFONT makeFont(const wchar_t *face, double points, bool bold)
     return CreateFontIndirectW(&font);
 }
 
+HFONT makeFont(const forms::Font &font)
+{
+    return makeFont(widen(font.face).c_str(), font.points, font.bold);
+}
+
+COLORREF colorRef(const forms::Colour &colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
+}
+
 HFONT dialogFont()
 {
     // "MS Shell Dlg" is the system's dialog face: Tahoma from Windows 2000 on and

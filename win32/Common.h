@@ -22,6 +22,8 @@ RECT toPixels(const forms::TwipRect &place);
 
 // A font of `points` at the screen's dpi; weight 400 or 700.
 HFONT makeFont(const wchar_t *face, double points, bool bold = false);
+HFONT makeFont(const forms::Font &font);
+COLORREF colorRef(const forms::Colour &colour);
 // The default dialog font for every control that the design gives no font; made
 // once and kept for the program's life.
 HFONT dialogFont();

@@ -16,8 +16,6 @@ using Keep = forms::splash::Keep;
 // A fixed dialog border and no title bar; no taskbar button.
 constexpr DWORD kStyle = WS_POPUP | WS_DLGFRAME;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
-constexpr COLORREF kOrange = RGB(255, 128, 0);
-constexpr COLORREF kDarkRed = RGB(192, 0, 0);
 constexpr UINT_PTR kTimer1 = 1;
 
 void paintBackground(HWND window, HDC dc, COLORREF colour)
@@ -82,7 +80,7 @@ HWND SplashWindow::label(int id, const std::string &text, const forms::TwipRect 
 
 void SplashWindow::createControls()
 {
-    m_darkRed = CreateSolidBrush(kDarkRed);
+    m_darkRed = CreateSolidBrush(colorRef(layout::kFrameColour));
     m_frame1.create(m_window);
 
     // The 32 x 32 image, stretched pixel by pixel to the picture's size.
@@ -90,10 +88,10 @@ void SplashWindow::createControls()
                                            32, 32, 0));
     makeControl(m_frame1.handle(), L"STATIC", "", SS_OWNERDRAW, kImgLogo, toPixels(layout::kImgLogo), nullptr);
 
-    m_small = makeFont(L"Arial", 8.25);
-    m_company = makeFont(L"Arial", 18, true);
-    m_product = makeFont(L"Verdana", 27.75, true);
-    m_platform = makeFont(L"Arial", 12, true);
+    m_small = makeFont(layout::kSmallFont);
+    m_company = makeFont(layout::kCompanyProductFont);
+    m_product = makeFont(layout::kProductNameFont);
+    m_platform = makeFont(layout::kPlatformFont);
     label(kLblLicenseTo, layout::kLicenseTo, layout::kLblLicenseTo, SS_RIGHT, m_small);
     sizeToText(label(kLblCompanyProduct, layout::kCompanyProduct, layout::kLblCompanyProduct, SS_LEFT, m_company),
                layout::kLblCompanyProduct, Keep::Left);
@@ -129,13 +127,13 @@ LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_ERASEBKGND:
-        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kDarkRed);
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), colorRef(layout::kFrameColour));
         return TRUE;
     case WM_CTLCOLORSTATIC: {
         // Every label: the highlighted-text colour on an opaque dark red.
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        SetBkColor(dc, kDarkRed);
+        SetBkColor(dc, colorRef(layout::kFrameColour));
         return reinterpret_cast<LRESULT>(m_splash.m_darkRed);
     }
     case WM_DRAWITEM: {
@@ -166,7 +164,7 @@ LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_ERASEBKGND:
-        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kOrange);
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), colorRef(layout::kBackColour));
         return TRUE;
     case WM_COPYDATA:
         return root().takeHandedFile(lParam);
