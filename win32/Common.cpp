@@ -1,5 +1,7 @@
 #include "win32/Common.h"
 
+#include "version/Version.h"
+
 namespace win32 {
 
 int screenDpi()
@@ -95,10 +97,16 @@ void centre(HWND window, const RECT &area)
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+const wchar_t *programTitle()
+{
+    static const std::wstring title = widen(version::kProductName);
+    return title.c_str();
+}
+
 void showMessage(HWND owner, const std::string &text)
 {
     const bool owned = owner != nullptr && IsWindowVisible(owner);
-    MessageBoxW(owned ? owner : nullptr, widen(text).c_str(), L"Vorteda", MB_OK);
+    MessageBoxW(owned ? owner : nullptr, widen(text).c_str(), programTitle(), MB_OK);
     // The focus comes back to the window the message belongs to. Windows does so
     // itself; under Wine the X window manager chooses, and openbox passes over a
     // tool window (the About window) for the main window.

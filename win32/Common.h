@@ -46,7 +46,11 @@ RECT windowRectForClient(int clientLeft, int clientTop, int width, int height, D
 // Moves `window` to the centre of `area`.
 void centre(HWND window, const RECT &area);
 
-// The program's modal message, titled "Vorteda".
+// The title of the program's messages, questions and progress window: the product's
+// name, as the Qt program titles them.
+const wchar_t *programTitle();
+
+// The program's modal message, titled with programTitle().
 void showMessage(HWND owner, const std::string &text);
 
 } // namespace win32

@@ -152,7 +152,7 @@ void ProgressWindow::open(HWND owner)
     const int width = px(5400);
     const int height = px(cancellable() ? 1620 : 1080);
     const RECT frame = windowRectForClient(0, 0, width, height, style, WS_EX_DLGMODALFRAME, false);
-    if (create(WS_EX_DLGMODALFRAME, L"Vorteda", style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+    if (create(WS_EX_DLGMODALFRAME, programTitle(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
                frame.bottom - frame.top, owner, nullptr, nullptr, nullptr,
                reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), 32514 /* IDC_WAIT */)
         == nullptr)
@@ -210,7 +210,7 @@ bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::stri
     Captions captions{widen(accept), widen(cancel), nullptr};
     if (shownOver != nullptr && SetPropW(shownOver, kCaptionsProperty, &captions))
         captions.hook = SetWindowsHookExW(WH_CBT, &renameButtons, nullptr, GetCurrentThreadId());
-    const int answer = MessageBoxW(shownOver, widen(text).c_str(), L"Vorteda", MB_OKCANCEL | MB_DEFBUTTON1);
+    const int answer = MessageBoxW(shownOver, widen(text).c_str(), programTitle(), MB_OKCANCEL | MB_DEFBUTTON1);
     if (captions.hook != nullptr)
         UnhookWindowsHookEx(captions.hook);
     if (shownOver != nullptr)
