@@ -13,6 +13,11 @@ namespace forms {
 // What Job::report throws inside the work once the user has asked it to stop.
 struct JobCancelled {};
 
+// The progress window of every view: it shows only once its job has run this long
+// (most jobs are over before anyone could read it), then follows the job every tick.
+inline constexpr int kProgressDelayMilliseconds = 200;
+inline constexpr int kProgressTickMilliseconds = 30;
+
 // Work that a window waits for without leaving the user unanswered: it runs on a
 // thread of its own while the view keeps the window's events going and shows how far
 // it is (PersonasView::waitFor). The window's thread touches nothing the work uses

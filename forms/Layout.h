@@ -1,5 +1,9 @@
 #pragma once
 
+#include "version/Version.h"
+
+#include <string>
+
 // The three windows' designed places, in twips (1/1440 inch), for every view of
 // them: 15 twips make one pixel at 96 dots per inch. Positions are relative to the
 // client area of the window, or of Frame1 for the splash's controls.
@@ -15,6 +19,20 @@ struct TwipRect {
 struct TwipPoint {
     int x;
     int y;
+};
+
+// A colour as red, green and blue, 0 to 255 each.
+struct Colour {
+    int red;
+    int green;
+    int blue;
+};
+
+// A label's font: its face, its size in points and whether it is bold.
+struct Font {
+    const char *face;
+    double points;
+    bool bold;
 };
 
 inline constexpr int kTwipsPerInch = 1440;
@@ -80,6 +98,11 @@ inline constexpr TwipRect kHelpLine{0, 5040, 6255, 375};
 inline constexpr double kHelpLinePoints = 9.75;
 inline constexpr char kHelpLinePrefix[] = "Para obtener ayuda, visite ";
 inline constexpr char kHelpPage[] = "/vorteda/ayuda";
+// The whole line: the prefix, the maker's web address and the help page.
+inline std::string helpLine()
+{
+    return std::string(kHelpLinePrefix) + version::kWebAddress + kHelpPage;
+}
 
 inline constexpr char kArchivoMenu[] = "&Archivo";
 // Above a separator and "Salir".
@@ -108,6 +131,16 @@ inline constexpr TwipRect kLblWarning{240, 3660, 6735, 195};
 
 inline constexpr int kMilliseconds = 1500;
 
+// Orange around Frame1; Frame1 and its labels dark red.
+inline constexpr Colour kBackColour{255, 128, 0};
+inline constexpr Colour kFrameColour{192, 0, 0};
+// lblLicenseTo, lblCopyright, lblCompany and lblWarning.
+inline constexpr Font kSmallFont{"Arial", 8.25, false};
+inline constexpr Font kCompanyProductFont{"Arial", 18, true};
+inline constexpr Font kProductNameFont{"Verdana", 27.75, true};
+// lblPlatform and lblVersion.
+inline constexpr Font kPlatformFont{"Arial", 12, true};
+
 inline constexpr char kLicenseTo[] = "Licencia para uso personal";
 inline constexpr char kCompanyProduct[] = "Brimacor™";
 inline constexpr char kPlatform[] = "Para Windows 95/98/NT/2000/XP";
@@ -131,6 +164,11 @@ inline constexpr TwipRect kLblDescription{1050, 1125, 3885, 1170};
 inline constexpr TwipRect kLblTitle{1080, 240, 3885, 480};
 inline constexpr TwipPoint kLine1_0From{105, 2460};
 inline constexpr TwipPoint kLine1_0To{5654, 2460};
+// The etched separator: a grey line of one pixel, a white one of two just below.
+inline constexpr Colour kLine1_1Colour{128, 128, 128};
+inline constexpr int kLine1_1Width = 1;
+inline constexpr Colour kLine1_0Colour{255, 255, 255};
+inline constexpr int kLine1_0Width = 2;
 inline constexpr TwipRect kLblVersion{1050, 780, 3885, 225};
 inline constexpr TwipRect kLblDisclaimer{255, 2625, 3870, 825};
 

@@ -1,9 +1,20 @@
 #include "forms/frmAbout.h"
 
+#include "forms/Layout.h"
 #include "platform/SysInfo.h"
 #include "version/Version.h"
 
 namespace forms {
+
+std::string about::title()
+{
+    return std::string(version::kCompanyName) + " " + version::kProductName;
+}
+
+std::string about::description()
+{
+    return std::string(kDescription) + version::kWebAddress;
+}
 
 frmAbout::frmAbout(AboutView &view, platform::Registry &registry, platform::Launcher &launcher)
     : m_view(view), m_registry(registry), m_launcher(launcher)

@@ -19,6 +19,15 @@ public:
     virtual void showMessage(const std::string &text) = 0;
 };
 
+namespace about {
+
+// The window's composed captions: maker and product ("Brimacor Vorteda"), and the
+// thank-you that ends with the maker's web address.
+std::string title();
+std::string description();
+
+} // namespace about
+
 // The About window: maker, product and version, "OK" and "System Info...".
 class frmAbout {
 public:

@@ -6,6 +6,12 @@
 
 namespace forms {
 
+splash::PixelRect splash::sizeToText(const PixelRect &designed, int textWidth, int textHeight, Keep edge)
+{
+    const int left = edge == Keep::Right ? designed.left + designed.width - textWidth : designed.left;
+    return PixelRect{left, designed.top, textWidth, textHeight};
+}
+
 frmSplash::frmSplash(SplashView &view, Program &program) : m_view(view), m_program(program)
 {
 }

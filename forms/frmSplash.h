@@ -17,6 +17,25 @@ public:
     virtual void unload() = 0;
 };
 
+namespace splash {
+
+// A place on the screen, in pixels.
+struct PixelRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// The edge of its designed place that a label sized to its text keeps.
+enum class Keep { Left, Right };
+
+// A label sized to its text: exactly the text's size, at the designed top and the
+// designed edge; one that keeps its right edge grows to the left.
+PixelRect sizeToText(const PixelRect &designed, int textWidth, int textHeight, Keep edge);
+
+} // namespace splash
+
 // The start-up window: after 1,500 ms, or at once on a character key, it closes and
 // hands over to the main window, exactly once.
 class frmSplash {

@@ -148,6 +148,12 @@ void tst_About::versionBeforeFirstShown()
 
     QCOMPARE(firstShow.version, QString::fromStdString("Versión " + testversion::majorMinor()));
     QCOMPARE(label(m_about->window(), "lblVersion")->accessibleName(), QString::fromStdString("Versión " + testversion::majorMinor()));
+    // Beside it, the maker and product, and the thank-you ending with the maker's address.
+    QCOMPARE(label(m_about->window(), "lblTitle")->text(),
+             QString::fromStdString(std::string(version::kCompanyName) + " " + version::kProductName));
+    QCOMPARE(label(m_about->window(), "lblDescription")->text(),
+             QStringLiteral("Muchas gracias por usar este programa. Para más información, ayuda, trucos y más visite ")
+                 + QString::fromUtf8(version::kWebAddress));
 }
 
 void tst_About::fixedPlace()

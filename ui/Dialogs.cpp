@@ -116,8 +116,7 @@ bool SystemDialogs::confirm(QWidget *owner, const std::string &text, const std::
 
 void SystemDialogs::waitFor(QWidget *owner, forms::Job &job)
 {
-    // Most jobs are over before anyone could read a progress window.
-    if (job.wait(200))
+    if (job.wait(forms::kProgressDelayMilliseconds))
         return;
     QProgressDialog progress(qtext(job.title()), qtext(job.cancelCaption()), 0, 1000, owner);
     progress.setObjectName(QStringLiteral("progress"));
@@ -133,7 +132,7 @@ void SystemDialogs::waitFor(QWidget *owner, forms::Job &job)
     }
     QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&job] { job.cancel(); });
     progress.show();
-    // The window's events go on, a few dozen milliseconds at a time, until the job ends.
+    // The window's events go on, a tick at a time, until the job ends.
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
@@ -147,7 +146,7 @@ void SystemDialogs::waitFor(QWidget *owner, forms::Job &job)
         if (job.finished())
             loop.quit();
     });
-    tick.start(30);
+    tick.start(forms::kProgressTickMilliseconds);
     loop.exec();
 }
 

@@ -161,8 +161,7 @@ void PersonasWidget::createControls()
     // the selection handler; the behaviour's own settings do not (setListIndex below).
     connect(m_list1, &ListBox::selectionSet, this, [this] { run(&forms::frmPersonas::List1_Click); });
 
-    auto *helpLine = new QLabel(qtext(layout::kHelpLinePrefix) + qtext(version::kWebAddress) + qtext(layout::kHelpPage),
-                                m_client);
+    auto *helpLine = new QLabel(qtext(layout::helpLine()), m_client);
     helpLine->setObjectName(QStringLiteral("Label6"));
     helpLine->setGeometry(ui::toPixels(layout::kHelpLine));
     helpLine->setAlignment(Qt::AlignCenter);

@@ -26,22 +26,22 @@ namespace layout = forms::splash;
 // A dialog's fixed border: a raised edge two pixels wide around the client area.
 constexpr int kDialogEdge = 2;
 
-const QColor kOrange(255, 128, 0);
-const QColor kDarkRed(192, 0, 0);
+const QColor kOrange(layout::kBackColour.red, layout::kBackColour.green, layout::kBackColour.blue);
+const QColor kDarkRed(layout::kFrameColour.red, layout::kFrameColour.green, layout::kFrameColour.blue);
 
-enum class Keep { Left, Right };
+using Keep = forms::splash::Keep;
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place,
-                  Qt::Alignment alignment, const char *family, double points, bool bold)
+                  Qt::Alignment alignment, const forms::Font &design)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(qtext(name));
     label->setAccessibleName(text);
     label->setGeometry(ui::toPixels(place));
     label->setAlignment(alignment | Qt::AlignTop);
-    QFont font(qtext(family));
-    font.setPixelSize(ui::pointsToPixels(points));
-    font.setBold(bold);
+    QFont font(qtext(design.face));
+    font.setPixelSize(ui::pointsToPixels(design.points));
+    font.setBold(design.bold);
     label->setFont(font);
     QPalette palette = label->palette();
     palette.setColor(QPalette::Window, kDarkRed);
@@ -51,17 +51,13 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, const 
     return label;
 }
 
-// A label sized to its text keeps one edge of its designed place.
 void sizeToText(QLabel *label, const ui::TwipRect &place, Keep edge)
 {
+    const QRect designed = ui::toPixels(place);
     const QSize text = label->sizeHint();
-    QRect geometry = ui::toPixels(place);
-    if (edge == Keep::Right)
-        geometry.setLeft(geometry.right() + 1 - text.width());
-    else
-        geometry.setWidth(text.width());
-    geometry.setHeight(text.height());
-    label->setGeometry(geometry);
+    const forms::splash::PixelRect sized = forms::splash::sizeToText(
+        {designed.left(), designed.top(), designed.width(), designed.height()}, text.width(), text.height(), edge);
+    label->setGeometry(sized.left, sized.top, sized.width, sized.height);
 }
 
 // Whether a key press types a character; function, arrow and modifier keys, and Alt
@@ -121,23 +117,23 @@ SplashWidget::SplashWidget(forms::Program &program)
     const auto left = Qt::AlignLeft;
     const auto right = Qt::AlignRight;
     lblLicenseTo = makeLabel(Frame1, "lblLicenseTo", qtext(layout::kLicenseTo), layout::kLblLicenseTo,
-                             right, "Arial", 8.25, false);
+                             right, layout::kSmallFont);
     lblCompanyProduct = makeLabel(Frame1, "lblCompanyProduct", qtext(layout::kCompanyProduct), layout::kLblCompanyProduct,
-                                  left, "Arial", 18, true);
+                                  left, layout::kCompanyProductFont);
     sizeToText(lblCompanyProduct, layout::kLblCompanyProduct, Keep::Left);
     lblProductName = makeLabel(Frame1, "lblProductName", qtext(version::kProductName), layout::kLblProductName,
-                               left, "Verdana", 27.75, true);
+                               left, layout::kProductNameFont);
     sizeToText(lblProductName, layout::kLblProductName, Keep::Left);
     lblPlatform = makeLabel(Frame1, "lblPlatform", qtext(layout::kPlatform), layout::kLblPlatform,
-                            right, "Arial", 12, true);
+                            right, layout::kPlatformFont);
     sizeToText(lblPlatform, layout::kLblPlatform, Keep::Right);
-    lblVersion = makeLabel(Frame1, "lblVersion", QStringLiteral("Version "), layout::kLblVersion, right, "Arial", 12, true);
+    lblVersion = makeLabel(Frame1, "lblVersion", QString(), layout::kLblVersion, right, layout::kPlatformFont);
     lblCopyright = makeLabel(Frame1, "lblCopyright", qtext(layout::kCopyright), layout::kLblCopyright,
-                             left, "Arial", 8.25, false);
-    lblCompany = makeLabel(Frame1, "lblCompany", qtext(layout::kCompany), layout::kLblCompany, left, "Arial",
-                           8.25, false);
+                             left, layout::kSmallFont);
+    lblCompany = makeLabel(Frame1, "lblCompany", qtext(layout::kCompany), layout::kLblCompany, left,
+                           layout::kSmallFont);
     lblWarning = makeLabel(Frame1, "lblWarning",
-                           qtext(layout::kWarning), layout::kLblWarning, left, "Arial", 8.25, false);
+                           qtext(layout::kWarning), layout::kLblWarning, left, layout::kSmallFont);
 
     m_program.run([this] { m_form.Form_Load(); });
 

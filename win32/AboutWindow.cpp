@@ -1,7 +1,6 @@
 #include "win32/AboutWindow.h"
 
 #include "forms/Program.h"
-#include "version/Version.h"
 #include "win32/Common.h"
 #include "win32/Win32Program.h"
 
@@ -32,7 +31,7 @@ void fill(HDC dc, int left, int top, int right, int bottom, COLORREF colour)
 } // namespace
 
 AboutWindow::AboutWindow(Win32Program &root, platform::Registry &registry, platform::Launcher &launcher)
-    : BaseWindow(root), m_form(*this, registry, launcher)
+    : BaseWindow(root, forms::Window::About), m_form(*this, registry, launcher)
 {
 }
 
@@ -64,12 +63,12 @@ void AboutWindow::createControls()
                 font);
     m_cmdSysInfo = makeControl(m_window, L"BUTTON", layout::kSysInfo, WS_TABSTOP | BS_PUSHBUTTON, kCmdSysInfo,
                                toPixels(layout::kCmdSysInfo), font);
-    makeControl(m_window, L"STATIC", std::string(layout::kDescription) + version::kWebAddress, SS_LEFT | SS_NOPREFIX,
-                kLblDescription, toPixels(layout::kLblDescription), font);
+    makeControl(m_window, L"STATIC", layout::description(), SS_LEFT | SS_NOPREFIX, kLblDescription,
+                toPixels(layout::kLblDescription), font);
     makeControl(m_window, L"STATIC", layout::kDisclaimer, SS_LEFT | SS_NOPREFIX, kLblDisclaimer,
                 toPixels(layout::kLblDisclaimer), font);
-    makeControl(m_window, L"STATIC", std::string(version::kCompanyName) + " " + version::kProductName, SS_LEFT | SS_NOPREFIX,
-                kLblTitle, toPixels(layout::kLblTitle), font);
+    makeControl(m_window, L"STATIC", layout::title(), SS_LEFT | SS_NOPREFIX, kLblTitle, toPixels(layout::kLblTitle),
+                font);
     m_lblVersion = makeControl(m_window, L"STATIC", "", SS_LEFT | SS_NOPREFIX, kAboutLblVersion,
                                toPixels(layout::kLblVersion), font);
 }
@@ -93,11 +92,12 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT: {
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(m_window, &paint);
-        // The etched separator: a grey line of one pixel, a white one of two just below.
         const int y1 = px(layout::kLine1_1From.y);
-        fill(dc, px(layout::kLine1_1From.x), y1, px(layout::kLine1_1To.x) + 1, y1 + 1, RGB(128, 128, 128));
+        fill(dc, px(layout::kLine1_1From.x), y1, px(layout::kLine1_1To.x) + 1, y1 + layout::kLine1_1Width,
+             colorRef(layout::kLine1_1Colour));
         const int y0 = px(layout::kLine1_0From.y);
-        fill(dc, px(layout::kLine1_0From.x), y0, px(layout::kLine1_0To.x) + 1, y0 + 2, RGB(255, 255, 255));
+        fill(dc, px(layout::kLine1_0From.x), y0, px(layout::kLine1_0To.x) + 1, y0 + layout::kLine1_0Width,
+             colorRef(layout::kLine1_0Colour));
         EndPaint(m_window, &paint);
         return 0;
     }
@@ -105,16 +105,6 @@ LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void AboutWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::About);
-}
-
-void AboutWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void AboutWindow::command(int id, int code)

@@ -21,8 +21,6 @@ public:
     void open();
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void destroyed();
-    void unexpectedError(std::exception_ptr error);
 
 private:
     void createControls();

@@ -1,5 +1,7 @@
 #include "win32/Common.h"
 
+#include "version/Version.h"
+
 namespace win32 {
 
 int screenDpi()
@@ -34,6 +36,16 @@ HFONT makeFont(const wchar_t *face, double points, bool bold)
     font.lfQuality = DEFAULT_QUALITY;
     lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
     return CreateFontIndirectW(&font);
+}
+
+HFONT makeFont(const forms::Font &font)
+{
+    return makeFont(widen(font.face).c_str(), font.points, font.bold);
+}
+
+COLORREF colorRef(const forms::Colour &colour)
+{
+    return RGB(colour.red, colour.green, colour.blue);
 }
 
 HFONT dialogFont()
@@ -85,10 +97,16 @@ void centre(HWND window, const RECT &area)
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+const wchar_t *programTitle()
+{
+    static const std::wstring title = widen(version::kProductName);
+    return title.c_str();
+}
+
 void showMessage(HWND owner, const std::string &text)
 {
     const bool owned = owner != nullptr && IsWindowVisible(owner);
-    MessageBoxW(owned ? owner : nullptr, widen(text).c_str(), L"Vorteda", MB_OK);
+    MessageBoxW(owned ? owner : nullptr, widen(text).c_str(), programTitle(), MB_OK);
     // The focus comes back to the window the message belongs to. Windows does so
     // itself; under Wine the X window manager chooses, and openbox passes over a
     // tool window (the About window) for the main window.

@@ -22,6 +22,8 @@ RECT toPixels(const forms::TwipRect &place);
 
 // A font of `points` at the screen's dpi; weight 400 or 700.
 HFONT makeFont(const wchar_t *face, double points, bool bold = false);
+HFONT makeFont(const forms::Font &font);
+COLORREF colorRef(const forms::Colour &colour);
 // The default dialog font for every control that the design gives no font; made
 // once and kept for the program's life.
 HFONT dialogFont();
@@ -44,7 +46,11 @@ RECT windowRectForClient(int clientLeft, int clientTop, int width, int height, D
 // Moves `window` to the centre of `area`.
 void centre(HWND window, const RECT &area);
 
-// The program's modal message, titled "Vorteda".
+// The title of the program's messages, questions and progress window: the product's
+// name, as the Qt program titles them.
+const wchar_t *programTitle();
+
+// The program's modal message, titled with programTitle().
 void showMessage(HWND owner, const std::string &text);
 
 } // namespace win32

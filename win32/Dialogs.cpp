@@ -3,6 +3,7 @@
 #include "forms/Job.h"
 #include "win32/Common.h"
 #include "win32/ControlIds.h"
+#include "win32/Window.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -104,69 +105,90 @@ LRESULT CALLBACK renameButtons(int code, WPARAM wParam, LPARAM lParam)
 }
 
 // The progress window: its job's title, a bar and, when the job can be stopped, a
-// button that stops it.
-constexpr int kProgressText = 400;
-constexpr int kProgressBar = 401;
-constexpr wchar_t kProgressClass[] = L"Vorteda.Progress";
+// button that stops it. It lives on the stack of waitFor, which ends it.
+class ProgressWindow : public BaseWindow<ProgressWindow, WindowHandle> {
+public:
+    static constexpr const wchar_t *kClassName = L"Vorteda.Progress";
 
-LRESULT CALLBACK progressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto *job = reinterpret_cast<forms::Job *>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    switch (message) {
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDCANCEL && job != nullptr && !job->cancelCaption().empty())
-            job->cancel();
-        return 0;
-    case WM_CLOSE:
-        if (job != nullptr && !job->cancelCaption().empty())
-            job->cancel();
-        return 0; // closes when the job has ended
-    default:
-        return DefWindowProcW(window, message, wParam, lParam);
+    explicit ProgressWindow(forms::Job &job) : m_job(job) {}
+    ~ProgressWindow() override { close(); }
+
+    // Creates and shows the window over `owner`, centred on it; when the system
+    // refuses it, the wait goes on without it.
+    void open(HWND owner);
+    void close()
+    {
+        if (m_window != nullptr)
+            DestroyWindow(m_window);
     }
-}
+    void showProgress()
+    {
+        if (m_window != nullptr)
+            SendDlgItemMessageW(m_window, kBar, PBM_SETPOS,
+                                static_cast<WPARAM>(m_job.permille() < 0 ? 0 : m_job.permille()), 0);
+    }
 
-HWND makeProgressWindow(HWND owner, forms::Job &job)
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void destroyed() {}
+    // Thrown again from waitFor, where the window's command that waits hears of it.
+    void unexpectedError(std::exception_ptr error) { m_error = error; }
+    std::exception_ptr error() const { return m_error; }
+
+private:
+    static constexpr int kText = 400;
+    static constexpr int kBar = 401;
+
+    bool cancellable() const { return !m_job.cancelCaption().empty(); }
+
+    forms::Job &m_job;
+    std::exception_ptr m_error;
+};
+
+void ProgressWindow::open(HWND owner)
 {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSEXW cls{};
-    cls.cbSize = sizeof cls;
-    cls.lpfnWndProc = &progressProc;
-    cls.hInstance = instance;
-    cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)); // IDC_WAIT
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    cls.lpszClassName = kProgressClass;
-    RegisterClassExW(&cls);
     const DWORD style = WS_POPUP | WS_CAPTION;
     const int width = px(5400);
-    const bool cancellable = !job.cancelCaption().empty();
-    const int height = px(cancellable ? 1620 : 1080);
+    const int height = px(cancellable() ? 1620 : 1080);
     const RECT frame = windowRectForClient(0, 0, width, height, style, WS_EX_DLGMODALFRAME, false);
-    HWND window = CreateWindowExW(WS_EX_DLGMODALFRAME, kProgressClass, L"Vorteda", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  frame.right - frame.left, frame.bottom - frame.top, owner, nullptr, instance, nullptr);
-    if (window == nullptr)
-        return nullptr;
-    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&job));
+    if (create(WS_EX_DLGMODALFRAME, programTitle(), style, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
+               frame.bottom - frame.top, owner, nullptr, nullptr, nullptr,
+               reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), 32514 /* IDC_WAIT */)
+        == nullptr)
+        return;
     HFONT font = dialogFont();
     try {
-        makeControl(window, L"STATIC", job.title(), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kProgressText,
+        makeControl(m_window, L"STATIC", m_job.title(), SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, kText,
                     RECT{px(180), px(180), width - px(180), px(435)}, font);
-        makeControl(window, PROGRESS_CLASSW, "", 0, kProgressBar, RECT{px(180), px(555), width - px(180), px(810)},
-                    font);
-        if (cancellable)
-            makeControl(window, L"BUTTON", job.cancelCaption(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
+        makeControl(m_window, PROGRESS_CLASSW, "", 0, kBar, RECT{px(180), px(555), width - px(180), px(810)}, font);
+        if (cancellable())
+            makeControl(m_window, L"BUTTON", m_job.cancelCaption(), WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL,
                         RECT{width - px(1440), px(1035), width - px(180), px(1380)}, font);
     } catch (const WindowCreationFailed &) {
         // The wait goes on without the window's parts.
     }
-    SendDlgItemMessageW(window, kProgressBar, PBM_SETRANGE32, 0, 1000);
+    SendDlgItemMessageW(m_window, kBar, PBM_SETRANGE32, 0, 1000);
     RECT area;
     GetWindowRect(owner != nullptr ? owner : GetDesktopWindow(), &area);
-    centre(window, area);
-    ShowWindow(window, SW_SHOW);
-    return window;
+    centre(m_window, area);
+    ShowWindow(m_window, SW_SHOW);
+}
+
+LRESULT ProgressWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL && cancellable())
+            m_job.cancel();
+        return 0;
+    case WM_CLOSE:
+        if (cancellable())
+            m_job.cancel();
+        return 0; // closes when the job has ended
+    default:
+        return defaultMessage(message, wParam, lParam);
+    }
 }
 
 } // namespace
@@ -188,7 +210,7 @@ bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::stri
     Captions captions{widen(accept), widen(cancel), nullptr};
     if (shownOver != nullptr && SetPropW(shownOver, kCaptionsProperty, &captions))
         captions.hook = SetWindowsHookExW(WH_CBT, &renameButtons, nullptr, GetCurrentThreadId());
-    const int answer = MessageBoxW(shownOver, widen(text).c_str(), L"Vorteda", MB_OKCANCEL | MB_DEFBUTTON1);
+    const int answer = MessageBoxW(shownOver, widen(text).c_str(), programTitle(), MB_OKCANCEL | MB_DEFBUTTON1);
     if (captions.hook != nullptr)
         UnhookWindowsHookEx(captions.hook);
     if (shownOver != nullptr)
@@ -198,20 +220,20 @@ bool SystemDialogs::confirm(HWND owner, const std::string &text, const std::stri
 
 void SystemDialogs::waitFor(HWND owner, forms::Job &job)
 {
-    // Most jobs are over before anyone could read a progress window.
-    if (job.wait(200))
+    if (job.wait(forms::kProgressDelayMilliseconds))
         return;
     const bool enabled = owner != nullptr && IsWindowEnabled(owner);
     if (enabled)
         EnableWindow(owner, FALSE);
-    HWND progress = makeProgressWindow(owner, job);
+    ProgressWindow progress(job);
+    progress.open(owner);
     bool quit = false;
     WPARAM quitCode = 0;
-    // The program's events go on, a few dozen milliseconds at a time, until the job ends
+    // The program's events go on, a tick at a time, until the job ends
     // or the program does: the behaviour then decides what becomes of the job.
     bool released = false;
     while (!job.finished() && !quit) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(forms::kProgressTickMilliseconds), QS_ALLINPUT);
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -219,7 +241,7 @@ void SystemDialogs::waitFor(HWND owner, forms::Job &job)
                 quitCode = msg.wParam;
                 continue;
             }
-            if (progress != nullptr && IsDialogMessageW(progress, &msg))
+            if (progress.handle() != nullptr && IsDialogMessageW(progress.handle(), &msg))
                 continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
@@ -231,19 +253,18 @@ void SystemDialogs::waitFor(HWND owner, forms::Job &job)
             released = true;
             if (enabled)
                 EnableWindow(owner, TRUE);
-            if (progress != nullptr)
-                DestroyWindow(std::exchange(progress, nullptr));
+            progress.close();
         }
-        if (progress != nullptr)
-            SendDlgItemMessageW(progress, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(job.permille() < 0 ? 0 : job.permille()), 0);
+        progress.showProgress();
     }
     // The owner first, so that it becomes the active window again.
     if (enabled && !released)
         EnableWindow(owner, TRUE);
-    if (progress != nullptr)
-        DestroyWindow(progress);
+    progress.close();
     if (quit)
         PostQuitMessage(static_cast<int>(quitCode));
+    if (progress.error())
+        std::rethrow_exception(progress.error());
 }
 
 } // namespace win32

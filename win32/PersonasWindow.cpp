@@ -45,7 +45,7 @@ HICON programIcon(int sizeX, int sizeY)
 } // namespace
 
 PersonasWindow::PersonasWindow(Win32Program &root, contacts::FileSystem &fs, const std::filesystem::path &folder)
-    : BaseWindow(root),
+    : BaseWindow(root, forms::Window::Personas),
       m_form(*this, fs, folder,
              {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }, [] { std::_Exit(0); }})
 {
@@ -124,7 +124,7 @@ void PersonasWindow::createControls()
                                 WS_EX_CLIENTEDGE);
     m_helpFont = makeFont(L"Tahoma", layout::kHelpLinePoints);
     m_label6 = makeControl(m_window, L"STATIC",
-                           std::string(layout::kHelpLinePrefix) + version::kWebAddress + layout::kHelpPage,
+                           layout::helpLine(),
                            SS_CENTER | SS_NOPREFIX, kLabel6, toPixels(layout::kHelpLine), m_helpFont);
 }
 
@@ -213,16 +213,6 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void PersonasWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::Personas);
-}
-
-void PersonasWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void PersonasWindow::command(int id, int code)

@@ -34,8 +34,6 @@ public:
     void importLater(const std::filesystem::path &file);
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void destroyed();
-    void unexpectedError(std::exception_ptr error);
 
 private:
     void createControls();

@@ -11,12 +11,11 @@ namespace win32 {
 namespace {
 
 namespace layout = forms::splash;
+using Keep = forms::splash::Keep;
 
 // A fixed dialog border and no title bar; no taskbar button.
 constexpr DWORD kStyle = WS_POPUP | WS_DLGFRAME;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
-constexpr COLORREF kOrange = RGB(255, 128, 0);
-constexpr COLORREF kDarkRed = RGB(192, 0, 0);
 constexpr UINT_PTR kTimer1 = 1;
 
 void paintBackground(HWND window, HDC dc, COLORREF colour)
@@ -29,7 +28,8 @@ void paintBackground(HWND window, HDC dc, COLORREF colour)
 
 } // namespace
 
-SplashWindow::SplashWindow(Win32Program &root) : BaseWindow(root), m_frame1(root, *this), m_form(*this, root.program())
+SplashWindow::SplashWindow(Win32Program &root)
+    : BaseWindow(root, forms::Window::Splash), m_frame1(root, *this), m_form(*this, root.program())
 {
 }
 
@@ -80,7 +80,7 @@ HWND SplashWindow::label(int id, const std::string &text, const forms::TwipRect 
 
 void SplashWindow::createControls()
 {
-    m_darkRed = CreateSolidBrush(kDarkRed);
+    m_darkRed = CreateSolidBrush(colorRef(layout::kFrameColour));
     m_frame1.create(m_window);
 
     // The 32 x 32 image, stretched pixel by pixel to the picture's size.
@@ -88,10 +88,10 @@ void SplashWindow::createControls()
                                            32, 32, 0));
     makeControl(m_frame1.handle(), L"STATIC", "", SS_OWNERDRAW, kImgLogo, toPixels(layout::kImgLogo), nullptr);
 
-    m_small = makeFont(L"Arial", 8.25);
-    m_company = makeFont(L"Arial", 18, true);
-    m_product = makeFont(L"Verdana", 27.75, true);
-    m_platform = makeFont(L"Arial", 12, true);
+    m_small = makeFont(layout::kSmallFont);
+    m_company = makeFont(layout::kCompanyProductFont);
+    m_product = makeFont(layout::kProductNameFont);
+    m_platform = makeFont(layout::kPlatformFont);
     label(kLblLicenseTo, layout::kLicenseTo, layout::kLblLicenseTo, SS_RIGHT, m_small);
     sizeToText(label(kLblCompanyProduct, layout::kCompanyProduct, layout::kLblCompanyProduct, SS_LEFT, m_company),
                layout::kLblCompanyProduct, Keep::Left);
@@ -99,7 +99,7 @@ void SplashWindow::createControls()
                layout::kLblProductName, Keep::Left);
     sizeToText(label(kLblPlatform, layout::kPlatform, layout::kLblPlatform, SS_RIGHT, m_platform),
                layout::kLblPlatform, Keep::Right);
-    m_lblVersion = label(kLblVersion, "Version ", layout::kLblVersion, SS_RIGHT, m_platform);
+    m_lblVersion = label(kLblVersion, "", layout::kLblVersion, SS_RIGHT, m_platform);
     label(kLblCopyright, layout::kCopyright, layout::kLblCopyright, SS_LEFT, m_small);
     label(kLblCompany, layout::kCompany, layout::kLblCompany, SS_LEFT, m_small);
     label(kLblWarning, layout::kWarning, layout::kLblWarning, SS_LEFT, m_small);
@@ -117,21 +117,23 @@ void SplashWindow::sizeToText(HWND label, const forms::TwipRect &place, Keep edg
     SelectObject(dc, old);
     ReleaseDC(label, dc);
     const RECT designed = toPixels(place);
-    const int left = edge == Keep::Right ? designed.right - size.cx : designed.left;
-    SetWindowPos(label, nullptr, left, designed.top, size.cx, metrics.tmHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    const forms::splash::PixelRect sized = forms::splash::sizeToText(
+        {designed.left, designed.top, designed.right - designed.left, designed.bottom - designed.top}, size.cx,
+        metrics.tmHeight, edge);
+    SetWindowPos(label, nullptr, sized.left, sized.top, sized.width, sized.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_ERASEBKGND:
-        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kDarkRed);
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), colorRef(layout::kFrameColour));
         return TRUE;
     case WM_CTLCOLORSTATIC: {
         // Every label: the highlighted-text colour on an opaque dark red.
         HDC dc = reinterpret_cast<HDC>(wParam);
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-        SetBkColor(dc, kDarkRed);
+        SetBkColor(dc, colorRef(layout::kFrameColour));
         return reinterpret_cast<LRESULT>(m_splash.m_darkRed);
     }
     case WM_DRAWITEM: {
@@ -158,16 +160,11 @@ LRESULT SplashWindow::Frame::handleMessage(UINT message, WPARAM wParam, LPARAM l
     }
 }
 
-void SplashWindow::Frame::unexpectedError(std::exception_ptr error)
-{
-    m_splash.unexpectedError(error);
-}
-
 LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_ERASEBKGND:
-        paintBackground(m_window, reinterpret_cast<HDC>(wParam), kOrange);
+        paintBackground(m_window, reinterpret_cast<HDC>(wParam), colorRef(layout::kBackColour));
         return TRUE;
     case WM_COPYDATA:
         return root().takeHandedFile(lParam);
@@ -189,16 +186,6 @@ LRESULT SplashWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     }
     return defaultMessage(message, wParam, lParam);
-}
-
-void SplashWindow::destroyed()
-{
-    root().windowDestroyed(forms::Window::Splash);
-}
-
-void SplashWindow::unexpectedError(std::exception_ptr error)
-{
-    root().program().unexpectedError(error);
 }
 
 void SplashWindow::setVersionText(const std::string &text)

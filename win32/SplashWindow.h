@@ -21,24 +21,20 @@ public:
     void open();
 
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void destroyed();
-    void unexpectedError(std::exception_ptr error);
 
 private:
-    enum class Keep { Left, Right };
-
     // Frame1: a child window of its own class, which paints the dark-red panel and
     // its controls' colours.
     class Frame : public BaseWindow<Frame> {
     public:
         static constexpr const wchar_t *kClassName = kFrameClass;
 
-        Frame(Win32Program &root, SplashWindow &splash) : BaseWindow(root), m_splash(splash) {}
+        Frame(Win32Program &root, SplashWindow &splash) : BaseWindow(root, forms::Window::Splash), m_splash(splash) {}
         void create(HWND parent);
 
         LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+        // A part of the splash: the splash's own end is the one the root hears of.
         void destroyed() {}
-        void unexpectedError(std::exception_ptr error);
 
     private:
         SplashWindow &m_splash;
@@ -46,7 +42,7 @@ private:
 
     void createControls();
     HWND label(int id, const std::string &text, const forms::TwipRect &place, DWORD align, HFONT font);
-    void sizeToText(HWND label, const forms::TwipRect &place, Keep edge);
+    void sizeToText(HWND label, const forms::TwipRect &place, forms::splash::Keep edge);
 
     // forms::SplashView
     void setVersionText(const std::string &text) override;

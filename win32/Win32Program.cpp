@@ -186,4 +186,14 @@ void Win32Program::windowDestroyed(forms::Window window)
     m_program.windowClosed(window);
 }
 
+void Window::destroyed()
+{
+    m_root.windowDestroyed(m_which);
+}
+
+void Window::unexpectedError(std::exception_ptr error)
+{
+    m_root.program().unexpectedError(error);
+}
+
 } // namespace win32

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/Program.h"
+
 #include <windows.h>
 
 #include <exception>
@@ -8,46 +10,61 @@ namespace win32 {
 
 class Win32Program;
 
-// What the program's root holds of each of its windows.
-class Window {
+// A system window's handle, as every view of one holds it.
+class WindowHandle {
 public:
-    explicit Window(Win32Program &root) : m_root(root) {}
-    virtual ~Window() = default;
-    Window(const Window &) = delete;
-    Window &operator=(const Window &) = delete;
+    WindowHandle() = default;
+    virtual ~WindowHandle() = default;
+    WindowHandle(const WindowHandle &) = delete;
+    WindowHandle &operator=(const WindowHandle &) = delete;
 
     HWND handle() const { return m_window; }
 
 protected:
-    Win32Program &root() const { return m_root; }
-
     HWND m_window = nullptr;
+};
+
+// What the program's root holds of each of its windows, and what every one of them
+// does at its end and when a handler fails: the program's rules hear of it.
+class Window : public WindowHandle {
+public:
+    Window(Win32Program &root, forms::Window which) : m_root(root), m_which(which) {}
+
+    // After WM_NCDESTROY: the root deletes the object once no handler of it is running.
+    void destroyed();
+    // An exception left a handler.
+    void unexpectedError(std::exception_ptr error);
+
+protected:
+    Win32Program &root() const { return m_root; }
 
 private:
     Win32Program &m_root;
+    forms::Window m_which;
 };
 
-// A top-level window whose messages go to `Derived::handleMessage`: the object is
-// handed over at WM_NCCREATE and kept in GWLP_USERDATA, so nothing global points to
-// it. The root owns the object; the window's end only tells the root (windowDestroyed),
-// which deletes it once no handler of it is running.
+// A window whose messages go to `Derived::handleMessage`: the object is handed over
+// at WM_NCCREATE and kept in GWLP_USERDATA, so nothing global points to it. A window
+// of the program's (Base = Window) is owned by the root, and its end only tells the
+// root, which deletes it once no handler of it is running.
 //
 // Derived provides:
 //   static constexpr const wchar_t *kClassName;
 //   LRESULT handleMessage(UINT, WPARAM, LPARAM);
+// and, unless Base (Window) does:
 //   void destroyed();                       // after WM_NCDESTROY
 //   void unexpectedError(std::exception_ptr); // an exception left a handler
-template <typename Derived>
-class BaseWindow : public Window {
+template <typename Derived, typename Base = Window>
+class BaseWindow : public Base {
 public:
-    using Window::Window;
+    using Base::Base;
 
 protected:
     // Registers the class once per process (a second registration fails harmlessly)
     // and creates the window; a null handle means the system refused it.
-    // `menu` is a child's control id.
+    // `menu` is a child's control id; `cursor` a system cursor (32512, IDC_ARROW).
     HWND create(DWORD exStyle, const wchar_t *caption, DWORD style, int x, int y, int width, int height, HWND parent,
-                HMENU menu, HICON icon, HICON smallIcon, HBRUSH background)
+                HMENU menu, HICON icon, HICON smallIcon, HBRUSH background, WORD cursor = 32512)
     {
         HINSTANCE instance = GetModuleHandleW(nullptr);
         WNDCLASSEXW cls{};
@@ -56,7 +73,7 @@ protected:
         cls.hInstance = instance;
         cls.hIcon = icon;
         cls.hIconSm = smallIcon;
-        cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+        cls.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(cursor));
         cls.hbrBackground = background;
         cls.lpszClassName = Derived::kClassName;
         RegisterClassExW(&cls);
@@ -66,7 +83,7 @@ protected:
 
     LRESULT defaultMessage(UINT message, WPARAM wParam, LPARAM lParam)
     {
-        return DefWindowProcW(m_window, message, wParam, lParam);
+        return DefWindowProcW(this->m_window, message, wParam, lParam);
     }
 
     // As a dialog does: the control that had the focus gets it back when the window
@@ -76,11 +93,11 @@ protected:
     {
         if (LOWORD(wParam) == WA_INACTIVE) {
             HWND focus = GetFocus();
-            if (focus != nullptr && IsChild(m_window, focus))
+            if (focus != nullptr && IsChild(this->m_window, focus))
                 m_focus = focus;
             return false;
         }
-        if (m_focus == nullptr || !IsWindow(m_focus) || !IsChild(m_window, m_focus))
+        if (m_focus == nullptr || !IsWindow(m_focus) || !IsChild(this->m_window, m_focus))
             return false;
         SetFocus(m_focus);
         return true;
