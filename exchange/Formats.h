@@ -18,6 +18,19 @@
 
 namespace exchange {
 
+// The formats read (vCard, LDIF, CSV) and written (vCard, CSV).
+enum class Format { VCard, Csv, Ldif };
+
+// How reports name a format: as read, and as written (an export writes vCard 3.0).
+inline const char *readName(Format format)
+{
+    return format == Format::Csv ? "CSV" : format == Format::Ldif ? "LDIF" : "vCard";
+}
+inline const char *writtenName(Format format)
+{
+    return format == Format::Csv ? "CSV" : "vCard 3.0";
+}
+
 // A fault in the file being imported, at a line of it (from 1). The command adds
 // the file's name.
 class ImportError : public std::runtime_error {
