@@ -53,6 +53,10 @@ struct FileStamp {
 // waiting in silence behind one that is not.
 inline constexpr std::chrono::milliseconds kLockWait{2000};
 
+// What a path names, a link followed. Only a File is ever opened for reading: a FIFO
+// may wait for ever, a device never end.
+enum class PathKind { Missing, File, Folder, Fifo, Socket, Device };
+
 class FileSystem {
 public:
     enum class OpenMode {
@@ -66,6 +70,9 @@ public:
     virtual ~FileSystem() = default;
 
     virtual FileHandle open(const std::filesystem::path &path, OpenMode mode) = 0;
+    // What `path` names, without opening it; a path that cannot be looked at fails as
+    // an open (FileOp::Open).
+    virtual PathKind kind(const std::filesystem::path &path) = 0;
     // Reads up to `size` bytes at `offset`; returns fewer only at the end of the file.
     virtual std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) = 0;
     // Writes all `size` bytes at `offset` or fails.

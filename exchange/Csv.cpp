@@ -763,7 +763,7 @@ bool findCsvHeader(std::istream &in, CsvHeader &header, std::vector<std::string>
                 header.separator = separator;
                 header.columns = std::move(columns);
                 for (const std::string &cell : row)
-                    header.names.push_back(cell.empty() ? "(sin título)" : std::string(trimBlanks(cell)));
+                    header.names.push_back(cell.empty() ? wording::kUntitled : std::string(trimBlanks(cell)));
                 have = true;
             }
         }
@@ -786,17 +786,15 @@ void readCsv(LineReader &lines, const CsvHeader &header, const ContactSink &sink
         if (start <= header.line)
             continue;
         if (read == Read::Unclosed) {
-            problems.push_back({start, "comillas sin cerrar", "se omite esta fila"});
+            problems.push_back({start, wording::kUnclosedQuote, wording::kRowLeftOut});
             continue;
         }
         // A row of empty cells is no one, but in this program's own backup a record.
         if ((cells.size() == 1 || !header.own) && isBlankRow(cells))
             continue;
         if (!fits(cells, header.columns.size())) {
-            problems.push_back({start,
-                                "la fila tiene " + std::to_string(cells.size()) + " columnas y la de títulos "
-                                    + std::to_string(header.columns.size()),
-                                "se omite esta fila"});
+            problems.push_back({start, wording::rowDoesNotFit(cells.size(), header.columns.size()),
+                                wording::kRowLeftOut});
             continue;
         }
         for (std::size_t i : tooLong) {
@@ -808,17 +806,6 @@ void readCsv(LineReader &lines, const CsvHeader &header, const ContactSink &sink
         contact.line = start;
         sink(std::move(contact));
     }
-}
-
-std::string knownCsvColumnNames()
-{
-    return "Apellidos, Nombre, Segundo nombre, Nombre completo, Empresa, Teléfono, Teléfono móvil, Móvil, "
-           "Particular, Teléfono del trabajo, Domicilio, Dirección, Calle del domicilio, "
-           "Correo electrónico, E-mail; y las de Outlook, Google Contacts, Thunderbird, Yahoo, Apple, Zoho, "
-           "Salesforce y LinkedIn: Last Name, First Name, Middle Name, Name, Display Name, Company, Account Name, "
-           "Mobile Phone, Home Phone, Business Phone, Phone 1 - Value, E-mail Address, E-mail 2 Address, "
-           "Primary Email, E-mail 1 - Value, Home Street, Business Street, Mailing Street, Home Address, "
-           "Address 1 - Street";
 }
 
 } // namespace exchange

@@ -4,6 +4,7 @@
 // CSV (RFC 4180, read with ',', ';' or tab, under the header rows of the common
 // address books and spreadsheets). Bytes come in; texts go out as UTF-8.
 #include "contacts/Persona.h"
+#include "wording/ExchangeWords.h"
 #include "wording/ImportWords.h"
 
 #include <cstdint>
@@ -17,6 +18,19 @@
 #include <vector>
 
 namespace exchange {
+
+// The formats read (vCard, LDIF, CSV) and written (vCard, CSV).
+enum class Format { VCard, Csv, Ldif };
+
+// How reports name a format: as read, and as written (an export writes vCard 3.0).
+inline const char *readName(Format format)
+{
+    return format == Format::Csv ? "CSV" : format == Format::Ldif ? "LDIF" : "vCard";
+}
+inline const char *writtenName(Format format)
+{
+    return format == Format::Csv ? "CSV" : "vCard 3.0";
+}
 
 // A fault in the file being imported, at a line of it (from 1). The command adds
 // the file's name.
@@ -158,9 +172,9 @@ wording::LooksLike looksLike(std::string_view head, std::string_view first);
 // entries that are not people are counted in `skipped`.
 void readLdif(LineReader &lines, const ContactSink &sink, Skipped &skipped, Problems &problems);
 // The name under which entries that are not people are counted.
-inline constexpr char kNotPeople[] = "(no personas)";
+using wording::kNotPeople;
 // The name under which over-long values are counted.
-inline constexpr char kTooLong[] = "(demasiado largos)";
+using wording::kTooLong;
 
 // Without the line's end: "\n", "\r\n", "\r\r\n".
 std::string_view withoutEnd(std::string_view line);
@@ -212,7 +226,5 @@ bool findCsvHeader(std::istream &in, CsvHeader &header, std::vector<std::string>
 // The rows of a CSV file after its header; each ends in `sink`.
 void readCsv(LineReader &lines, const CsvHeader &header, const ContactSink &sink, Skipped &skipped,
              Problems &problems);
-// The column names the reader knows, for the message that refuses a file.
-std::string knownCsvColumnNames();
 
 } // namespace exchange

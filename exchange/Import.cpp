@@ -127,17 +127,6 @@ std::size_t characters(std::string_view utf8)
     return n;
 }
 
-std::string quoted(const std::string &text)
-{
-    return "«" + printable(text) + "»";
-}
-
-const char *const kFieldNames[] = {"Apellido", "Nombre", "Dirección", "Teléfono", "E-mail"};
-// Dirección is the one feminine field name.
-bool feminine(std::size_t f)
-{
-    return f == 2;
-}
 
 } // namespace
 
@@ -158,13 +147,13 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     in.read(mark, 3);
     const std::size_t got = static_cast<std::size_t>(in.gcount());
     if (in.bad())
-        throw ImportError(0, "no se puede leer");
+        throw ImportError(0, wording::kUnreadable);
     std::string utf16(mark, got);
     std::string utf8;
     if (fromUtf16(utf16, utf8)) {
         utf16.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (in.bad())
-            throw ImportError(0, "no se puede leer");
+            throw ImportError(0, wording::kUnreadable);
         // Half a character at the end is no character: it adds nothing.
         if (utf16.size() % 2 != 0)
             utf16.pop_back();
@@ -179,7 +168,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     in.seekg(std::string_view(mark, got) == kBom ? 3 : 0);
     const std::streampos begin = in.tellg();
     if (!in)
-        throw ImportError(0, "no se puede leer");
+        throw ImportError(0, wording::kUnreadable);
     // The first bytes, to say what a file that is not one of contacts looks like.
     std::string head(4096, '\0');
     in.read(head.data(), static_cast<std::streamsize>(head.size()));
@@ -192,9 +181,9 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     std::string second;
     const std::string first = firstLines(in, firstNumber, second);
     if (in.bad())
-        throw ImportError(0, "no se puede leer");
+        throw ImportError(0, wording::kUnreadable);
     if (first.empty())
-        throw ImportError(1, "el archivo está vacío");
+        throw ImportError(1, wording::kEmptyFile);
     CsvHeader header;
     if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
         result.format = Format::VCard;
@@ -226,8 +215,8 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
             if (columns) {
                 std::string names;
                 for (const std::string &name : found)
-                    names += (names.empty() ? "" : ", ") + quoted(name);
-                text += ". Sus columnas: " + names + ". Se leen, entre otras: " + knownCsvColumnNames();
+                    names += (names.empty() ? "" : ", ") + wording::inQuotes(printable(name));
+                text += wording::csvColumns(names);
             }
             throw ImportError(firstNumber, text);
         }
@@ -243,8 +232,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
             return;
         // Refused here rather than after filling the memory: the data file cannot take them.
         if (result.records.size() == contacts::kMaxRecords)
-            throw ImportError(contact.line, "más contactos de los que caben en personas.dat ("
-                                                + std::to_string(contacts::kMaxRecords) + ")");
+            throw ImportError(contact.line, wording::tooManyContacts(contacts::kMaxRecords));
         Stored stored;
         result.records.push_back(store(contact, result.report, &stored));
         result.notWhole += stored.notWhole ? 1 : 0;
@@ -252,9 +240,9 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         if (!stored.said.empty()) {
             const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
             const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
-            std::string who = "línea " + std::to_string(contact.line) + ", «"
-                + printable(std::string(given) + (given.empty() || surname.empty() ? "" : " ") + std::string(surname))
-                + "»";
+            std::string who = wording::contactAt(
+                contact.line,
+                printable(std::string(given) + (given.empty() || surname.empty() ? "" : " ") + std::string(surname)));
             result.unsure[result.records.size() - 1] = {std::move(stored.said), std::move(who)};
         }
     };
@@ -265,7 +253,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     else
         readCsv(lines, header, sink, result.skipped, result.problems);
     if (in.bad())
-        throw ImportError(lines.number(), "no se puede leer");
+        throw ImportError(lines.number(), wording::kUnreadable);
     if (lines.assumed())
         result.encoding = lines.assumed();
     result.handled = lines.handed();
@@ -273,9 +261,9 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         if (!result.problems.empty())
             throw ImportError(result.problems[0].line, result.problems[0].text);
         if (result.format == Format::Csv)
-            throw ImportError(header.line, "no hay ningún contacto debajo de la fila de títulos");
-        throw ImportError(firstNumber, result.format == Format::Ldif ? "no hay ninguna persona en este LDIF"
-                                                                     : "no hay ningún contacto en este archivo");
+            throw ImportError(header.line, wording::kNoOneUnderHeader);
+        throw ImportError(firstNumber, result.format == Format::Ldif ? wording::kNoPersonInLdif
+                                                                     : wording::kNoContactInFile);
     }
     return result;
 }
@@ -340,15 +328,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
             result->notWhole = true;
         const std::string shown = printable(contacts::decodeCp1252(contacts::trimSpaces(std::string_view(out, width))));
         notes += notes.empty() ? ": " : "; ";
-        notes += std::string(kFieldNames[f]) + (feminine(f) ? " guardada" : " guardado") + " como «" + shown
-            + "» (";
-        if (cut)
-            notes += std::string(feminine(f) ? "cortada" : "cortado") + " a " + std::to_string(width) + " caracteres";
-        if (cut && replaced)
-            notes += ", ";
-        if (replaced)
-            notes += "«?» en lugar de caracteres que Windows-1252 no tiene";
-        notes += ")";
+        notes += wording::fieldNotWhole(f, shown, width, cut, replaced);
     }
     if (contact.surnameFrom >= 0)
         notes += (notes.empty() ? ": " : "; ")
@@ -362,8 +342,8 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
         if (!given.empty() && !surname.empty())
             name += " " + std::string(surname);
         if (name.empty())
-            name = "sin nombre";
-        report.push_back("línea " + std::to_string(contact.line) + ", «" + printable(name) + "»" + notes);
+            name = wording::kNoName;
+        report.push_back(wording::contactAt(contact.line, printable(name)) + notes);
     }
     return record;
 }
@@ -550,8 +530,7 @@ std::uint64_t exportContacts(contacts::ContactFile &file, Format format, const s
     using contacts::FileOp;
     contacts::FileSystem &fs = file.fileSystem();
     // A mistyped folder has no contacts to give: saying "0 exported" would be a lie.
-    std::error_code folderError;
-    if (!std::filesystem::is_directory(file.dataPath().parent_path(), folderError))
+    if (fs.kind(file.dataPath().parent_path()) != contacts::PathKind::Folder)
         throw FileError(FileOp::Open, file.dataPath(), std::make_error_code(std::errc::no_such_file_or_directory));
     // Written where a link leads, as the contacts are, so that the link stays a link.
     const std::filesystem::path target = fs.resolve(destination);

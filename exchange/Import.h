@@ -17,18 +17,6 @@
 
 namespace exchange {
 
-enum class Format { VCard, Csv, Ldif };
-
-// How reports name a format: as read, and as written (an export writes vCard 3.0).
-inline const char *readName(Format format)
-{
-    return format == Format::Csv ? "CSV" : format == Format::Ldif ? "LDIF" : "vCard";
-}
-inline const char *writtenName(Format format)
-{
-    return format == Format::Csv ? "CSV" : "vCard 3.0";
-}
-
 struct ImportResult {
     Format format = Format::VCard;
     std::vector<contacts::Record> records;

@@ -176,7 +176,7 @@ void readLdif(LineReader &lines, const ContactSink &sink, Skipped &skipped, Prob
             entry.line = number;
             skipping = name != "dn";
             if (skipping)
-                problems.push_back({number, "se esperaba «dn:» al principio de la entrada", "se omite esta entrada"});
+                problems.push_back({number, wording::kDnExpected, wording::kEntryLeftOut});
         }
         if (skipping)
             return;

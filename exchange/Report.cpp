@@ -3,12 +3,9 @@
 #include "exchange/Text.h"
 #include "wording/FileMessages.h"
 #include "wording/ImportWords.h"
-#include "wording/SystemErrorText.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <streambuf>
@@ -17,30 +14,6 @@
 #include <vector>
 
 namespace exchange {
-
-std::string inQuotes(const std::string &text)
-{
-    return "«" + text + "»";
-}
-
-std::string pathText(const std::filesystem::path &path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-std::string count(std::uint64_t n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-std::string fileErrorText(const contacts::FileError &error)
-{
-    if (wording::heldByAnotherCopy(error))
-        return wording::anotherCopyText(error);
-    return "no se pudo " + std::string(wording::describe(error.op())) + " " + inQuotes(pathText(error.path())) + ": "
-        + wording::systemErrorText(error.code());
-}
 
 namespace {
 
@@ -130,16 +103,12 @@ private:
     std::optional<contacts::FileError> m_error;
 };
 
-// What a path that is not a regular file is, in words.
-std::string kindOfPath(const std::filesystem::path &path)
+// A path that is not a regular file, in the words' terms.
+wording::NotAFile notAFile(contacts::PathKind kind)
 {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::fifo)
-        return "una tubería (FIFO)";
-    if (status.type() == std::filesystem::file_type::socket)
-        return "un socket";
-    return "un dispositivo";
+    return kind == contacts::PathKind::Fifo     ? wording::NotAFile::Fifo
+        : kind == contacts::PathKind::Socket ? wording::NotAFile::Socket
+                                             : wording::NotAFile::Device;
 }
 
 } // namespace
@@ -147,7 +116,7 @@ std::string kindOfPath(const std::filesystem::path &path)
 OpenedImport previewFile(const std::filesystem::path &path, const std::string &shown, contacts::ContactFile &file,
                          bool keepDuplicates, const ProgressOf &progress)
 {
-    const std::string nothing = "; no se ha cambiado " + inQuotes(pathText(file.dataPath())) + ".";
+    const std::string nothing = wording::nothingChanged(file.dataPath());
     OpenedImport opened;
     contacts::FileSystem &fs = file.fileSystem();
     // Closed however the reading ends, a stop asked through `progress` included.
@@ -167,20 +136,26 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
     } closer{fs, std::nullopt};
     std::optional<contacts::FileHandle> &handle = closer.handle;
     try {
-        std::error_code ec;
-        if (std::filesystem::is_directory(path, ec)) {
-            opened.refusal = inQuotes(shown) + " es una carpeta, no un archivo" + nothing;
-            return opened;
-        }
         // Only a regular file is opened: a FIFO would wait for ever, a device never end.
+        // The open refuses them too, should the path change in between.
+        using contacts::PathKind;
+        PathKind kind = PathKind::File;
         try {
+            kind = fs.kind(path);
+            if (kind == PathKind::Folder) {
+                opened.refusal = wording::isAFolder(shown) + nothing;
+                return opened;
+            }
+            if (kind == PathKind::Fifo || kind == PathKind::Socket || kind == PathKind::Device) {
+                opened.refusal = wording::notAFile(shown, notAFile(kind)) + nothing;
+                return opened;
+            }
             handle = fs.open(path, contacts::FileSystem::OpenMode::ReadOnly);
         } catch (const contacts::FileError &error) {
             if (error.code() == contacts::notRegularFile())
-                opened.refusal = inQuotes(shown) + " " + wording::notAFile(kindOfPath(path)) + nothing;
+                opened.refusal = wording::notAFile(shown, notAFile(kind)) + nothing;
             else
-                opened.refusal = "no se puede abrir " + inQuotes(shown) + ": " + wording::systemErrorText(error.code())
-                    + nothing;
+                opened.refusal = wording::cannotOpen(shown, error.code()) + nothing;
             return opened;
         }
         const std::uint64_t total = fs.length(*handle);
@@ -207,80 +182,27 @@ OpenedImport previewFile(const std::filesystem::path &path, const std::string &s
         if (buffer.error())
             throw *buffer.error();
     } catch (const ImportError &error) {
-        opened.refusal = shown;
-        if (error.line() > 0)
-            opened.refusal += ", línea " + std::to_string(error.line());
-        opened.refusal += ": " + std::string(error.what()) + nothing;
+        opened.refusal = wording::refusedAt(shown, error.line(), error.what()) + nothing;
     } catch (const contacts::FileError &error) {
         // The words for another copy's lock already say that nothing changed.
         opened.preview.reset();
-        opened.refusal = fileErrorText(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
+        opened.refusal = wording::fileErrorLine(error) + (wording::heldByAnotherCopy(error) ? "" : nothing);
     }
     return opened;
 }
 
 std::string problemLine(const Problem &problem)
 {
-    return "línea " + std::to_string(problem.line) + ": " + problem.text + "; " + problem.omitted + ".";
+    return wording::problemLine(problem.line, problem.text, problem.omitted);
 }
 
-namespace {
-
-// A vCard property in plain words, with the article-less noun for a count.
-std::string propertyWords(const std::string &name)
-{
-    static const std::pair<const char *, const char *> kNames[] = {
-        {"PHOTO", "foto"}, {"LOGO", "logotipo"}, {"ORG", "empresa"}, {"TITLE", "cargo"}, {"ROLE", "función"},
-        {"NOTE", "nota"}, {"BDAY", "cumpleaños"}, {"ANNIVERSARY", "aniversario"}, {"URL", "página web"},
-        {"NICKNAME", "apodo"}, {"CATEGORIES", "grupos"}, {"UID", "identificador"}, {"REV", "fecha de cambio"},
-        {"PRODID", "programa de origen"}, {"LABEL", "etiqueta de dirección"}, {"GEO", "situación"},
-        {"TZ", "zona horaria"}, {"IMPP", "mensajería"}, {"GENDER", "sexo"}, {"KIND", "clase"},
-        {"LANG", "idioma"}, {"KEY", "clave"}, {"SOUND", "sonido"}, {"MAILER", "programa de correo"},
-        {"SORT-STRING", "orden"}, {"SOURCE", "origen"}, {"RELATED", "relación"}, {"MEMBER", "miembro"},
-        {"X-ABLABEL", "etiqueta"}, {kNotPeople, "entradas que no son personas"},
-        {kTooLong, "datos demasiado largos"}, {"o", "empresa"}, {"title", "cargo"},
-        {"postalcode", "código postal"}, {"mozillahomepostalcode", "código postal"}, {"st", "provincia"},
-        {"c", "país"}, {"description", "nota"}, {"member", "miembro"}};
-    for (const auto &[property, words] : kNames)
-        if (name == property)
-            return words;
-    return printable(name);
-}
-
-} // namespace
-
-// The further telephones, e-mails and addresses of a vCard, then everything else by
-// name (a CSV's by its column's).
 void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out)
 {
-    std::string others;
-    std::size_t listed = 0;
-    for (const auto &[name, n] : skipped) {
-        if (vcard && name == "TEL")
-            out << count(n, "teléfono más no se guardó", "teléfonos más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else if (vcard && name == "EMAIL")
-            out << count(n, "correo electrónico más no se guardó",
-                         "correos electrónicos más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else if (vcard && name == "ADR")
-            out << count(n, "dirección más no se guardó", "direcciones más no se guardaron")
-                << ": Vorteda guarda una por contacto.\n";
-        else if (vcard && name == "N")
-            out << count(n, "nombre más no se guardó", "nombres más no se guardaron")
-                << ": Vorteda guarda uno por contacto.\n";
-        else if (listed++ < wording::kListedAtMost)
-            others += (others.empty() ? "" : ", ")
-                + (vcard ? propertyWords(name) + " (" + std::to_string(n) + ")"
-                         : inQuotes(printable(name)) + " (en " + count(n, "contacto", "contactos") + ")");
-    }
-    // A screenful at most, whatever the file names.
-    if (listed > wording::kListedAtMost)
-        others += ", " + wording::andMore(listed - wording::kListedAtMost);
-    if (!others.empty())
-        out << (vcard ? "Otros datos que Vorteda no guarda y se omitieron: "
-                      : "Columnas que Vorteda no guarda y se omitieron: ")
-            << others << ".\n";
+    std::vector<wording::NotKept> named;
+    named.reserve(skipped.size());
+    for (const auto &[name, n] : skipped)
+        named.push_back({name, printable(name), n});
+    out << wording::notKeptSummary(named, vcard);
 }
 
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination)
@@ -308,12 +230,6 @@ bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::pa
         }
     }
     return false;
-}
-
-std::string ontoContactsFile(const std::string &shown)
-{
-    return inQuotes(shown) + " es el archivo donde Vorteda guarda los contactos: exportar ahí los borraría. "
-                             "No se ha escrito nada; elija otro nombre.";
 }
 
 } // namespace exchange

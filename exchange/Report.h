@@ -3,6 +3,8 @@
 // The words in which the import and the export report what they did and why they
 // refused, shared by the command vorteda-contactos and the program's window.
 #include "exchange/Import.h"
+#include "wording/ExchangeWords.h"
+#include "wording/Phrases.h"
 
 #include "contacts/ContactFile.h"
 
@@ -15,15 +17,8 @@
 
 namespace exchange {
 
-// «text»
-std::string inQuotes(const std::string &text);
 // A path as the UTF-8 the messages are written in.
-std::string pathText(const std::filesystem::path &path);
-// "1 contacto", "3 contactos".
-std::string count(std::uint64_t n, const char *one, const char *many);
-// "no se pudo leer el archivo «…»: <the system's words>", or the words for another
-// copy's lock.
-std::string fileErrorText(const contacts::FileError &error);
+using wording::pathText;
 
 // The file `path` read and compared with the data file, or why it is refused, in
 // the command's words without its name: "agenda.txt, línea 1: no es un archivo vCard
@@ -48,6 +43,6 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out);
 // export there would put vCard or CSV text where the contacts are.
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination);
 // Why an export to `shown`, a contacts file, is refused.
-std::string ontoContactsFile(const std::string &shown);
+using wording::ontoContactsFile;
 
 } // namespace exchange

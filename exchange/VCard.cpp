@@ -550,7 +550,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
     std::vector<std::pair<std::uint64_t, std::string>> card;
     Card reading;
     Property property;
-    const std::string unclosed = "BEGIN:VCARD sin END:VCARD";
+    const std::string unclosed = wording::kUnclosedVCard;
     bool cut = false;
     while (unfolder.next(line, number, cut)) {
         if (isBlank(line) || line[0] == '#')
@@ -565,7 +565,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
         const std::string_view trimmed = trimBlanks(line);
         if (equalsIgnoreCase(trimmed, "BEGIN:VCARD")) {
             if (inCard)
-                problems.push_back({start, unclosed, "se omite esta vCard"});
+                problems.push_back({start, unclosed, wording::kVCardLeftOut});
             inCard = true;
             inText = false;
             start = number;
@@ -574,7 +574,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
         }
         if (!inCard) {
             if (!inText)
-                problems.push_back({number, "se esperaba BEGIN:VCARD", "se omite el texto hasta la siguiente vCard"});
+                problems.push_back({number, wording::kBeginExpected, wording::kTextLeftOut});
             inText = true;
             continue;
         }
@@ -598,7 +598,7 @@ void readVCards(LineReader &lines, const ContactSink &sink, Skipped &skipped, Pr
         line = std::string();
     }
     if (inCard)
-        problems.push_back({start, unclosed, "se omite esta vCard"});
+        problems.push_back({start, unclosed, wording::kVCardLeftOut});
 }
 
 } // namespace exchange

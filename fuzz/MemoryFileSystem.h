@@ -33,6 +33,16 @@ public:
         m_handles[++m_last] = it->second;
         return m_last;
     }
+    // A file, a folder that holds one, or nothing.
+    contacts::PathKind kind(const std::filesystem::path &path) override
+    {
+        if (files.count(path.string()) != 0)
+            return contacts::PathKind::File;
+        for (const auto &[name, content] : files)
+            if (std::filesystem::path(name).parent_path() == path)
+                return contacts::PathKind::Folder;
+        return contacts::PathKind::Missing;
+    }
     std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
     {
         const std::string &content = *handle(file);

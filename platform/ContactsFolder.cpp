@@ -152,6 +152,11 @@ contacts::FileHandle ContactsFileSystem::open(const std::filesystem::path &path,
     return ready().open(path, mode);
 }
 
+contacts::PathKind ContactsFileSystem::kind(const std::filesystem::path &path)
+{
+    return ready().kind(path);
+}
+
 std::size_t ContactsFileSystem::read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size)
 {
     return ready().read(file, offset, buffer, size);

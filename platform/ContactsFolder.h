@@ -55,6 +55,7 @@ public:
     const std::filesystem::path &folder() const { return m_folder.path; }
 
     contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override;
+    contacts::PathKind kind(const std::filesystem::path &path) override;
     std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override;
     void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
     void flush(contacts::FileHandle file) override;

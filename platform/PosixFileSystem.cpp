@@ -77,6 +77,26 @@ public:
         return handle;
     }
 
+    contacts::PathKind kind(const std::filesystem::path &path) override
+    {
+        using contacts::PathKind;
+        struct stat st;
+        if (::stat(path.c_str(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR)
+                return PathKind::Missing;
+            fail(FileOp::Open, path);
+        }
+        if (S_ISREG(st.st_mode))
+            return PathKind::File;
+        if (S_ISDIR(st.st_mode))
+            return PathKind::Folder;
+        if (S_ISFIFO(st.st_mode))
+            return PathKind::Fifo;
+        if (S_ISSOCK(st.st_mode))
+            return PathKind::Socket;
+        return PathKind::Device;
+    }
+
     std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
     {
         auto *out = static_cast<char *>(buffer);

@@ -165,6 +165,28 @@ public:
         return ours(handle);
     }
 
+    contacts::PathKind kind(const std::filesystem::path &path) override
+    {
+        using contacts::PathKind;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            return PathKind::Folder;
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                return PathKind::Missing;
+        }
+        // A device (NUL, CON, COM1) or a pipe is told by what an open of it is; an
+        // open without access reads nothing and waits for nothing. One that cannot
+        // be made leaves the verdict to the open that follows.
+        const HANDLE handle = openShared(path, 0, OPEN_EXISTING);
+        if (handle == INVALID_HANDLE_VALUE)
+            return attributes == INVALID_FILE_ATTRIBUTES ? PathKind::Missing : PathKind::File;
+        const DWORD type = ::GetFileType(handle);
+        ::CloseHandle(handle);
+        return type == FILE_TYPE_DISK ? PathKind::File : type == FILE_TYPE_PIPE ? PathKind::Fifo : PathKind::Device;
+    }
+
     std::size_t read(FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override
     {
         auto *out = static_cast<char *>(buffer);

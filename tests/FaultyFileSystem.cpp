@@ -151,6 +151,12 @@ void FaultyFileSystem::syncFolder(const std::filesystem::path &folder)
     m_real.syncFolder(folder);
 }
 
+contacts::PathKind FaultyFileSystem::kind(const std::filesystem::path &path)
+{
+    const AfterCall after = step(FileOp::Open, path);
+    return m_real.kind(path);
+}
+
 std::filesystem::path FaultyFileSystem::resolve(const std::filesystem::path &path)
 {
     const AfterCall after = step(FileOp::Open, path);

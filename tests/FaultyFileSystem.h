@@ -32,6 +32,8 @@ public:
     const std::vector<contacts::FileOp> &log() const { return m_log; }
 
     contacts::FileHandle open(const std::filesystem::path &path, OpenMode mode) override;
+    // Counted and failed as an open: looking at the path is the first step of opening.
+    contacts::PathKind kind(const std::filesystem::path &path) override;
     std::size_t read(contacts::FileHandle file, std::uint64_t offset, void *buffer, std::size_t size) override;
     void write(contacts::FileHandle file, std::uint64_t offset, const void *data, std::size_t size) override;
     void flush(contacts::FileHandle file) override;

@@ -301,6 +301,19 @@ void PowerCutFileSystem::syncFolder(const fs::path &folder)
     m_unsynced = std::move(still);
 }
 
+contacts::PathKind PowerCutFileSystem::kind(const fs::path &path)
+{
+    Call call(*this);
+    if (m_visible.count(follow(path)) != 0)
+        return contacts::PathKind::File;
+    for (const auto &[name, entry] : m_visible) {
+        const auto [inPath, inName] = std::mismatch(path.begin(), path.end(), name.begin(), name.end());
+        if (inPath == path.end() && inName != name.end())
+            return contacts::PathKind::Folder;
+    }
+    return contacts::PathKind::Missing;
+}
+
 fs::path PowerCutFileSystem::resolve(const fs::path &path)
 {
     Call call(*this);

@@ -52,6 +52,8 @@ public:
     void unlock(contacts::FileHandle lock) override;
     void syncFolder(const std::filesystem::path &folder) override;
     std::filesystem::path resolve(const std::filesystem::path &path) override;
+    // A file (where its links lead), a folder that holds a name, or nothing.
+    contacts::PathKind kind(const std::filesystem::path &path) override;
 
 private:
     // A name in a folder: a file's contents (by number) or a symbolic link.

@@ -1,5 +1,6 @@
 #include "wording/FileMessages.h"
 
+#include "wording/Phrases.h"
 #include "wording/SystemErrorText.h"
 
 #include "contacts/ContactFile.h"
@@ -32,26 +33,34 @@ bool heldByAnotherCopy(const contacts::FileError &error)
 
 std::string anotherCopyText(const contacts::FileError &error)
 {
-    const std::u8string path = (error.path().parent_path() / contacts::kDataFileName).u8string();
-    std::string text = "Otra copia de Vorteda está guardando cambios en este archivo: «";
-    text.append(path.begin(), path.end());
-    text += "».\nNo se ha cambiado nada. Vuelva a intentarlo.";
-    return text;
+    return "Otra copia de Vorteda está guardando cambios en este archivo: "
+        + inQuotes(pathText(error.path().parent_path() / contacts::kDataFileName))
+        + ".\nNo se ha cambiado nada. Vuelva a intentarlo.";
 }
+
+namespace {
+
+// "leer el archivo «…»": what could not be done, to which file.
+std::string whatFailed(const contacts::FileError &error)
+{
+    return std::string(describe(error.op())) + " " + inQuotes(pathText(error.path()));
+}
+
+} // namespace
 
 std::string fileErrorMessage(std::string_view failure, const contacts::FileError &error)
 {
     if (heldByAnotherCopy(error))
         return std::string(failure) + "\n\n" + anotherCopyText(error);
-    const std::u8string path = error.path().u8string();
-    std::string text(failure);
-    text += "\n\nNo se pudo ";
-    text += describe(error.op());
-    text += " «";
-    text.append(path.begin(), path.end());
-    text += "».\nError del sistema: ";
-    text += systemErrorText(error.code());
-    return text;
+    return std::string(failure) + "\n\nNo se pudo " + whatFailed(error) + ".\nError del sistema: "
+        + systemErrorText(error.code());
+}
+
+std::string fileErrorLine(const contacts::FileError &error)
+{
+    if (heldByAnotherCopy(error))
+        return anotherCopyText(error);
+    return "no se pudo " + whatFailed(error) + ": " + systemErrorText(error.code());
 }
 
 } // namespace wording

@@ -16,6 +16,10 @@ const char *describe(contacts::FileOp op);
 // another copy held the lock for longer than a command waits, anotherCopyText().
 std::string fileErrorMessage(std::string_view failure, const contacts::FileError &error);
 
+// The same in one line, for vorteda-contactos and the import's refusals: "no se pudo
+// leer el archivo «…»: <the system's words>", or anotherCopyText().
+std::string fileErrorLine(const contacts::FileError &error);
+
 // Whether `error` is a command giving up on the lock that another copy of the
 // program held all the while it waited (contacts::kLockWait).
 bool heldByAnotherCopy(const contacts::FileError &error);

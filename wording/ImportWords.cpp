@@ -1,5 +1,7 @@
 #include "wording/ImportWords.h"
 
+#include "wording/Phrases.h"
+
 namespace wording {
 
 std::string whatIsRead()
@@ -45,9 +47,12 @@ std::string notContacts(LooksLike kind)
     return text + ". " + whatIsRead();
 }
 
-std::string notAFile(std::string_view what)
+std::string notAFile(std::string_view shown, NotAFile what)
 {
-    return "no es un archivo sino " + std::string(what) + "; Vorteda solo importa archivos";
+    const char *const kind = what == NotAFile::Fifo ? "una tubería (FIFO)"
+        : what == NotAFile::Socket                  ? "un socket"
+                                                    : "un dispositivo";
+    return inQuotes(shown) + " no es un archivo sino " + kind + "; Vorteda solo importa archivos";
 }
 
 std::string surnameTakenFrom(SurnameFrom from)

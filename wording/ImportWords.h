@@ -33,8 +33,10 @@ std::string notContacts(LooksLike kind);
 // What Vorteda reads, for the end of every refusal.
 std::string whatIsRead();
 
-// A path that is no regular file ("una tubería (FIFO)", "un dispositivo").
-std::string notAFile(std::string_view what);
+// The path `shown`, which is no regular file: "«x» no es un archivo sino una tubería
+// (FIFO); ...".
+enum class NotAFile { Fifo, Socket, Device };
+std::string notAFile(std::string_view shown, NotAFile what);
 
 // A contact whose file gave no surname: where the one stored came from.
 enum class SurnameFrom { DisplayName, GivenName, Company, Email, Telephone, Address };

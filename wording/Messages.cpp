@@ -1,5 +1,7 @@
 #include "wording/Messages.h"
 
+#include "wording/Phrases.h"
+
 namespace wording {
 
 std::string unexpectedError(std::string_view detail)
@@ -12,16 +14,6 @@ std::string unexpectedError(std::string_view detail)
 }
 
 namespace {
-
-std::string quoted(std::string_view text)
-{
-    return "«" + std::string(text) + "»";
-}
-
-std::string count(std::uint64_t n, const char *one, const char *many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 // "Gómez, Ana · Plaza Sol 3 · 600333444 · ag@correo.es": every field there is.
 std::string inFull(const std::array<std::string, 5> &fields)
@@ -70,12 +62,12 @@ std::string cutLines(const std::string &text)
 
 std::string reading(std::string_view file)
 {
-    return "Leyendo " + quoted(file) + "…";
+    return "Leyendo " + inQuotes(file) + "…";
 }
 
 std::string importConfirmation(const ImportFacts &facts)
 {
-    std::string text = "¿Importar los contactos de " + quoted(facts.file) + " (" + facts.format + ")?\n\n";
+    std::string text = "¿Importar los contactos de " + inQuotes(facts.file) + " (" + facts.format + ")?\n\n";
     text += facts.added == 1 ? "Se añadirá 1 contacto nuevo." : "Se añadirán " + count(facts.added, "", "contactos nuevos.");
     if (facts.duplicates > 0)
         text += "\n" + count(facts.duplicates, "contacto ya estaba y no se añadirá otra vez.",
@@ -105,16 +97,16 @@ std::string importConfirmation(const ImportFacts &facts)
 
 std::string nothingToImport(std::string_view file, std::uint64_t duplicates)
 {
-    return (duplicates == 1 ? "El contacto de " + quoted(file) + " ya estaba"
-                            : "Los " + std::to_string(duplicates) + " contactos de " + quoted(file) + " ya estaban")
+    return (duplicates == 1 ? "El contacto de " + inQuotes(file) + " ya estaba"
+                            : "Los " + std::to_string(duplicates) + " contactos de " + inQuotes(file) + " ya estaban")
         + " en la lista: no se ha añadido nada.";
 }
 
 std::string imported(std::string_view file, std::uint64_t added, std::uint64_t duplicates, std::uint64_t asked)
 {
-    std::string text = added == 0 ? "No se ha añadido ningún contacto de " + quoted(file) + "."
-                       : added == 1 ? "Se ha añadido 1 contacto de " + quoted(file) + "."
-                                    : "Se han añadido " + std::to_string(added) + " contactos de " + quoted(file) + ".";
+    std::string text = added == 0 ? "No se ha añadido ningún contacto de " + inQuotes(file) + "."
+                       : added == 1 ? "Se ha añadido 1 contacto de " + inQuotes(file) + "."
+                                    : "Se han añadido " + std::to_string(added) + " contactos de " + inQuotes(file) + ".";
     if (duplicates > 0)
         text += "\n" + count(duplicates, "contacto ya estaba en la lista y no se ha añadido otra vez.",
                              "contactos ya estaban en la lista y no se han añadido otra vez.");
@@ -128,7 +120,7 @@ std::string exported(std::uint64_t contacts, std::string_view file, std::string_
 {
     return (contacts == 1 ? std::string("Se ha exportado 1 contacto")
                           : "Se han exportado " + std::to_string(contacts) + " contactos")
-        + " a " + quoted(file) + " (" + std::string(format) + ").";
+        + " a " + inQuotes(file) + " (" + std::string(format) + ").";
 }
 
 } // namespace wording

@@ -13,6 +13,7 @@
 #include "platform/SystemFileSystem.h"
 #include "tests/VersionTexts.h"
 #include "tests/ExchangeSortOracle.h"
+#include "tests/FaultyFileSystem.h"
 #include "tests/RecordFiles.h"
 #include "tests/TempFolder.h"
 
@@ -36,11 +37,11 @@ struct Run {
     std::string err;
 };
 
-Run command(std::vector<std::string> args)
+Run command(std::vector<std::string> args, FileSystem &files = platform::systemFileSystem())
 {
     std::ostringstream out;
     std::ostringstream err;
-    const int status = exchange::run(args, out, err, platform::systemFileSystem(), [] {
+    const int status = exchange::run(args, out, err, files, [] {
         FAIL("the default folder was asked for");
         return std::filesystem::path();
     });
@@ -397,6 +398,12 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         {"missing, said in Spanish", "\x01missing", ": No existe el archivo o la carpeta"},
 #endif
         {"a folder", "\x01" "folder", " es una carpeta"},
+        // The file's own calls through the file layer, failed one at a time: the look
+        // at what the path is, its open, its first read and the one 64 KiB on.
+        {"the look at the file fails", "\x01" "call 1", ": no se puede abrir «"},
+        {"the file's open fails", "\x01" "call 2", ": no se puede abrir «"},
+        {"the file's first read fails", "\x01" "read 1", "no se pudo leer el archivo «"},
+        {"the file's read 64 KiB on fails", "\x01" "read 2", "no se pudo leer el archivo «"},
         {"another copy holds the lock", "\x01" "held",
          "Otra copia de Vorteda está guardando cambios en este archivo: «"},
     };
@@ -423,10 +430,31 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         } else if (row.text == "\x01" "held") {
             writeBytes(input, "BEGIN:VCARD\r\nN:a;b\r\nEND:VCARD\r\n");
             held = platform::systemFileSystem().lock(folder / kLockFileName);
-        } else if (row.text != "\x01missing") {
+        } else if (row.text != "\x01missing" && !row.text.starts_with("\x01")) {
             writeBytes(input, row.text);
         }
-        const Run run = command({"importar", input, "--carpeta", folder.path().string()});
+        FaultyFileSystem files;
+        if (row.text.starts_with("\x01" "call ") || row.text.starts_with("\x01" "read ")) {
+            std::string cards;
+            while (cards.size() < (std::size_t(100) << 10))
+                cards += "BEGIN:VCARD\r\nN:Ruiz;Eva\r\nEND:VCARD\r\n";
+            writeBytes(input, cards);
+            const std::uint64_t nth = std::stoull(row.text.substr(row.text.find(' ') + 1));
+            std::uint64_t failAt = nth;
+            if (row.text.starts_with("\x01" "read ")) {
+                // Where the file's Nth read falls in a run that goes through.
+                FaultyFileSystem clean;
+                REQUIRE(command({"importar", input, "--prueba", "--carpeta", folder.path().string()}, clean).status == 0);
+                std::uint64_t reads = 0;
+                failAt = 0;
+                for (std::size_t i = 0; i < clean.log().size() && failAt == 0; ++i)
+                    if (clean.log()[i] == FileOp::Read && ++reads == nth)
+                        failAt = i + 1;
+                REQUIRE(failAt > 0);
+            }
+            files.failAt(failAt);
+        }
+        const Run run = command({"importar", input, "--carpeta", folder.path().string()}, files);
         if (held)
             platform::systemFileSystem().unlock(*held);
         CHECK(run.status == 1);
@@ -436,6 +464,8 @@ TEST_CASE("bad input is refused naming the file and line, and personas.dat is le
         CHECK(run.err.find(held ? (folder / kDataFileName).string() : input) != std::string::npos);
         CHECK(readBytes(folder / kDataFileName) == before);
         CHECK(!fs::exists(folder / kTempFileName));
+        if (!held)
+            CHECK(run.err.find("; no se ha cambiado «") != std::string::npos);
     }
 }
 
