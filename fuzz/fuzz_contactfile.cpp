@@ -7,9 +7,9 @@
 // more, a delete or modify of exactly the shown record, and the codec lossless.
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
-#include "tests/ExchangeSortOracle.h"
+#include "tests/support/SwapSortOracle.h"
 #include "fuzz/MemoryFileSystem.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/RecordFiles.h"
 #include "contacts/Sort.h"
 
 #include <algorithm>

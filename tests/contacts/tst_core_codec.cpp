@@ -1,5 +1,5 @@
 // Windows-1252 conversion and the 105-byte record layout.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "contacts/Cp1252.h"
 #include "contacts/Persona.h"
 #include "platform/SystemFileSystem.h"

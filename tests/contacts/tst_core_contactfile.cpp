@@ -1,10 +1,10 @@
 // The contact file on disk: counting, reading, appending, the sort and the rewrites,
 // through the platform's own file layer.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/RecordFiles.h"
 
 #include <atomic>
 #include <future>

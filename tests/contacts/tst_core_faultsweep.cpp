@@ -1,10 +1,10 @@
 // Makes each file call of a command fail in turn: the data file must always hold
 // either the old or the new complete contents, and nothing may stay open or locked.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "contacts/ContactFile.h"
-#include "tests/FaultyFileSystem.h"
-#include "tests/RecordFiles.h"
-#include "tests/SweepCommands.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/SweepCommands.h"
 
 #include <optional>
 

@@ -5,9 +5,9 @@
 #include <doctest/doctest.h>
 
 #include "contacts/ContactFile.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/PowerCutFileSystem.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/PowerCutFileSystem.h"
+#include "tests/support/RecordFiles.h"
 
 #include <functional>
 #include <string>

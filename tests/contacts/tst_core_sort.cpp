@@ -1,7 +1,7 @@
 // The fast sort against the literal exchange sort, and the orders users see.
-#include "tests/core/CoreTest.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/CoreTest.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/RecordFiles.h"
 #include "contacts/Sort.h"
 
 using namespace contacts;

@@ -3,11 +3,11 @@
 // the new contents, byte for byte, and the next run, in a fresh process, must work
 // whatever the killed one left behind.
 #include "contacts/ContactFile.h"
-#include "tests/DriverProcess.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/FaultyFileSystem.h"
-#include "tests/RecordFiles.h"
-#include "tests/core/CoreTest.h"
+#include "tests/support/DriverProcess.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/CoreTest.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -4,10 +4,10 @@
 // through a link of its own.
 #include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/DriverProcess.h"
-#include "tests/FaultyFileSystem.h"
-#include "tests/RecordFiles.h"
-#include "tests/core/CoreTest.h"
+#include "tests/support/DriverProcess.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/CoreTest.h"
 
 #include <algorithm>
 #include <memory>

@@ -11,10 +11,10 @@
 #include "exchange/Report.h"
 #include "exchange/Text.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/VersionTexts.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/RecordFiles.h"
-#include "tests/TempFolder.h"
+#include "tests/support/VersionTexts.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/TempFolder.h"
 
 #include <optional>
 #include <sstream>

@@ -5,7 +5,7 @@
 #include "platform/SystemFileSystem.h"
 
 #include "contacts/ContactFile.h"
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 // The system-information launcher and the registry value reader, driven through a
 // table registry and a launcher that records instead of starting anything.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
 

@@ -4,8 +4,8 @@
 // throwaway folders, and looks at open files and locks through the system's own
 // calls rather than through the file layer under test.
 #include "contacts/FileSystem.h"
-#include "tests/FaultyFileSystem.h"
-#include "tests/TempFolder.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/TempFolder.h"
 
 #include <doctest/doctest.h>
 
@@ -21,7 +21,7 @@
 #include <vector>
 
 #ifdef _WIN32
-#include "tests/windows/FileProbes.h"
+#include "tests/support/FileProbes.h"
 
 #include <windows.h>
 #else

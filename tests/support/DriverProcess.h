@@ -1,6 +1,6 @@
 #pragma once
 
-// Runs the command-line driver (tests/crashdriver.cpp) as a child process, with
+// Runs the command-line driver (tests/support/crashdriver.cpp) as a child process, with
 // POSIX calls: the tests that use it kill processes and so are Linux-only.
 #include <cerrno>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "tests/FaultyFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 
 using contacts::FileError;
 using contacts::FileHandle;

@@ -1,4 +1,4 @@
-#include "tests/PowerCutFileSystem.h"
+#include "tests/support/PowerCutFileSystem.h"
 
 #include <algorithm>
 #include <cstring>

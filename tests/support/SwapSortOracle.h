@@ -6,7 +6,7 @@
 // the fast sort is checked against.
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/RecordFiles.h"
 #include "contacts/Sort.h"
 
 #include <random>

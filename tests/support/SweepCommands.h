@@ -5,8 +5,8 @@
 #include "contacts/ContactFile.h"
 #include "exchange/Import.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/FaultyFileSystem.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/FaultyFileSystem.h"
+#include "tests/support/RecordFiles.h"
 
 #include <algorithm>
 #include <functional>

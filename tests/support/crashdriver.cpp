@@ -24,7 +24,7 @@
 #include "contacts/ContactFile.h"
 #include "contacts/Persona.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/FaultyFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,10 +1,10 @@
 // The About window: its version line, one instance loaded afresh after each close,
 // its keys, and "System Info..." through an injected registry and launcher.
 #include "ui/Fonts.h"
-#include "tests/VersionTexts.h"
+#include "tests/support/VersionTexts.h"
 #include "platform/SysInfo.h"
 #include "platform/TableRegistry.h"
-#include "tests/WindowFakes.h"
+#include "tests/support/WindowFakes.h"
 #include "ui/AboutWidget.h"
 
 #include <QtTest>

@@ -3,7 +3,7 @@
 // ends the program is the program's rule, tested with the windows' behaviour.)
 #include "platform/System.h"
 #include "platform/TableRegistry.h"
-#include "tests/WindowFakes.h"
+#include "tests/support/WindowFakes.h"
 #include "ui/QtProgram.h"
 
 #include <QtTest>

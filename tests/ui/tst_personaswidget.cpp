@@ -2,9 +2,9 @@
 // the wiring to what the window does, which tests/forms checks through a fake view.
 #include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/RecordFiles.h"
-#include "tests/TempFolder.h"
-#include "tests/WindowFakes.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/WindowFakes.h"
 #include "ui/Fonts.h"
 #include "ui/ListBox.h"
 #include "ui/PushButton.h"
@@ -49,7 +49,7 @@ void typeText(QWidget *widget, const QString &text)
 
 } // namespace
 
-class FrmPersonasTest : public QObject {
+class PersonasWidgetTest : public QObject {
     Q_OBJECT
 
 private slots:
@@ -86,7 +86,7 @@ private:
     CountingProgram m_program{m_aboutCalls, m_exitCalls};
 };
 
-void FrmPersonasTest::initTestCase()
+void PersonasWidgetTest::initTestCase()
 {
     // The fonts and Qt's texts the program itself uses, so that captions are
     // measured as shown. The machine's locale is C, as on a machine set up in English.
@@ -94,25 +94,25 @@ void FrmPersonasTest::initTestCase()
     ui::installSpanishTranslation();
 }
 
-void FrmPersonasTest::init()
+void PersonasWidgetTest::init()
 {
     m_folder = std::make_unique<testfiles::TempFolder>();
     m_messages.clear();
     m_aboutCalls = m_exitCalls = 0;
 }
 
-void FrmPersonasTest::cleanup()
+void PersonasWidgetTest::cleanup()
 {
     m_window.reset();
     m_folder.reset();
 }
 
-std::unique_ptr<PersonasWidget> FrmPersonasTest::open(contacts::FileSystem &fs)
+std::unique_ptr<PersonasWidget> PersonasWidgetTest::open(contacts::FileSystem &fs)
 {
     return std::make_unique<PersonasWidget>(fs, m_folder->path(), m_recorder, m_dialogs, m_program.fresh());
 }
 
-QWidget *FrmPersonasTest::child(const char *name) const
+QWidget *PersonasWidgetTest::child(const char *name) const
 {
     QWidget *widget = m_window->findChild<QWidget *>(QString::fromLatin1(name));
     if (!widget)
@@ -120,17 +120,17 @@ QWidget *FrmPersonasTest::child(const char *name) const
     return widget;
 }
 
-void FrmPersonasTest::select(int index)
+void PersonasWidgetTest::select(int index)
 {
     m_window->List1()->setListIndex(index);
 }
 
-void FrmPersonasTest::press(const char *button)
+void PersonasWidgetTest::press(const char *button)
 {
     QTest::mouseClick(child(button), Qt::LeftButton);
 }
 
-void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
+void PersonasWidgetTest::selectingWithTheMouseShowsTheContact()
 {
     writeBytes(*m_folder / "personas.dat", recordsOf({kZapata, kGomez, kAbril}));
     m_window = open();
@@ -175,7 +175,7 @@ void FrmPersonasTest::selectingWithTheMouseShowsTheContact()
     QVERIFY(m_messages.isEmpty());
 }
 
-void FrmPersonasTest::addStoresAccentedTextAsWindows1252()
+void PersonasWidgetTest::addStoresAccentedTextAsWindows1252()
 {
     m_window = open();
     m_window->show();
@@ -196,7 +196,7 @@ void FrmPersonasTest::addStoresAccentedTextAsWindows1252()
     QCOMPARE(m_window->Text1(4)->text(), typed[4]);
 }
 
-void FrmPersonasTest::fieldsStopAtTheirWidth_data()
+void PersonasWidgetTest::fieldsStopAtTheirWidth_data()
 {
     QTest::addColumn<int>("field");
     QTest::addColumn<int>("width");
@@ -207,7 +207,7 @@ void FrmPersonasTest::fieldsStopAtTheirWidth_data()
     QTest::newRow("Email") << 4 << 25;
 }
 
-void FrmPersonasTest::fieldsStopAtTheirWidth()
+void PersonasWidgetTest::fieldsStopAtTheirWidth()
 {
     QFETCH(int, field);
     QFETCH(int, width);
@@ -227,7 +227,7 @@ void FrmPersonasTest::fieldsStopAtTheirWidth()
     QCOMPARE(search->text().size(), 60);
 }
 
-void FrmPersonasTest::tabVisitsControlsInDesignedOrder()
+void PersonasWidgetTest::tabVisitsControlsInDesignedOrder()
 {
     m_window = open();
     m_window->show();
@@ -243,7 +243,7 @@ void FrmPersonasTest::tabVisitsControlsInDesignedOrder()
     QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtBusqueda"));
 }
 
-void FrmPersonasTest::controlsStandAtTheirDesignedPlaces_data()
+void PersonasWidgetTest::controlsStandAtTheirDesignedPlaces_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("pixels");
@@ -257,7 +257,7 @@ void FrmPersonasTest::controlsStandAtTheirDesignedPlaces_data()
     QTest::newRow("Label6") << "Label6" << QRect(0, 336, 417, 25);
 }
 
-void FrmPersonasTest::controlsStandAtTheirDesignedPlaces()
+void PersonasWidgetTest::controlsStandAtTheirDesignedPlaces()
 {
     QFETCH(QString, name);
     QFETCH(QRect, pixels);
@@ -270,7 +270,7 @@ void FrmPersonasTest::controlsStandAtTheirDesignedPlaces()
     QVERIFY(m_window->windowFlags() & Qt::WindowMinimizeButtonHint);
 }
 
-void FrmPersonasTest::everyCaptionFitsItsBox()
+void PersonasWidgetTest::everyCaptionFitsItsBox()
 {
     m_window = open();
     m_window->show();
@@ -295,7 +295,7 @@ void FrmPersonasTest::everyCaptionFitsItsBox()
     }
 }
 
-void FrmPersonasTest::enterInAFieldPressesNoButton()
+void PersonasWidgetTest::enterInAFieldPressesNoButton()
 {
     m_window = open();
     m_window->show();
@@ -312,7 +312,7 @@ void FrmPersonasTest::enterInAFieldPressesNoButton()
     QTRY_COMPARE(QByteArray::fromStdString(readBytes(*m_folder / "personas.dat")).size(), 105);
 }
 
-void FrmPersonasTest::toolkitTextsAreSpanish()
+void PersonasWidgetTest::toolkitTextsAreSpanish()
 {
     m_window = open();
     for (QLineEdit *field : {m_window->Text1(0), m_window->findChild<QLineEdit *>(QStringLiteral("txtBusqueda"))}) {
@@ -329,7 +329,7 @@ void FrmPersonasTest::toolkitTextsAreSpanish()
     QCOMPARE(box.button(QMessageBox::Ok)->text().remove(QLatin1Char('&')), QStringLiteral("Aceptar"));
 }
 
-void FrmPersonasTest::shortcutKeysRunTheirMenuItems()
+void PersonasWidgetTest::shortcutKeysRunTheirMenuItems()
 {
     m_window = open();
     m_window->show();
@@ -361,7 +361,7 @@ void FrmPersonasTest::shortcutKeysRunTheirMenuItems()
 
 // The menu items and a drop reach the window's import and export through the
 // dialogs; a file dropped on a field is imported, not typed into it.
-void FrmPersonasTest::importAndExportReachTheirDialogs()
+void PersonasWidgetTest::importAndExportReachTheirDialogs()
 {
     writeBytes(*m_folder / "personas.dat", recordsOf({kZapata}));
     testfiles::TempFolder files;
@@ -403,5 +403,5 @@ void FrmPersonasTest::importAndExportReachTheirDialogs()
     QVERIFY2(m_messages[2].startsWith(QStringLiteral("Se han exportado 3 contactos a «")), qPrintable(m_messages[2]));
 }
 
-QTEST_MAIN(FrmPersonasTest)
-#include "tst_frmpersonas.moc"
+QTEST_MAIN(PersonasWidgetTest)
+#include "tst_personaswidget.moc"

@@ -4,13 +4,13 @@
 // file or folder. Each command shows a Spanish message naming what failed, on which
 // file and why, leaves the data file as it was, and works once the fault is gone.
 #include "platform/SystemFileSystem.h"
-#include "tests/TempFolder.h"
-#include "tests/ExchangeSortOracle.h"
-#include "tests/FaultyFileSystem.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/SwapSortOracle.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "wording/FileMessages.h"
 #include "ui/ListBox.h"
-#include "tests/RecordFiles.h"
-#include "tests/WindowFakes.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/WindowFakes.h"
 #include "ui/PersonasWidget.h"
 
 #include <QApplication>

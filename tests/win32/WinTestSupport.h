@@ -8,8 +8,8 @@
 #include <system_error>
 #include <thread>
 
-#include "tests/TempFolder.h"
-#include "tests/windows/FileProbes.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/FileProbes.h"
 
 #include <windows.h>
 

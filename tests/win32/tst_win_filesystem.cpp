@@ -1,10 +1,10 @@
 // The Windows file layer itself: how it opens, reads at the end, empties, names
 // its errors, replaces a file that someone else holds open, and keeps its lock.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
-#include "tests/RecordFiles.h"
-#include "tests/windows/WinTestSupport.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/win32/WinTestSupport.h"
 #include "platform/WindowsSystem.h"
 
 #include <chrono>

@@ -4,10 +4,10 @@
 // HKEY_LOCAL_MACHINE that the program reads; they run only where the registry is a
 // throwaway one (VORTEDA_PRIVATE_REGISTRY=1, set for the Wine runs), and put back
 // what was there.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "platform/SysInfo.h"
 #include "platform/System.h"
-#include "tests/windows/WinTestSupport.h"
+#include "tests/win32/WinTestSupport.h"
 #include "platform/WindowsSystem.h"
 
 #include <cstdlib>

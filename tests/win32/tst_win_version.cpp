@@ -1,10 +1,10 @@
 // The version resource that CMake generates for the program, compiled into this test,
 // read back through the system's version calls and checked against the numbers of the
 // generated header.
-#include "tests/core/CoreTest.h"
+#include "tests/support/CoreTest.h"
 #include "version/Version.h"
-#include "tests/VersionTexts.h"
-#include "tests/windows/WinTestSupport.h"
+#include "tests/support/VersionTexts.h"
+#include "tests/win32/WinTestSupport.h"
 #include "platform/WindowsSystem.h"
 
 #include <cstdio>
