@@ -172,7 +172,7 @@ TEST_CASE("reads")
     });
 }
 
-TEST_CASE("sorts as the exchange sort")
+TEST_CASE("sorts as the swap sort")
 {
     const std::vector<SortRow> rows = {
         {"capitals first", {"Luis", "ana", "Ana"}, 0},
@@ -188,7 +188,7 @@ TEST_CASE("sorts as the exchange sort")
         old += recordBytes("Parcial", "Ana").substr(0, std::size_t(row.tail));
         writeBytes(dat, old);
         writeStaleTemp(folder.path());
-        const std::string expected = asRead(exchangeSortLiterally(old));
+        const std::string expected = asRead(swapSortLiterally(old));
 
         const OpenFiles open(folder.path());
         const auto surnames = ContactFile(platform::systemFileSystem(), folder.path()).sortAndList();

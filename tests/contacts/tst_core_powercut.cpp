@@ -49,7 +49,7 @@ std::vector<Command> commands()
     const std::string added = recordBytes("Nuevo", "Zoe");
     const Record second = asRecord(four.substr(kRecordSize, kRecordSize));
     return {
-        {"list load that reorders", four, [](ContactFile &file) { file.sortAndList(); }, exchangeSortLiterally(four)},
+        {"list load that reorders", four, [](ContactFile &file) { file.sortAndList(); }, swapSortLiterally(four)},
         {"add", sorted, [](ContactFile &file) { file.append(persona("Nuevo", "Zoe")); }, sorted + added},
         {"delete", four, [=](ContactFile &file) { REQUIRE(file.remove(1, second)); }, dropRecord(four, 1)},
         {"modify", four, [=](ContactFile &file) { REQUIRE(file.modify(1, second, persona("Nuevo", "Zoe"))); },
@@ -90,7 +90,7 @@ void checkAfterReboot(const Disk &disk, const Command &command, const Layout &la
     // The next start: its list load sorts what is there, and an add goes in.
     PowerCutFileSystem next(disk);
     ContactFile file(next, kFolder);
-    const std::string sorted = countedRecords(exchangeSortLiterally(left));
+    const std::string sorted = countedRecords(swapSortLiterally(left));
     CHECK(file.sortAndList().size() == sorted.size() / kRecordSize);
     CHECK(next.visible().files.at(target) == sorted);
     file.append(persona("Otro", "Eva"));

@@ -1,4 +1,4 @@
-// The fast sort against the literal exchange sort, and the orders users see.
+// The fast sort against the literal swap sort, and the orders users see.
 #include "tests/support/CoreTest.h"
 #include "tests/support/SwapSortOracle.h"
 #include "tests/support/RecordFiles.h"
@@ -26,7 +26,7 @@ struct OrderRow {
 
 // Every record unique (a serial in the surname), so the comparison also catches
 // equal keys that end in the wrong relative order.
-TEST_CASE("matches the exchange sort")
+TEST_CASE("matches the swap sort")
 {
     const std::vector<OracleRow> rows = {
         {"one key", {"Pepe"}, 10, 300},
@@ -42,7 +42,7 @@ TEST_CASE("matches the exchange sort")
         for (int f = 0; f < row.files; ++f) {
             const std::string file = random.next();
             INFO("file ", f, " of ", file.size() / kRecordSize, " records");
-            REQUIRE(sortsLikeExchangeSort(file));
+            REQUIRE(sortsLikeSwapSort(file));
         }
     });
 }
@@ -61,7 +61,7 @@ TEST_CASE("named orders")
         for (const std::string &name : row.given)
             file += recordBytes("X", name);
         std::vector<std::string> actual;
-        for (std::uint32_t index : exchangeSortOrder(file.data(), row.given.size())) {
+        for (std::uint32_t index : swapSortOrder(file.data(), row.given.size())) {
             const std::string nombre = decodeCp1252(file.substr(index * kRecordSize + kNombreOffset, kNombreWidth));
             actual.emplace_back(trimSpaces(nombre));
         }

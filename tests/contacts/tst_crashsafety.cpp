@@ -84,9 +84,9 @@ std::vector<KillRow> killRows()
     std::vector<KillRow> rows;
     for (const bool full : {false, true}) {
         const std::string suffix = full ? ", disk full" : "";
-        rows.push_back({"list load that reorders" + suffix, sort, four, exchangeSortLiterally(four), full});
+        rows.push_back({"list load that reorders" + suffix, sort, four, swapSortLiterally(four), full});
         rows.push_back({"list load, partial last record" + suffix, sort, partial,
-                        asRead(exchangeSortLiterally(partial)), full});
+                        asRead(swapSortLiterally(partial)), full});
         rows.push_back({"add" + suffix, append, three, three + added, full});
         rows.push_back({"add after a partial record" + suffix, append, three.substr(0, 263),
                         asRead(three.substr(0, 263)) + added, full});
@@ -177,7 +177,7 @@ TEST_CASE("killed at any step leaves the old or the new file")
                                                  + (isNew ? std::vector<std::string>{"sort"} : row.command));
                 INFO(next.out);
                 REQUIRE((next.finished && next.exitCode == 0));
-                const std::string expected = isNew ? asRead(exchangeSortLiterally(changed)) : changed;
+                const std::string expected = isNew ? asRead(swapSortLiterally(changed)) : changed;
                 REQUIRE_MESSAGE(readBytes(dat) == expected, "the next run went wrong");
             }
         }

@@ -79,7 +79,7 @@ TEST_CASE("export then import into an empty folder gives back the data file byte
             for (char &c : expected)
                 if (static_cast<unsigned char>(c) < 0x20)
                     c = ' ';
-            CHECK(readBytes(to / kDataFileName) == exchangeSortLiterally(expected));
+            CHECK(readBytes(to / kDataFileName) == swapSortLiterally(expected));
         }
     }
 }
@@ -344,6 +344,6 @@ TEST_CASE("an import adds in one rewrite and leaves the order a list load would 
         writeBytes(folder / kDataFileName, old);
         ContactFile(platform::systemFileSystem(), folder.path()).appendAll(records);
         CAPTURE(round);
-        CHECK(readBytes(folder / kDataFileName) == exchangeSortLiterally(old + added));
+        CHECK(readBytes(folder / kDataFileName) == swapSortLiterally(old + added));
     }
 }

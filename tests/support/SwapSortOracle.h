@@ -1,6 +1,6 @@
 #pragma once
 
-// The file's exchange sort done literally, record by record, over a file held in
+// The file's swap sort done literally, record by record, over a file held in
 // memory, with the file's reading rules (counts rounded, a partial last record read
 // as if completed with spaces). Slow, quadratic and obviously right: the reference
 // the fast sort is checked against.
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-inline std::string exchangeSortLiterally(std::string file)
+inline std::string swapSortLiterally(std::string file)
 {
     using contacts::kRecordSize;
     const auto count = [&] { return contacts::recordCount(file.size()); };
@@ -90,10 +90,10 @@ private:
 };
 
 // Whether the fast sort leaves `file` (whole records) in the literal sort's order.
-inline bool sortsLikeExchangeSort(const std::string &file)
+inline bool sortsLikeSwapSort(const std::string &file)
 {
     std::string actual;
-    for (std::uint32_t index : contacts::exchangeSortOrder(file.data(), file.size() / contacts::kRecordSize))
+    for (std::uint32_t index : contacts::swapSortOrder(file.data(), file.size() / contacts::kRecordSize))
         actual += file.substr(std::size_t(index) * contacts::kRecordSize, contacts::kRecordSize);
-    return actual == exchangeSortLiterally(file);
+    return actual == swapSortLiterally(file);
 }

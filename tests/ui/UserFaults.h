@@ -46,7 +46,7 @@ inline std::string unsortedFile()
 
 inline std::string sortedFile()
 {
-    return exchangeSortLiterally(unsortedFile());
+    return swapSortLiterally(unsortedFile());
 }
 
 // The contact at list index 1 once the file is sorted, with the given name typed
@@ -65,10 +65,10 @@ inline std::string afterCommand(const QString &command)
     if (command == "cmdVerlista")
         return sorted;
     if (command == "cmdAltas")
-        return exchangeSortLiterally(sorted + typedRecord());
+        return swapSortLiterally(sorted + typedRecord());
     if (command == "cmdBajas")
         return dropRecord(sorted, 1);
-    return exchangeSortLiterally(dropRecord(sorted, 1) + typedRecord());
+    return swapSortLiterally(dropRecord(sorted, 1) + typedRecord());
 }
 
 inline QString failureFor(const QString &command)
