@@ -320,7 +320,7 @@ std::vector<std::string> ContactFile::sortAndList(FileStamp *listed)
         *listed = m_fs.stamp(data->handle());
     data->close();
 
-    std::vector<std::uint32_t> order = exchangeSortOrder(contents.bytes.get(), contents.count);
+    std::vector<std::uint32_t> order = swapSortOrder(contents.bytes.get(), contents.count);
     bool inPlace = true;
     for (std::uint32_t p = 0; p < order.size() && inPlace; ++p)
         inPlace = order[p] == p;
@@ -431,7 +431,7 @@ void ContactFile::appendAll(std::vector<Record> records, const Chooser &choose)
     }
     // A million contacts are 105 MB: let go of the caller's copy before the sort.
     records = {};
-    rewrite(m_fs, place, contents, exchangeSortOrder(contents.bytes.get(), contents.count), nullptr);
+    rewrite(m_fs, place, contents, swapSortOrder(contents.bytes.get(), contents.count), nullptr);
     lock.release();
 }
 

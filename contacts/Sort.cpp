@@ -120,14 +120,14 @@ bool nombreLess(const char *a, const char *b)
     return false;
 }
 
-// Why this gives the exchange sort's order: reading the file front to back, the
+// Why this gives the swap sort's order: reading the file front to back, the
 // sorted prefix behaves as runs of equal keys in key order. A new record joins the
 // end of its key's run, and every run of a larger key turns by one (its first
 // record moves to its end), because the pass that carries the new record down
 // swaps it through the first record of each such run. So each run's final order
 // depends only on where its members were inserted and how many smaller records
 // arrived after each of them, which is counted with a prefix-sum tree.
-std::vector<std::uint32_t> exchangeSortOrder(const char *records, std::size_t count)
+std::vector<std::uint32_t> swapSortOrder(const char *records, std::size_t count)
 {
     const auto n = static_cast<std::uint32_t>(count);
     std::vector<std::uint32_t> order(n);

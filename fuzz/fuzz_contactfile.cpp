@@ -3,13 +3,13 @@
 // Input: [command][index][n][n bytes of typed text, fields split by 0x01][file bytes]
 // The command runs on an in-memory folder; the result is checked against what it
 // must be: the sort a permutation of the counted records in given-name order (and
-// the literal exchange sort's order on small files), an add one encoded record
+// the literal swap sort's order on small files), an add one encoded record
 // more, a delete or modify of exactly the shown record, and the codec lossless.
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
-#include "tests/ExchangeSortOracle.h"
+#include "tests/support/SwapSortOracle.h"
 #include "fuzz/MemoryFileSystem.h"
-#include "tests/RecordFiles.h"
+#include "tests/support/RecordFiles.h"
 #include "contacts/Sort.h"
 
 #include <algorithm>
@@ -74,7 +74,7 @@ void checkSorted(const std::string &old, const std::string &file, const std::vec
               "nombreLess agrees with the decoded texts");
     }
     if (before.size() <= 64)
-        check(now == countedRecords(exchangeSortLiterally(old)), "the exchange sort's order");
+        check(now == countedRecords(swapSortLiterally(old)), "the swap sort's order");
     std::sort(before.begin(), before.end());
     std::sort(after.begin(), after.end());
     check(before == after, "a permutation of the records");

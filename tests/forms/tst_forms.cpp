@@ -2,11 +2,11 @@
 // cross-built, under Wine, over each platform's file layer.
 #include <doctest/doctest.h>
 
-#include "tests/FaultyFileSystem.h"
+#include "tests/support/FaultyFileSystem.h"
 #include "tests/forms/FakeViews.h"
-#include "tests/RecordFiles.h"
-#include "tests/TempFolder.h"
-#include "tests/VersionTexts.h"
+#include "tests/support/RecordFiles.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/VersionTexts.h"
 #include "contacts/ContactFile.h"
 #include "forms/HandOver.h"
 #include "platform/Launcher.h"
