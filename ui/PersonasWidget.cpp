@@ -9,6 +9,7 @@
 #include "ui/Text.h"
 #include "ui/Twips.h"
 #include "version/Version.h"
+#include "wording/AccessibleNames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -81,7 +82,7 @@ void PersonasWidget::createMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
+    m_menuBar->setAccessibleName(qtext(wording::kMenuBarName));
 
     // The menus keep the design's names: gfh is "Archivo", sedf is "Ayuda".
     QMenu *gfh = m_menuBar->addMenu(qtext(layout::kArchivoMenu));
