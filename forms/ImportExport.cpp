@@ -1,5 +1,6 @@
 #include "forms/ImportExport.h"
 
+#include "forms/ImportQueue.h"
 #include "forms/JobRunner.h"
 #include "forms/PersonasView.h"
 
@@ -86,9 +87,9 @@ FileDialog exportDialog(const std::filesystem::path &folder)
 
 } // namespace
 
-ImportExport::ImportExport(PersonasView &view, contacts::ContactFile &file, JobRunner &jobs,
+ImportExport::ImportExport(PersonasView &view, contacts::ContactFile &file, JobRunner &jobs, ImportQueue &queue,
                            std::function<void()> loadList)
-    : m_view(view), m_file(file), m_jobs(jobs), m_loadList(std::move(loadList))
+    : m_view(view), m_file(file), m_jobs(jobs), m_queue(queue), m_loadList(std::move(loadList))
 {
 }
 
@@ -109,7 +110,7 @@ void ImportExport::chooseAndImport()
 void ImportExport::importFile(const std::filesystem::path &file)
 {
     if (!idle()) {
-        m_waiting.push_back(file);
+        m_queue.importWhenIdle(file);
         return;
     }
     {
@@ -124,10 +125,8 @@ void ImportExport::importFile(const std::filesystem::path &file)
 
 void ImportExport::importWaiting()
 {
-    if (idle() && !m_waiting.empty()) {
-        for (const std::filesystem::path &file : std::exchange(m_waiting, {}))
-            importFile(file);
-    }
+    if (idle())
+        m_queue.windowIdle();
 }
 
 void ImportExport::importOne(const std::filesystem::path &file)

@@ -34,12 +34,12 @@ int firstWithPrefix(const std::vector<std::string> &entries, std::string_view pr
 }
 
 frmPersonas::frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
-                         PersonasActions actions)
+                         ImportQueue &queue, PersonasActions actions)
     : m_view(view), m_file(fs, folder), m_actions(std::move(actions)), m_jobs(view, [this] {
           if (m_actions.endNow)
               m_actions.endNow();
       }),
-      m_exchange(view, m_file, m_jobs, [this] { cmdVerlista_Click(); })
+      m_exchange(view, m_file, m_jobs, queue, [this] { cmdVerlista_Click(); })
 {
 }
 

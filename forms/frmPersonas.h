@@ -2,6 +2,7 @@
 
 #include "contacts/ContactFile.h"
 #include "forms/ImportExport.h"
+#include "forms/ImportQueue.h"
 #include "forms/JobRunner.h"
 #include "forms/PersonasView.h"
 
@@ -30,8 +31,9 @@ struct PersonasActions {
 // and export, and the files dropped or handed to it, are ImportExport's.
 class frmPersonas {
 public:
-    // `folder` holds "personas.dat".
-    frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder,
+    // `folder` holds "personas.dat"; `queue` is where dropped and handed files wait
+    // while the window is busy (the program's).
+    frmPersonas(PersonasView &view, contacts::FileSystem &fs, const std::filesystem::path &folder, ImportQueue &queue,
                 PersonasActions actions);
 
     // "Vorteda 1.3": what Form_Load puts in the caption, for a view that shows the

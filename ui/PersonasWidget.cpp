@@ -44,7 +44,7 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_messages(messages), m_dialogs(dialogs), m_program(program),
-      m_form(*this, fs, folder,
+      m_form(*this, fs, folder, program,
              {[&program] { program.showAbout(); }, [&program] { program.quit(); }, [] { std::_Exit(0); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
@@ -65,12 +65,7 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
 
 void PersonasWidget::importFile(const std::filesystem::path &file)
 {
-    // Come inside another handler's modal loop: it waits for that handler's end.
-    if (m_program.handlerRunning()) {
-        m_program.importWhenIdle(file);
-        return;
-    }
-    m_program.run([this, &file] { m_form.importFile(file); });
+    m_program.importArrived(file, [this](const std::filesystem::path &arrived) { m_form.importFile(arrived); });
 }
 
 void PersonasWidget::run(void (forms::frmPersonas::*handler)())

@@ -52,19 +52,35 @@ public:
     void write(const std::string &bytes) const { writeBytes(data(), bytes); }
 };
 
-// One contacts window over a folder, loaded.
-struct Window {
-    explicit Window(const Folder &folder, contacts::FileSystem &files = platform::systemFileSystem())
-        : form(view, files, folder.path(), {[this] { ++abouts; }, [this] { ++exits; }, [this] {
-                   ++endsNow;
-                   if (onEndNow)
-                       onEndNow();
-               }})
+// One contacts window over a folder, loaded. It keeps the files that wait for the
+// window's import as the program does, and hands them back, in turn, once the window
+// says it is idle; given a `queue`, it uses that one instead, as the program's window
+// uses the program's.
+struct Window : forms::ImportQueue {
+    explicit Window(const Folder &folder, contacts::FileSystem &files = platform::systemFileSystem(),
+                    forms::ImportQueue *queue = nullptr)
+        : form(view, files, folder.path(), queue != nullptr ? *queue : *this,
+               {[this] { ++abouts; }, [this] { ++exits; }, [this] {
+                    ++endsNow;
+                    if (onEndNow)
+                        onEndNow();
+                }})
     {
         form.Form_Load();
     }
 
+    void importWhenIdle(fs::path file) override { waiting.push_back(std::move(file)); }
+    void windowIdle() override
+    {
+        while (!waiting.empty()) {
+            const fs::path file = waiting.front();
+            waiting.erase(waiting.begin());
+            form.importFile(file);
+        }
+    }
+
     FakePersonasView view;
+    std::vector<fs::path> waiting;
     int abouts = 0;
     int exits = 0;
     int endsNow = 0;

@@ -211,6 +211,55 @@ TEST_CASE("a command that reads or writes the file runs while the window waits; 
     }
 }
 
+// The program's one queue: a file handed over by another start and a file dropped,
+// while the read of a chosen file is under way; the read is stopped, and both are
+// imported afterwards, in the order they came, each as a handler of its own.
+TEST_CASE("files handed over and dropped during a read wait in the program's queue, in the order they came")
+{
+    testfiles::TempFolder sources;
+    std::string large;
+    while (large.size() < (std::size_t(3) << 20))
+        large += kGomezCard;
+    const fs::path grande = sources.path() / "grande.vcf";
+    const fs::path handed = sources.path() / "dado.vcf";
+    const fs::path dropped = sources.path() / "soltado.vcf";
+    writeBytes(grande, large);
+    writeBytes(handed, kAbrilCard);
+    writeBytes(dropped, kGomezCard);
+    Folder folder;
+    folder.write(recordsOf({kZapata}));
+    FakeProgramView toolkit;
+    forms::Program program(toolkit);
+    toolkit.program = &program;
+    program.start();
+    program.run([&] {
+        program.windowClosed(forms::Window::Splash);
+        program.handOver();
+    });
+    Window window(folder, platform::systemFileSystem(), &program);
+    window.view.toOpen = forms::ChosenFile{grande, 0};
+    window.view.cancelNextJob = true;
+    window.view.duringJob = [&] {
+        CHECK(program.fileHanded(handed));
+        window.form.Form_OLEDragDrop({dropped});
+    };
+    program.run([&] { window.form.mnuImportar_Click(); });
+    CHECK(window.view.questions.empty());
+    REQUIRE(toolkit.handed == std::vector<fs::path>{handed, dropped});
+    // The view's end: each file as the window gets it.
+    for (const fs::path &file : toolkit.handed) {
+        program.importArrived(file, [&](const fs::path &arrived) {
+            CHECK(program.handlerRunning());
+            window.form.importFile(arrived);
+        });
+    }
+    REQUIRE(window.view.questions.size() == 2);
+    CHECK(window.view.questions[0].find("dado.vcf» (vCard)?") != std::string::npos);
+    CHECK(window.view.questions[1].find("soltado.vcf» (vCard)?") != std::string::npos);
+    CHECK(folder.read() == recordsOf({kGomez, kAbril, kZapata}));
+    CHECK(toolkit.handed.size() == 2);
+}
+
 namespace {
 
 // Once armed, every read waits until released, as a read from a pipe or a share that
