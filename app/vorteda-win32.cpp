@@ -32,10 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     int count = 0;
     if (LPWSTR *arguments = CommandLineToArgvW(GetCommandLineW(), &count)) {
         if (count > 1) {
-            std::error_code ec;
-            const std::filesystem::path file(arguments[1]);
-            const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-            handed = ec ? file : absolute;
+            handed = forms::handedOnCommandLine(arguments[1]);
         }
         LocalFree(arguments);
     }

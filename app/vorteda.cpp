@@ -75,12 +75,11 @@ int main(int argc, char *argv[])
     if (count > 1) {
         const int first = std::strcmp(arguments[1], "--") == 0 ? 2 : 1;
         if (first < count) {
-            std::error_code ec;
-            const std::filesystem::path file(arguments[static_cast<std::size_t>(first)]);
-            const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-            if (ui::handToRunningProgram(dataFile, ec ? file : absolute))
+            const std::filesystem::path file =
+                forms::handedOnCommandLine(arguments[static_cast<std::size_t>(first)]);
+            if (ui::handToRunningProgram(dataFile, file))
                 return 0;
-            program.program().importOnStart(ec ? file : absolute);
+            program.program().importOnStart(file);
         }
     }
     const ui::HandOverServer handOver(program.program(), dataFile);

@@ -69,6 +69,13 @@ std::filesystem::path dataFileOf(const std::filesystem::path &folder)
     return ec ? file.lexically_normal() : absolute.lexically_normal();
 }
 
+std::filesystem::path handedOnCommandLine(const std::filesystem::path &file)
+{
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    return ec ? file : absolute;
+}
+
 std::string handOverName(const std::filesystem::path &dataFile)
 {
     // FNV-1a over the name's bytes: stable from one build to the next, unlike std::hash.

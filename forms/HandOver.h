@@ -16,6 +16,12 @@ namespace forms {
 // one personas.dat agree. `folder` holds personas.dat.
 std::filesystem::path dataFileOf(const std::filesystem::path &folder);
 
+// A file handed to the program on its command line, as the program keeps it: made
+// absolute against the folder it was started in, so that it still names the same
+// file for another start of the program, which has a working folder of its own; as
+// given when that cannot be done.
+std::filesystem::path handedOnCommandLine(const std::filesystem::path &file);
+
 // A short name that stands for `dataFile` (from dataFileOf), for a name the system
 // keeps per user: "vorteda-" and sixteen hex digits.
 std::string handOverName(const std::filesystem::path &dataFile);

@@ -96,6 +96,21 @@ void Program::importWhenIdle(std::filesystem::path file)
     deliverFiles();
 }
 
+void Program::windowIdle()
+{
+    deliverFiles();
+}
+
+void Program::importArrived(std::filesystem::path file,
+                            const std::function<void(const std::filesystem::path &)> &import)
+{
+    if (m_holds > 0 || m_ending || !isOpen(Window::Personas)) {
+        importWhenIdle(std::move(file));
+        return;
+    }
+    run([&] { import(file); });
+}
+
 void Program::deliverFiles()
 {
     if (m_holds > 0 || m_ending || !m_handedOver || !isOpen(Window::Personas))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/ImportQueue.h"
+
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -29,8 +31,8 @@ public:
     virtual void endEventLoop() = 0;
     // A modal message of its own, titled with the product's name.
     virtual void showMessage(const std::string &text) = 0;
-    // Hands `file` to the open main window's import (frmPersonas::importFile), once
-    // the running handler has returned and the window is on the screen.
+    // Hands `file` to the open main window, once the running handler has returned and
+    // the window is on the screen; the window then gives it to Program::importArrived.
     virtual void importInMainWindow(const std::filesystem::path &file) = 0;
 };
 
@@ -47,8 +49,8 @@ inline constexpr std::uint32_t kRepeatGapMs = 30;
 // What the program does beyond its windows: it starts with the splash, which hands
 // over to the main window once; "Acerca..." shows the one About window; the program
 // ends when its last window has closed and no handler is running, or at once on
-// "Salir".
-class Program {
+// "Salir". It keeps the one queue of files for the main window's import.
+class Program : public ImportQueue {
 public:
     explicit Program(ProgramView &view);
     Program(const Program &) = delete;
@@ -95,10 +97,15 @@ public:
     // the main window has closed or while the program ends: the other start goes on
     // as a program of its own.
     bool fileHanded(std::filesystem::path file);
-    // Files for the main window's import, handed to the view one at a time once no
-    // handler is running; a view that gets one while a handler runs (in a modal
-    // loop) gives it back here.
-    void importWhenIdle(std::filesystem::path file);
+    // Files for the main window's import, in the order they came, handed to the view
+    // one at a time once no handler is running (every import, export and job of the
+    // window runs inside one), the main window is open and the program not ending.
+    void importWhenIdle(std::filesystem::path file) override;
+    void windowIdle() override;
+    // The view's end of importInMainWindow: `import` (the window's
+    // frmPersonas::importFile) runs now as a handler of its own; or, when the file came
+    // inside another handler's modal loop, or the program is ending, the file waits again.
+    void importArrived(std::filesystem::path file, const std::function<void(const std::filesystem::path &)> &import);
 
     // The splash's hand-over: the main window comes up, once, and takes the file
     // handed to the program.

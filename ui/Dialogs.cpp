@@ -30,16 +30,10 @@ QStringList filterTexts(const forms::FileDialog &dialog)
     return filters;
 }
 
-// The extension a filter's first pattern gives ("*.vcf": "vcf"), or none.
+// The extension a filter gives a name typed without one ("*.vcf": "vcf"), or none.
 QString suffixOf(const forms::FileDialog &dialog, qsizetype index)
 {
-    if (index < 0 || static_cast<std::size_t>(index) >= dialog.filters.size()
-        || dialog.filters[static_cast<std::size_t>(index)].patterns.empty())
-        return {};
-    const QString pattern = qtext(dialog.filters[static_cast<std::size_t>(index)].patterns.front());
-    if (!pattern.startsWith(QStringLiteral("*.")) || pattern.mid(2).contains(QLatin1Char('*')))
-        return {};
-    return pattern.mid(2);
+    return index < 0 ? QString() : qtext(forms::extensionOf(dialog, static_cast<int>(index)));
 }
 
 // Keeps a progress window up until its job ends when the job cannot be stopped:

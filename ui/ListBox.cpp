@@ -1,6 +1,6 @@
 #include "ui/ListBox.h"
 
-#include "forms/frmPersonas.h"
+#include "forms/PersonasView.h"
 #include "ui/Text.h"
 
 #include <QAbstractListModel>

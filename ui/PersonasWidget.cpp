@@ -9,6 +9,7 @@
 #include "ui/Text.h"
 #include "ui/Twips.h"
 #include "version/Version.h"
+#include "wording/AccessibleNames.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,7 +44,7 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_messages(messages), m_dialogs(dialogs), m_program(program),
-      m_form(*this, fs, folder,
+      m_form(*this, fs, folder, program,
              {[&program] { program.showAbout(); }, [&program] { program.quit(); }, [] { std::_Exit(0); }})
 {
     setObjectName(QStringLiteral("frmPersonas"));
@@ -64,12 +65,7 @@ PersonasWidget::PersonasWidget(contacts::FileSystem &fs, const std::filesystem::
 
 void PersonasWidget::importFile(const std::filesystem::path &file)
 {
-    // Come inside another handler's modal loop: it waits for that handler's end.
-    if (m_program.handlerRunning()) {
-        m_program.importWhenIdle(file);
-        return;
-    }
-    m_program.run([this, &file] { m_form.importFile(file); });
+    m_program.importArrived(file, [this](const std::filesystem::path &arrived) { m_form.importFile(arrived); });
 }
 
 void PersonasWidget::run(void (forms::frmPersonas::*handler)())
@@ -81,7 +77,7 @@ void PersonasWidget::createMenus()
 {
     m_menuBar = new QMenuBar(this);
     m_menuBar->setObjectName(QStringLiteral("menuBar"));
-    m_menuBar->setAccessibleName(QStringLiteral("Barra de menús"));
+    m_menuBar->setAccessibleName(qtext(wording::kMenuBarName));
 
     // The menus keep the design's names: gfh is "Archivo", sedf is "Ayuda".
     QMenu *gfh = m_menuBar->addMenu(qtext(layout::kArchivoMenu));

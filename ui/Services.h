@@ -1,6 +1,6 @@
 #pragma once
 
-#include "forms/frmPersonas.h"
+#include "forms/FileDialogs.h"
 
 #include <optional>
 #include <string>

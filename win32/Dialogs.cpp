@@ -63,11 +63,7 @@ std::optional<forms::ChosenFile> choose(HWND owner, const forms::FileDialog &dia
     if (save) {
         ofn.Flags |= OFN_OVERWRITEPROMPT;
         // A name typed without an extension gets the chosen type's.
-        if (!dialog.filters.empty() && !dialog.filters.front().patterns.empty()) {
-            const std::string &first = dialog.filters.front().patterns.front();
-            if (first.rfind("*.", 0) == 0)
-                extension = widen(first.substr(2));
-        }
+        extension = widen(forms::extensionOf(dialog, 0));
         ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
     } else {
         ofn.Flags |= OFN_FILEMUSTEXIST;

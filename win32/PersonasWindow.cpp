@@ -10,6 +10,7 @@
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <utility>
 
 namespace win32 {
 
@@ -46,7 +47,7 @@ HICON programIcon(int sizeX, int sizeY)
 
 PersonasWindow::PersonasWindow(Win32Program &root, contacts::FileSystem &fs, const std::filesystem::path &folder)
     : BaseWindow(root, forms::Window::Personas),
-      m_form(*this, fs, folder,
+      m_form(*this, fs, folder, root.program(),
              {[&root] { root.program().showAbout(); }, [&root] { root.program().quit(); }, [] { std::_Exit(0); }})
 {
 }
@@ -160,15 +161,9 @@ LRESULT PersonasWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam
         dropped(reinterpret_cast<HDROP>(wParam));
         return 0;
     case kImportHandedFile: {
-        std::vector<std::filesystem::path> files = std::move(m_handed);
-        m_handed.clear();
-        // Come inside another handler's modal loop: they wait for that handler's end.
-        if (root().program().handlerRunning()) {
-            for (std::filesystem::path &file : files)
-                root().program().importWhenIdle(std::move(file));
-            return 0;
-        }
-        root().program().run([this, &files] { m_form.Form_OLEDragDrop(files); });
+        for (std::filesystem::path &file : std::exchange(m_handed, {}))
+            root().program().importArrived(std::move(file),
+                                           [this](const std::filesystem::path &arrived) { m_form.importFile(arrived); });
         return 0;
     }
     case WM_COPYDATA:

@@ -58,7 +58,7 @@ public:
         // The program ended meanwhile: a toolkit's wait then returns at once.
         if (leaveJobs)
             return;
-        if (cancelJobs)
+        if (cancelJobs || std::exchange(cancelNextJob, false))
             job.cancel();
         // What the window's events bring while it waits, as a real view's loop runs them.
         if (duringJob)
@@ -92,6 +92,7 @@ public:
     std::optional<forms::ChosenFile> toSave;
     bool answer = true;
     bool cancelJobs = false;
+    bool cancelNextJob = false; // "Cancelar" on the next job only, then duringJob
     bool leaveJobs = false;
     std::function<void()> onConfirm; // what happens while the question is up
     std::function<void()> onWait;    // what the user does while a job runs
@@ -100,7 +101,9 @@ public:
     std::array<std::string, 2> buttons;
     int jobs = 0;
     std::vector<std::string> jobTitles;
-    std::function<void()> duringJob; // once, while the next job runs
+    // Once, while the next job runs: what the user does meanwhile, calling back into
+    // the form (a file dropped or handed over), as a real view's loop would.
+    std::function<void()> duringJob;
 };
 
 class FakeSplashView : public forms::SplashView {

@@ -18,7 +18,9 @@ int main(int argc, char **argv)
         return 2;
     }
     FakePersonasView view;
-    forms::frmPersonas form(view, platform::systemFileSystem(), argv[1], {});
+    FakeProgramView toolkit;
+    forms::Program program(toolkit);
+    forms::frmPersonas form(view, platform::systemFileSystem(), argv[1], program, {});
     form.Form_Load();
     for (int i = 2; i < argc; ++i) {
         const std::string step = argv[i];

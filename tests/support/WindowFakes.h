@@ -1,5 +1,6 @@
 #pragma once
 
+#include "forms/Job.h"
 #include "forms/Program.h"
 #include "platform/SystemFileSystem.h"
 #include "ui/QtProgram.h"
