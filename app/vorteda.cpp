@@ -3,7 +3,7 @@
 #include "platform/System.h"
 #include "platform/SystemFileSystem.h"
 #include "ui/Application.h"
-#include "ui/Dialogs.h"
+#include "ui/SystemDialogs.h"
 #include "ui/Fonts.h"
 #include "ui/HandOver.h"
 #include "ui/MessageBox.h"

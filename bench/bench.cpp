@@ -10,7 +10,7 @@
 #include "bench/AddressBook.h"
 #include "contacts/ContactFile.h"
 #include "ui/ListBox.h"
-#include "ui/Dialogs.h"
+#include "ui/SystemDialogs.h"
 #include "ui/MessageBox.h"
 #include "contacts/Sort.h"
 #include "forms/Program.h"

@@ -73,7 +73,7 @@ wording::ImportFacts factsOf(const exchange::Preview &preview, const std::string
     std::ostringstream omitted;
     exchange::skippedSummary(named, vcard, omitted);
     if (more > 0)
-        omitted << "(y " << more << " más)\n";
+        omitted << wording::moreOmitted(more) << '\n';
     facts.omitted = omitted.str();
     return facts;
 }

@@ -65,6 +65,11 @@ std::string reading(std::string_view file)
     return "Leyendo " + inQuotes(file) + "…";
 }
 
+std::string moreOmitted(std::uint64_t more)
+{
+    return "(y " + std::to_string(more) + " más)";
+}
+
 std::string importConfirmation(const ImportFacts &facts)
 {
     std::string text = "¿Importar los contactos de " + inQuotes(facts.file) + " (" + facts.format + ")?\n\n";

@@ -65,6 +65,8 @@ inline constexpr std::size_t kFirstShown = 5;
 inline constexpr std::size_t kWarningsShown = 5;
 // Of what the file holds and Vorteda keeps nowhere, the names listed; the rest counted.
 inline constexpr std::size_t kOmittedShown = 8;
+// "(y 3 más)": how many more there are past those.
+std::string moreOmitted(std::uint64_t more);
 // No line of the question is longer: a name in a file may be of any length.
 inline constexpr std::size_t kLineShown = 300;
 // At most a screenful, whatever the file holds.

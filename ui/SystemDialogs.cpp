@@ -1,4 +1,4 @@
-#include "ui/Dialogs.h"
+#include "ui/SystemDialogs.h"
 
 #include "forms/Job.h"
 #include "ui/Text.h"
