@@ -289,8 +289,16 @@ void frmPersonas::txtBusqueda_Change()
 {
     // A list left behind by another copy's change is loaded again before it is
     // searched; a failure to look is told by the selection that follows.
+    // The look is on this thread, as the read of the chosen record that follows is:
+    // a job's thread for each keystroke would cost more than the search.
     contacts::FileStamp now;
-    if (m_jobs.quietly([&] { now = m_file.stamp(); }) && now.exists && !(m_listed && now == *m_listed))
+    bool looked = false;
+    try {
+        now = m_file.stamp();
+        looked = true;
+    } catch (const contacts::FileError &) {
+    }
+    if (looked && now.exists && !(m_listed && now == *m_listed))
         loadList(true);
     // The first entry, in list order, that begins with the search text; none clears
     // the selection (and the fields).

@@ -1,6 +1,6 @@
 #include "win32/ContactList.h"
 
-#include "forms/frmPersonas.h"
+#include "forms/PersonasView.h"
 #include "win32/Common.h"
 
 #include <commctrl.h>
@@ -10,11 +10,15 @@ namespace win32 {
 
 namespace {
 
-constexpr UINT_PTR kSubclassId = 0x4c31; // List1's subclass
+// The list view's own window procedure, which keepChoice() hands every message on to.
+// It replaces the procedure itself rather than use SetWindowSubclass(): the common
+// controls find a subclass through a window property on every message, and under Wine
+// each such look-up is a round trip to its server, dozens for each search keystroke.
+WNDPROC g_listProc = nullptr;
 
 // A click below the last entry, or Ctrl with a click or Space, would leave no entry
 // chosen, which a list box never does.
-LRESULT CALLBACK keepChoice(HWND list, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
+LRESULT CALLBACK keepChoice(HWND list, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_LBUTTONDOWN:
@@ -33,13 +37,10 @@ LRESULT CALLBACK keepChoice(HWND list, UINT message, WPARAM wParam, LPARAM lPara
         if (wParam == VK_SPACE && GetKeyState(VK_CONTROL) < 0)
             return 0;
         break;
-    case WM_NCDESTROY:
-        RemoveWindowSubclass(list, &keepChoice, kSubclassId);
-        break;
     default:
         break;
     }
-    return DefSubclassProc(list, message, wParam, lParam);
+    return CallWindowProcW(g_listProc, list, message, wParam, lParam);
 }
 
 bool startsWithIgnoringCase(const std::wstring &text, const wchar_t *prefix)
@@ -66,7 +67,10 @@ void ContactList::create(HWND parent, int id, const RECT &place, HFONT font)
     column.mask = LVCF_WIDTH;
     column.cx = client.right - GetSystemMetrics(SM_CXVSCROLL);
     SendMessageW(m_list, LVM_INSERTCOLUMNW, 0, reinterpret_cast<LPARAM>(&column));
-    SetWindowSubclass(m_list, &keepChoice, kSubclassId, 0);
+    const auto own = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(m_list, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&keepChoice)));
+    if (g_listProc == nullptr)
+        g_listProc = own;
 }
 
 void ContactList::setEntries(std::vector<std::string> entries)

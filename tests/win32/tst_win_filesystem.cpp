@@ -1,5 +1,6 @@
 // The Windows file layer itself: how it opens, reads at the end, empties, names
-// its errors, replaces a file that someone else holds open, and keeps its lock.
+// its errors, replaces a file that someone else holds open, stamps the file, and
+// keeps its lock.
 #include "tests/support/CoreTest.h"
 #include "contacts/ContactFile.h"
 #include "platform/SystemFileSystem.h"
@@ -313,6 +314,83 @@ TEST_CASE("replacing a file that another handle holds open")
         if (row.releaseAfterMs >= 0)
             REQUIRE_EQ(outcome, std::string("replaced"));
         CHECK_EQ(::GetFileAttributesW(dat.c_str()) & kKeptAttributes, given | FILE_ATTRIBUTE_ARCHIVE);
+    });
+}
+
+// Another writer's change to the data file, as the file's stamp must tell it (or,
+// with nothing changed, must not). Sizes and times are kept where they could hide
+// the change, so that each row tells one thing apart.
+struct StampRow {
+    std::string name;
+    void (*change)(const fs::path &dat);
+    bool tells;
+};
+
+FILETIME lastWrite(const fs::path &path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    REQUIRE(::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
+    return data.ftLastWriteTime;
+}
+
+void setLastWrite(const fs::path &path, FILETIME time)
+{
+    const HANDLE handle = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    REQUIRE(handle != INVALID_HANDLE_VALUE);
+    CHECK(::SetFileTime(handle, nullptr, nullptr, &time));
+    ::CloseHandle(handle);
+}
+
+const std::vector<StampRow> kStamps = {
+    {"nothing done", [](const fs::path &dat) { CHECK_EQ(readBytes(dat).size(), std::size_t(10)); }, false},
+    {"rewritten in place, same size",
+     [](const fs::path &dat) {
+         FILETIME time = lastWrite(dat);
+         writeBytes(dat, "9876543210");
+         time.dwHighDateTime += 1; // some seven minutes later
+         setLastWrite(dat, time);
+     },
+     true},
+    {"replaced by a rename, same size and time",
+     [](const fs::path &dat) {
+         const fs::path other = dat.parent_path() / "other.tmp";
+         writeBytes(other, readBytes(dat));
+         setLastWrite(other, lastWrite(dat));
+         REQUIRE(::MoveFileExW(other.c_str(), dat.c_str(), MOVEFILE_REPLACE_EXISTING));
+     },
+     true},
+    {"deleted", [](const fs::path &dat) { REQUIRE(::DeleteFileW(dat.c_str())); }, true},
+    {"deleted and written again, same contents and time",
+     [](const fs::path &dat) {
+         const FILETIME time = lastWrite(dat);
+         // Kept aside until the new one exists, so that it cannot take the old one's id.
+         const fs::path aside = dat.parent_path() / "aside.tmp";
+         REQUIRE(::MoveFileW(dat.c_str(), aside.c_str()));
+         writeBytes(dat, readBytes(aside));
+         setLastWrite(dat, time);
+         REQUIRE(::DeleteFileW(aside.c_str()));
+     },
+     true},
+};
+
+TEST_CASE("the file's stamp tells another writer's change")
+{
+    FileSystem &system = fileSystem();
+    coretest::eachRow(kStamps, [&](const StampRow &row) {
+        TempFolder folder;
+        const fs::path dat = folder / kDataFileName;
+        writeBytes(dat, "0123456789");
+        ContactFile file(system, folder.path());
+        const FileStamp before = file.stamp();
+        REQUIRE(before.exists);
+        row.change(dat);
+        const FileStamp after = file.stamp();
+        CHECK_EQ(after == before, !row.tells);
+        CHECK_EQ(after.exists, fs::exists(dat));
+        CHECK_EQ(after.size, fs::exists(dat) ? std::uint64_t(10) : 0);
+        // Asked again with nothing changed, it stays.
+        CHECK(file.stamp() == after);
     });
 }
 
