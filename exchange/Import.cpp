@@ -1,13 +1,14 @@
 #include "exchange/Import.h"
 #include "exchange/Report.h"
 #include "exchange/Text.h"
+#include "wording/ExchangeWords.h"
+#include "wording/Phrases.h"
 
 #include "contacts/ContactFile.h"
 #include "contacts/Cp1252.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>

@@ -1,6 +1,8 @@
 #include "exchange/Report.h"
 
 #include "exchange/Text.h"
+#include "wording/ExchangeWords.h"
+#include "wording/Phrases.h"
 #include "wording/FileMessages.h"
 #include "wording/ImportWords.h"
 

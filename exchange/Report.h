@@ -3,8 +3,6 @@
 // The words in which the import and the export report what they did and why they
 // refused, shared by the command vorteda-contactos and the program's window.
 #include "exchange/Import.h"
-#include "wording/ExchangeWords.h"
-#include "wording/Phrases.h"
 
 #include "contacts/ContactFile.h"
 
@@ -16,9 +14,6 @@
 #include <string>
 
 namespace exchange {
-
-// A path as the UTF-8 the messages are written in.
-using wording::pathText;
 
 // The file `path` read and compared with the data file, or why it is refused, in
 // the command's words without its name: "agenda.txt, línea 1: no es un archivo vCard
@@ -42,7 +37,4 @@ void skippedSummary(const Skipped &skipped, bool vcard, std::ostream &out);
 // Whether `destination` is the data file itself, or its temporary or lock file: an
 // export there would put vCard or CSV text where the contacts are.
 bool isContactsFile(const contacts::ContactFile &file, const std::filesystem::path &destination);
-// Why an export to `shown`, a contacts file, is refused.
-using wording::ontoContactsFile;
-
 } // namespace exchange

@@ -1,6 +1,6 @@
 #include "forms/FileDialogs.h"
 
-#include "exchange/Report.h"
+#include "wording/Phrases.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,7 +34,7 @@ std::string extensionOf(const FileDialog &dialog, int filter)
 
 ExportTarget exportTarget(const FileDialog &dialog, const ChosenFile &chosen)
 {
-    const std::string extension = lowered(exchange::pathText(chosen.path.extension()));
+    const std::string extension = lowered(wording::pathText(chosen.path.extension()));
     if (extension == ".vcf")
         return {chosen.path, exchange::Format::VCard};
     if (extension == ".csv")

@@ -6,7 +6,9 @@
 
 #include "contacts/ContactFile.h"
 #include "exchange/Report.h"
+#include "wording/ExchangeWords.h"
 #include "wording/Messages.h"
+#include "wording/Phrases.h"
 
 #include <array>
 #include <cstdint>
@@ -113,12 +115,17 @@ void ImportExport::importFile(const std::filesystem::path &file)
         m_queue.importWhenIdle(file);
         return;
     }
+    exchangeThenDrain([&] { importOne(file); });
+}
+
+void ImportExport::exchangeThenDrain(const std::function<void()> &work)
+{
     {
         const Exchanging exchanging(m_exchanging);
-        importOne(file);
+        work();
     }
-    // What came meanwhile, in its turn, however this one ended ("Cancelar" too);
-    // nothing more once the program is ending.
+    // What came meanwhile (in an export's dialog too), in its turn, however this one
+    // ended ("Cancelar" too); nothing more once the program is ending.
     if (!m_jobs.ending())
         importWaiting();
 }
@@ -132,7 +139,7 @@ void ImportExport::importWaiting()
 void ImportExport::importOne(const std::filesystem::path &file)
 {
     rememberFolder(file);
-    const std::string shown = exchange::pathText(file);
+    const std::string shown = wording::pathText(file);
     exchange::OpenedImport opened;
     if (!m_jobs.run(wording::reading(shown), true, [&](Job &job) {
             opened = exchange::previewFile(file, shown, m_file, false,
@@ -160,15 +167,8 @@ void ImportExport::importOne(const std::filesystem::path &file)
 
 void ImportExport::chooseAndExport()
 {
-    if (m_exchanging)
-        return;
-    {
-        const Exchanging exchanging(m_exchanging);
-        exportOne();
-    }
-    // A file dropped or handed over meanwhile (in the dialog too), now.
-    if (!m_jobs.ending())
-        importWaiting();
+    if (!m_exchanging)
+        exchangeThenDrain([this] { exportOne(); });
 }
 
 void ImportExport::exportOne()
@@ -179,9 +179,9 @@ void ImportExport::exportOne()
         return;
     const ExportTarget target = exportTarget(dialog, *chosen);
     rememberFolder(target.path);
-    const std::string shown = exchange::pathText(target.path);
+    const std::string shown = wording::pathText(target.path);
     if (exchange::isContactsFile(m_file, target.path)) {
-        m_view.showMessage(std::string(wording::kExportFailed) + "\n\n" + exchange::ontoContactsFile(shown));
+        m_view.showMessage(std::string(wording::kExportFailed) + "\n\n" + wording::ontoContactsFile(shown));
         return;
     }
     std::uint64_t written = 0;

@@ -42,6 +42,8 @@ public:
 
 private:
     bool idle() const;
+    // Runs `work` as the window's one import or export, then lets what waits come.
+    void exchangeThenDrain(const std::function<void()> &work);
     void importOne(const std::filesystem::path &file);
     void exportOne();
     void rememberFolder(const std::filesystem::path &file);
