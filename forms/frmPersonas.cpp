@@ -291,14 +291,12 @@ void frmPersonas::txtBusqueda_Change()
     // searched; a failure to look is told by the selection that follows.
     // The look is on this thread, as the read of the chosen record that follows is:
     // a job's thread for each keystroke would cost more than the search.
-    contacts::FileStamp now;
-    bool looked = false;
+    std::optional<contacts::FileStamp> now;
     try {
         now = m_file.stamp();
-        looked = true;
     } catch (const contacts::FileError &) {
     }
-    if (looked && now.exists && !(m_listed && now == *m_listed))
+    if (now && now->exists && now != m_listed)
         loadList(true);
     // The first entry, in list order, that begins with the search text; none clears
     // the selection (and the fields).
