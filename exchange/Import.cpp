@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
