@@ -87,16 +87,11 @@ std::string firstLines(std::istream &in, std::uint64_t &number, std::string &sec
     return first;
 }
 
-bool isLdifStart(std::string_view line)
+// Whether `line`, blanks aside, begins with `key` ("dn:"), in any case.
+bool beginsWithKey(std::string_view line, std::string_view key)
 {
     line = trimBlanks(line);
-    return line.size() >= 3 && equalsIgnoreCase(line.substr(0, 3), "dn:");
-}
-
-bool isLdifVersion(std::string_view line)
-{
-    line = trimBlanks(line);
-    return line.size() >= 8 && equalsIgnoreCase(line.substr(0, 8), "version:");
+    return line.size() >= key.size() && equalsIgnoreCase(line.substr(0, key.size()), key);
 }
 
 bool allBlank(const contacts::Persona &p)
@@ -186,7 +181,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     CsvHeader header;
     if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
         result.format = Format::VCard;
-    } else if (isLdifStart(first) || (isLdifVersion(first) && isLdifStart(second))) {
+    } else if (beginsWithKey(first, "dn:") || (beginsWithKey(first, "version:") && beginsWithKey(second, "dn:"))) {
         result.format = Format::Ldif;
     } else {
         // A file that plainly is something else (a workbook, a picture, a message, a
