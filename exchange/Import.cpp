@@ -113,6 +113,18 @@ std::string compactPhone(std::string_view text)
     return out;
 }
 
+// How the report names a contact: given name and surname, as the file gave them.
+std::string nameOf(const Contact &contact)
+{
+    const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
+    const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
+    std::string name(given);
+    if (!given.empty() && !surname.empty())
+        name += ' ';
+    name += surname;
+    return name;
+}
+
 std::size_t characters(std::string_view utf8)
 {
     std::size_t n = 0;
@@ -232,11 +244,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         result.notWhole += stored.notWhole ? 1 : 0;
         result.surnameTaken += contact.surnameFrom >= 0 ? 1 : 0;
         if (!stored.said.empty()) {
-            const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
-            const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
-            std::string who = wording::contactAt(
-                contact.line,
-                printable(std::string(given) + (given.empty() || surname.empty() ? "" : " ") + std::string(surname)));
+            std::string who = wording::contactAt(contact.line, printable(nameOf(contact)));
             result.unsure[result.records.size() - 1] = {std::move(stored.said), std::move(who)};
         }
     };
@@ -330,11 +338,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
     if (result && anyReplaced)
         result->said = std::move(said);
     if (!notes.empty()) {
-        const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
-        const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
-        std::string name(given.empty() ? surname : given);
-        if (!given.empty() && !surname.empty())
-            name += " " + std::string(surname);
+        std::string name = nameOf(contact);
         if (name.empty())
             name = wording::kNoName;
         report.push_back(wording::contactAt(contact.line, printable(name)) + notes);
