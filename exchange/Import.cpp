@@ -320,7 +320,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
         std::fill(out + stored, out + width, ' ');
         // What the file said, as far as it was stored: kept only when a '?' stands
         // for some of it (rare), to tell people apart.
-        if (result && (replaced || anyReplaced)) {
+        if (result && anyReplaced) {
             said += '\x1F';
             said.append(text, 0, end);
         }
