@@ -89,16 +89,11 @@ std::string firstLines(std::istream &in, std::uint64_t &number, std::string &sec
     return first;
 }
 
-bool isLdifStart(std::string_view line)
+// Whether `line`, blanks aside, begins with `key` ("dn:"), in any case.
+bool beginsWithKey(std::string_view line, std::string_view key)
 {
     line = trimBlanks(line);
-    return line.size() >= 3 && equalsIgnoreCase(line.substr(0, 3), "dn:");
-}
-
-bool isLdifVersion(std::string_view line)
-{
-    line = trimBlanks(line);
-    return line.size() >= 8 && equalsIgnoreCase(line.substr(0, 8), "version:");
+    return line.size() >= key.size() && equalsIgnoreCase(line.substr(0, key.size()), key);
 }
 
 bool allBlank(const contacts::Persona &p)
@@ -118,6 +113,18 @@ std::string compactPhone(std::string_view text)
         if (std::string_view(" .-()[]").find(c) == std::string_view::npos)
             out += c;
     return out;
+}
+
+// How the report names a contact: given name and surname, as the file gave them.
+std::string nameOf(const Contact &contact)
+{
+    const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
+    const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
+    std::string name(given);
+    if (!given.empty() && !surname.empty())
+        name += ' ';
+    name += surname;
+    return name;
 }
 
 std::size_t characters(std::string_view utf8)
@@ -188,7 +195,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
     CsvHeader header;
     if (equalsIgnoreCase(trimBlanks(first), "BEGIN:VCARD")) {
         result.format = Format::VCard;
-    } else if (isLdifStart(first) || (isLdifVersion(first) && isLdifStart(second))) {
+    } else if (beginsWithKey(first, "dn:") || (beginsWithKey(first, "version:") && beginsWithKey(second, "dn:"))) {
         result.format = Format::Ldif;
     } else {
         // A file that plainly is something else (a workbook, a picture, a message, a
@@ -239,11 +246,7 @@ ImportResult readContacts(std::istream &in, const Progress &progress)
         result.notWhole += stored.notWhole ? 1 : 0;
         result.surnameTaken += contact.surnameFrom >= 0 ? 1 : 0;
         if (!stored.said.empty()) {
-            const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
-            const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
-            std::string who = wording::contactAt(
-                contact.line,
-                printable(std::string(given) + (given.empty() || surname.empty() ? "" : " ") + std::string(surname)));
+            std::string who = wording::contactAt(contact.line, printable(nameOf(contact)));
             result.unsure[result.records.size() - 1] = {std::move(stored.said), std::move(who)};
         }
     };
@@ -319,7 +322,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
         std::fill(out + stored, out + width, ' ');
         // What the file said, as far as it was stored: kept only when a '?' stands
         // for some of it (rare), to tell people apart.
-        if (result && (replaced || anyReplaced)) {
+        if (result && anyReplaced) {
             said += '\x1F';
             said.append(text, 0, end);
         }
@@ -337,11 +340,7 @@ contacts::Record store(const Contact &contact, std::vector<std::string> &report,
     if (result && anyReplaced)
         result->said = std::move(said);
     if (!notes.empty()) {
-        const std::string_view given = contacts::trimSpaces(contact.fields.Nombre);
-        const std::string_view surname = contacts::trimSpaces(contact.fields.Apellido);
-        std::string name(given.empty() ? surname : given);
-        if (!given.empty() && !surname.empty())
-            name += " " + std::string(surname);
+        std::string name = nameOf(contact);
         if (name.empty())
             name = wording::kNoName;
         report.push_back(wording::contactAt(contact.line, printable(name)) + notes);
