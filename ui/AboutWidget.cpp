@@ -20,11 +20,6 @@ using ui::qtext;
 // The window's design, in twips.
 namespace layout = forms::about;
 
-QColor colour(const forms::Colour &colour)
-{
-    return QColor(colour.red, colour.green, colour.blue);
-}
-
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, const ui::TwipRect &place)
 {
     auto *button = new QPushButton(text, parent);
@@ -73,11 +68,11 @@ AboutWidget::AboutWidget(platform::Registry &registry, platform::Launcher &launc
     cmdOK = makeButton(this, "cmdOK", qtext(layout::kOK), layout::kCmdOK);
     cmdOK->setDefault(true);
     cmdSysInfo = makeButton(this, "cmdSysInfo", qtext(layout::kSysInfo), layout::kCmdSysInfo);
-    Line1_1 = new ui::Line(this, layout::kLine1_1From, layout::kLine1_1To, colour(layout::kLine1_1Colour), layout::kLine1_1Width);
+    Line1_1 = new ui::Line(this, layout::kLine1_1From, layout::kLine1_1To, ui::toColor(layout::kLine1_1Colour), layout::kLine1_1Width);
     Line1_1->setObjectName(QStringLiteral("Line1_1"));
     lblDescription = makeLabel(this, "lblDescription", qtext(layout::description()), layout::kLblDescription, true);
     lblTitle = makeLabel(this, "lblTitle", qtext(layout::title()), layout::kLblTitle, true);
-    Line1_0 = new ui::Line(this, layout::kLine1_0From, layout::kLine1_0To, colour(layout::kLine1_0Colour), layout::kLine1_0Width);
+    Line1_0 = new ui::Line(this, layout::kLine1_0From, layout::kLine1_0To, ui::toColor(layout::kLine1_0Colour), layout::kLine1_0Width);
     Line1_0->setObjectName(QStringLiteral("Line1_0"));
     lblVersion = makeLabel(this, "lblVersion", QString(), layout::kLblVersion, false);
     lblDisclaimer = makeLabel(this, "lblDisclaimer",

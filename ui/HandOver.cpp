@@ -35,10 +35,9 @@ constexpr int kAnswerMs = 10000;
 QString socketPath(const std::filesystem::path &dataFile)
 {
     const QString name = qtext(forms::handOverName(dataFile));
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(QString::fromLocal8Bit(runtime))
-        && QFileInfo(QString::fromLocal8Bit(runtime)).isDir())
-        return QString::fromLocal8Bit(runtime) + QLatin1Char('/') + name;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+        return runtime + QLatin1Char('/') + name;
     return QDir::tempPath() + QLatin1Char('/') + name + QLatin1Char('-') + QString::number(::getuid());
 }
 

@@ -8,7 +8,6 @@
 #include "ui/Services.h"
 #include "ui/Text.h"
 #include "ui/Twips.h"
-#include "version/Version.h"
 #include "wording/AccessibleNames.h"
 
 #include <QAction>

@@ -26,8 +26,8 @@ namespace layout = forms::splash;
 // A dialog's fixed border: a raised edge two pixels wide around the client area.
 constexpr int kDialogEdge = 2;
 
-const QColor kOrange(layout::kBackColour.red, layout::kBackColour.green, layout::kBackColour.blue);
-const QColor kDarkRed(layout::kFrameColour.red, layout::kFrameColour.green, layout::kFrameColour.blue);
+const QColor kOrange = ui::toColor(layout::kBackColour);
+const QColor kDarkRed = ui::toColor(layout::kFrameColour);
 
 using Keep = forms::splash::Keep;
 

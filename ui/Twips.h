@@ -2,6 +2,7 @@
 
 #include "forms/Layout.h"
 
+#include <QColor>
 #include <QRect>
 
 // Window layouts are designed in twips (1/1440 inch). Qt widget coordinates are
@@ -28,6 +29,12 @@ inline QPoint toPixels(const forms::TwipPoint &p)
 inline int pointsToPixels(double points)
 {
     return forms::pointsToPixels(points);
+}
+
+// A designed colour.
+inline QColor toColor(const forms::Colour &c)
+{
+    return QColor(c.red, c.green, c.blue);
 }
 
 } // namespace ui
