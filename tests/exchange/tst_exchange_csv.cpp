@@ -4,7 +4,6 @@
 
 using namespace contacts;
 using namespace exchangetest;
-namespace fs = std::filesystem;
 
 TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252")
 {

@@ -4,7 +4,6 @@
 
 using namespace contacts;
 using namespace exchangetest;
-namespace fs = std::filesystem;
 
 TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a character, escaped")
 {
