@@ -92,6 +92,25 @@ inline exchange::ImportResult readText(const std::string &text)
     return exchange::readContacts(in);
 }
 
+// A file as another program writes it, and what reading it must give.
+struct ReadCase {
+    const char *name;
+    std::string text;
+    std::vector<std::string> contacts;
+    std::string skipped;
+};
+
+// Reads the case's text and checks the format, the stored records and the columns left
+// out; the result goes back for the table's own further checks.
+inline exchange::ImportResult checkRead(const ReadCase &row, exchange::Format format)
+{
+    exchange::ImportResult result = readText(row.text);
+    CHECK(result.format == format);
+    CHECK(joined(shown(result.records)) == joined(row.contacts));
+    CHECK(skippedText(result.skipped) == row.skipped);
+    return result;
+}
+
 // A spreadsheet's "Unicode text": UTF-16 little-endian with its mark.
 inline std::string utf16le(const std::string &utf8)
 {

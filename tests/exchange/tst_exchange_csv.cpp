@@ -4,17 +4,10 @@
 
 using namespace contacts;
 using namespace exchangetest;
-namespace fs = std::filesystem;
 
 TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252")
 {
-    struct Row {
-        const char *name;
-        std::string text;
-        std::vector<std::string> contacts;
-        std::string skipped;
-    };
-    const std::vector<Row> rows = {
+    const std::vector<ReadCase> rows = {
         {"as exported: mark, ',', CRLF, quotes around separators, quotes and line ends",
          "﻿Apellido,Nombre,Dirección,Teléfono,E-mail\r\n"
          "\"Soto, Jr.\",\"Di \"\"Pepe\"\"\",\"Calle 1\r\nBajo\",555,\r\n,,,,\r\n",
@@ -29,26 +22,17 @@ TEST_CASE("CSV with ',' or ';', with or without the mark, UTF-8 or Windows-1252"
          {"Núñez|€ngel|Plaza España||"},
          ""},
     };
-    for (const Row &row : rows) {
+    for (const ReadCase &row : rows) {
         const std::string name = row.name;
         CAPTURE(name);
-        const exchange::ImportResult result = readText(row.text);
-        CHECK(result.format == exchange::Format::Csv);
-        CHECK(joined(shown(result.records)) == joined(row.contacts));
-        CHECK(skippedText(result.skipped) == row.skipped);
+        checkRead(row, exchange::Format::Csv);
     }
 }
 
 // Header rows written from the exporters' published column lists; the people are made up.
 TEST_CASE("CSV files as address books and spreadsheets export them: one rule for the five fields")
 {
-    struct Row {
-        const char *name;
-        std::string text;
-        std::vector<std::string> contacts;
-        std::string skipped;
-    };
-    const std::vector<Row> rows = {
+    const std::vector<ReadCase> rows = {
         {"Outlook, UTF-8 with its mark: mobile before home, home street lines joined",
          "﻿First Name,Middle Name,Last Name,Title,E-mail Address,E-mail Type,E-mail Display Name,Home Phone,"
          "Business Phone,Mobile Phone,Company,Business Street,Business City,Home Street,Home Street 2,Home City,"
@@ -116,13 +100,10 @@ TEST_CASE("CSV files as address books and spreadsheets export them: one rule for
          {"Peña|José|Dirección 1|+1 (x)|=2+3", "Peña|José|Dirección 2|+34 600|'hola"},
          ""},
     };
-    for (const Row &row : rows) {
+    for (const ReadCase &row : rows) {
         const std::string name = row.name;
         CAPTURE(name);
-        const exchange::ImportResult result = readText(row.text);
-        CHECK(result.format == exchange::Format::Csv);
-        CHECK(joined(shown(result.records)) == joined(row.contacts));
-        CHECK(skippedText(result.skipped) == row.skipped);
+        const exchange::ImportResult result = checkRead(row, exchange::Format::Csv);
         CHECK(result.problems.empty());
     }
 }

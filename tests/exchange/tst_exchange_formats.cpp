@@ -4,7 +4,6 @@
 
 using namespace contacts;
 using namespace exchangetest;
-namespace fs = std::filesystem;
 
 TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a character, escaped")
 {
@@ -33,13 +32,7 @@ TEST_CASE("vCard 3.0 as written: CRLF, folded at 75 octets without splitting a c
 
 TEST_CASE("vCards as phones and mail programs write them")
 {
-    struct Row {
-        const char *name;
-        std::string text;
-        std::vector<std::string> contacts;
-        std::string skipped;
-    };
-    const std::vector<Row> rows = {
+    const std::vector<ReadCase> rows = {
         {"2.1: quoted-printable with soft breaks and CHARSET, 2.1 parameters, PREF",
          "BEGIN:VCARD\r\nVERSION:2.1\r\n"
          "N;CHARSET=ISO-8859-1;ENCODING=QUOTED-PRINTABLE:=C1lvarez;Jos=E9;Luis;;\r\n"
@@ -81,13 +74,10 @@ TEST_CASE("vCards as phones and mail programs write them")
          {"Gil|Ana María|Calle Mayor 1, Bajo|600|a@b.es", "Sanz|Eva|Plaza 2, Piso 3||"},
          ""},
     };
-    for (const Row &row : rows) {
+    for (const ReadCase &row : rows) {
         const std::string name = row.name;
         CAPTURE(name);
-        const exchange::ImportResult result = readText(row.text);
-        CHECK(result.format == exchange::Format::VCard);
-        CHECK(joined(shown(result.records)) == joined(row.contacts));
-        CHECK(skippedText(result.skipped) == row.skipped);
+        const exchange::ImportResult result = checkRead(row, exchange::Format::VCard);
         CHECK(result.report.empty());
     }
 }

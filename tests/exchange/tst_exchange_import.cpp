@@ -5,7 +5,6 @@
 
 using namespace contacts;
 using namespace exchangetest;
-namespace fs = std::filesystem;
 
 TEST_CASE("every contact not stored whole is reported: line, name, field, what was stored")
 {

@@ -8,9 +8,9 @@ import time
 from harness import MWM_DECOR_MAXIMIZE, MWM_FUNC_MAXIMIZE, SCREEN_H, SCREEN_W, UNPRIVILEGED, check, click, \
     click_centre, clipboard_set, copy_field, expect, extents, find, find_all, focused, \
     frame_extents, geometry, key, motif_hints, normal_hints, pixels, role, screenshot, \
-    settled, text_of, type_text, unnamed_controls, wait_for, xdo, xprop_list
+    settled, text_of, unnamed_controls, wait_for, xdo, xprop_list
 from program import PEOPLE, Program, describe, message_text, people_file, record, sorted_by_given_name, \
-    surnames, type_into
+    surnames, type_fields, type_into
 import version
 
 
@@ -42,11 +42,7 @@ def add_modify_delete_through_the_buttons(s):
 
     # Add, typing accented letters on the keyboard.
     added = ("Núñez", "Beatriz", "Camino Viejo 4", "600777888", "bea@example.com")
-    click_centre(extents(program.field(0)))
-    for i, text in enumerate(added):
-        if i:
-            key("Tab")
-        type_text(text)
+    type_fields(program, added)
     shown = settled(program.fields, list(added))
     expect(shown == list(added), f"the fields show {shown} after typing")
     click_centre(extents(program.button("Agregar contacto")))
@@ -289,11 +285,7 @@ def read_only_file_add_reports_and_keeps_running(s):
     before = program.data()
     os.chmod(program.data_path, 0o444)
     typed = ("Ruiz", "Marta", "Calle Luna 9", "600999000", "marta@example.com")
-    click_centre(extents(program.field(0)))
-    for i, text in enumerate(typed):
-        if i:
-            key("Tab")
-        type_text(text)
+    type_fields(program, typed)
     click_centre(extents(program.button("Agregar contacto")))
     alert = program.alert()
     text = message_text(alert)

@@ -6,8 +6,8 @@ import os
 import pwd
 import stat
 
-from harness import UNPRIVILEGED, check, click_centre, expect, extents, key, type_text
-from program import Program, record
+from harness import UNPRIVILEGED, check, click_centre, expect, extents
+from program import Program, record, type_fields
 
 
 @check
@@ -18,11 +18,7 @@ def installed_program_keeps_contacts_in_the_users_home(s):
     folder = os.path.dirname(program.data_path)
     program.wait_data(b"", "the first start creates an empty personas.dat in the user's data folder")
     typed = ("Ruiz", "Marta", "Calle Luna 9", "600999000", "marta@example.com")
-    click_centre(extents(program.field(0)))
-    for i, text in enumerate(typed):
-        if i:
-            key("Tab")
-        type_text(text)
+    type_fields(program, typed)
     click_centre(extents(program.button("Agregar contacto")))
     program.wait_data(record(*typed), "after 'Agregar contacto'")
     program.stop()

@@ -208,6 +208,15 @@ def type_into(program, index, text):
     type_text(text)
 
 
+def type_fields(program, texts):
+    """Types the texts from the first field on, Tab between them, as a user fills the form."""
+    click_centre(extents(program.field(0)))
+    for i, text in enumerate(texts):
+        if i:
+            key("Tab")
+        type_text(text)
+
+
 
 PEOPLE = [("Zapata", "Pedro", "Calle Sol 1", "600111222", "pedro@example.com"),
           ("Gómez", "Ana", "Plaza Mayor 2", "600333444", "ana@example.com"),

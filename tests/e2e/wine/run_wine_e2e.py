@@ -13,27 +13,18 @@ the checks in one module per subject: checks_program.py (the executable, Wine's
 desktop), checks_everyday.py (a day's use, a read-only file), checks_exchange.py
 (import, export, handed files), checks_scale.py (a long list, other dpi).
 """
-import argparse
 import sys
 import time
 
-from wine_session import Session, failures, run_step
+from wine_session import Session, failures, harness_args, run_step
 from checks_everyday import everyday_use, read_only_file
 from checks_exchange import closed_while_reading, handed_to_the_running_program, import_from_the_window
 from checks_program import desktop_comes_and_goes, resources
 from checks_scale import long_list, other_dpi
-from display import TOOLS, missing_tools
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--exe", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--replay", required=True)
-    parser.add_argument("--screenshots", required=True)
-    args = parser.parse_args()
-    for tool in missing_tools([*TOOLS, "wine"]):
-        sys.exit(f"missing tool: {tool}")
+    args = harness_args("--exe", "--probe", "--replay", "--screenshots")
     started = time.monotonic()
     session = Session(args)
     try:

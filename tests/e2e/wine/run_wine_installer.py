@@ -13,7 +13,6 @@ uninstalls, and checks that the contacts are still there, byte for byte.
                           --older-setup vorteda-older-setup.exe
                           --probe vorteda_probe.exe --screenshots DIR
 """
-import argparse
 import os
 import re
 import shutil
@@ -21,9 +20,8 @@ import subprocess
 import sys
 import time
 
-from wine_session import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures, record, wait_for,
-                          windows_path)
-from display import TOOLS, missing_tools
+from wine_session import (CMD_ALTAS, LIST1, TEXT1, Overran, Session, check, control, failures, harness_args, record,
+                          wait_for, windows_path)
 from version import FILE_VERSION
 
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorteda"
@@ -218,14 +216,7 @@ def uninstall_while_running(s, prefix, entry, install_dir, data):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--setup", required=True)
-    parser.add_argument("--older-setup", required=True)
-    parser.add_argument("--probe", required=True)
-    parser.add_argument("--screenshots", required=True)
-    args = parser.parse_args()
-    for tool in missing_tools([*TOOLS, "wine"]):
-        sys.exit(f"missing tool: {tool}")
+    args = harness_args("--setup", "--older-setup", "--probe", "--screenshots")
     started = time.monotonic()
     s = Session(args)
     # Wine would copy the Start-menu shortcut into the real desktop's menus.

@@ -1,6 +1,7 @@
 """One run of the Wine harnesses (run_wine_e2e.py, run_wine_installer.py): the X server,
 window manager and Wine prefix, Vorteda.exe in a folder of its own, and reading its
 windows back with vorteda_probe.exe (FindWindow, GetDlgItem, SendMessage)."""
+import argparse
 import json
 import os
 import shutil
@@ -12,7 +13,7 @@ import time
 # What both harnesses share (bounded calls, the X server, the version) is one folder up.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from bounded import Overran, call  # noqa: E402
-from display import XSession, poll, root_screenshot_command  # noqa: E402
+from display import TOOLS, XSession, missing_tools, poll, root_screenshot_command  # noqa: E402
 
 WIDTHS = (25, 20, 20, 15, 25)
 
@@ -34,6 +35,15 @@ IDOK, IDCANCEL = 1, 2
 failures = []
 
 
+def harness_args(*options):
+    """The harness's options, each required; exits when a tool the session needs is missing."""
+    parser = argparse.ArgumentParser()
+    for option in options:
+        parser.add_argument(option, required=True)
+    args = parser.parse_args()
+    for tool in missing_tools([*TOOLS, "wine"]):
+        sys.exit(f"missing tool: {tool}")
+    return args
 
 
 def check(condition, what):
