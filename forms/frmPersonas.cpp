@@ -170,7 +170,7 @@ bool frmPersonas::readChosen(bool show)
     if (show) {
         const std::array<std::string, 5> fields = shownFields(*record);
         for (std::size_t i = 0; i < fields.size(); ++i)
-            m_view.setText1(static_cast<int>(i), fields[i]);
+            showText1(static_cast<int>(i), fields[i]);
     }
     return true;
 }
@@ -311,10 +311,16 @@ contacts::Persona frmPersonas::fieldsAsPersona() const
     return persona;
 }
 
+void frmPersonas::showText1(int index, const std::string &text)
+{
+    if (m_view.text1(index) != text)
+        m_view.setText1(index, text);
+}
+
 void frmPersonas::clearFields()
 {
     for (int i = 0; i < static_cast<int>(contacts::kFieldWidths.size()); ++i)
-        m_view.setText1(i, std::string());
+        showText1(i, std::string());
 }
 
 void frmPersonas::reportChangedRecord()

@@ -85,6 +85,9 @@ private:
     bool listStillShowsFile(const char *failure, bool show);
     void setListIndex(int index);
     contacts::Persona fieldsAsPersona() const;
+    // A field that already shows `text` is left alone: typing in the search box
+    // that keeps the same contact (or none) redraws no field.
+    void showText1(int index, const std::string &text);
     void clearFields();
     void reportChangedRecord();
 

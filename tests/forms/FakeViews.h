@@ -18,7 +18,11 @@ class FakePersonasView : public forms::PersonasView {
 public:
     void setCaption(const std::string &text) override { caption = text; }
     std::string text1(int index) const override { return fields[static_cast<std::size_t>(index)]; }
-    void setText1(int index, const std::string &text) override { fields[static_cast<std::size_t>(index)] = text; }
+    void setText1(int index, const std::string &text) override
+    {
+        fields[static_cast<std::size_t>(index)] = text;
+        ++fieldWrites;
+    }
     std::string searchText() const override { return search; }
     void setListEntries(std::vector<std::string> items) override
     {
@@ -86,6 +90,7 @@ public:
     std::vector<std::string> entries;
     int selected = -1;
     int listLoads = 0;
+    int fieldWrites = 0;
     std::vector<std::string> messages;
     // The dialogs: what the user chooses and answers, and what was asked.
     std::optional<forms::ChosenFile> toOpen;

@@ -206,6 +206,12 @@ TEST_CASE("searchSelectsFirstEntryWithPrefix")
         CHECK(window.view.fields[0] == row.surname);
         if (row.index < 0)
             CHECK(window.view.fields == kEmptyFields);
+        // A keystroke that keeps the same contact (or none) rewrites no field, each
+        // of which a window would draw again.
+        window.view.fieldWrites = 0;
+        window.view.type(window.form, row.search);
+        CHECK(window.view.selected == row.index);
+        CHECK(window.view.fieldWrites == 0);
     }
 }
 
