@@ -145,6 +145,12 @@ const WindowCase kWindowCases[] = {
          searchBox(w)->setText(QStringLiteral("Qwertz"));
          return w.List1()->listIndex() == -1;
      }},
+    // One more letter of a surname being typed: the contact found often stays.
+    {"search, next letter", [](PersonasWidget &w, std::size_t) {
+         const QString wanted = nearTop(w);
+         searchBox(w)->setText(wanted);
+         return w.List1()->listIndex() >= 0 && w.List1()->listIndex() <= 7 && w.Text1(0)->text() == wanted;
+     }, [](PersonasWidget &w) { searchBox(w)->setText(nearTop(w).chopped(1)); }},
     {"add", [](PersonasWidget &w, std::size_t n) {
          w.Text1(0)->setText(QStringLiteral("Nuevo"));
          w.Text1(1)->setText(QStringLiteral("María"));
