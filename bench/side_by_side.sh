@@ -24,6 +24,10 @@ uptime
 timeout 1800 xvfb-run -a sh -c "
     openbox >/dev/null 2>&1 &
     sleep 1
+    # The resources a Debian desktop session loads. With none at all, as a bare Xvfb
+    # has, Wine's X11 driver reads ~/.Xdefaults again for every font it selects,
+    # dozens of times a keystroke; Qt does not ask. Both programs see the same.
+    xrdb -merge /etc/X11/Xresources/x11-common
     wine wineboot -i >/dev/null 2>&1
     echo '== Linux, drawn on the X server'
     timeout 900 '$linux/bench/vorteda_bench' --window --screen $runs $count
