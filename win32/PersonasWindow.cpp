@@ -1,10 +1,9 @@
 #include "win32/PersonasWindow.h"
 
 #include "forms/Program.h"
-#include "version/Version.h"
 #include "win32/Common.h"
-#include "win32/Dialogs.h"
 #include "win32/ControlIds.h"
+#include "win32/Dialogs.h"
 #include "win32/Win32Program.h"
 
 #include <shellapi.h>
