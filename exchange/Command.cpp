@@ -84,11 +84,6 @@ std::string parse(const std::vector<std::string> &args, Options &options)
     return {};
 }
 
-bool endsWithIgnoreCase(const std::string &text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && equalsIgnoreCase(std::string_view(text).substr(text.size() - suffix.size()), suffix);
-}
-
 int exportContacts(const Options &options, const std::filesystem::path &folder, std::ostream &out,
                    std::ostream &err, contacts::FileSystem &fs)
 {

@@ -92,8 +92,7 @@ std::string firstLines(std::istream &in, std::uint64_t &number, std::string &sec
 // Whether `line`, blanks aside, begins with `key` ("dn:"), in any case.
 bool beginsWithKey(std::string_view line, std::string_view key)
 {
-    line = trimBlanks(line);
-    return line.size() >= key.size() && equalsIgnoreCase(line.substr(0, key.size()), key);
+    return startsWithIgnoreCase(trimBlanks(line), key);
 }
 
 bool allBlank(const contacts::Persona &p)

@@ -10,11 +10,6 @@ bool startsWith(std::string_view text, std::string_view prefix)
     return text.substr(0, prefix.size()) == prefix;
 }
 
-bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
-}
-
 bool containsIgnoreCase(std::string_view text, std::string_view word)
 {
     return upper(text).find(upper(word)) != std::string::npos;

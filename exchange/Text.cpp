@@ -48,6 +48,16 @@ bool equalsIgnoreCase(std::string_view a, std::string_view b)
     return true;
 }
 
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix)
+{
+    return text.size() >= prefix.size() && equalsIgnoreCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool endsWithIgnoreCase(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && equalsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
 std::string upper(std::string_view text)
 {
     std::string out(text);

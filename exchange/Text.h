@@ -9,6 +9,8 @@ namespace exchange {
 
 // ASCII case only: the names and keywords of the formats are ASCII.
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
+bool startsWithIgnoreCase(std::string_view text, std::string_view prefix);
+bool endsWithIgnoreCase(std::string_view text, std::string_view suffix);
 std::string upper(std::string_view text);
 // Only spaces, tabs and line ends.
 bool isBlank(std::string_view text);
