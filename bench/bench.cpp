@@ -127,12 +127,16 @@ QString nearTop(PersonasWidget &w)
     return w.List1()->text(std::min(7, w.List1()->count() - 1));
 }
 
+// Types that surname into the search box; true when its contact is shown.
+bool findNearTop(PersonasWidget &w, std::size_t)
+{
+    const QString wanted = nearTop(w);
+    searchBox(w)->setText(wanted);
+    return w.List1()->listIndex() >= 0 && w.List1()->listIndex() <= 7 && w.Text1(0)->text() == wanted;
+}
+
 const WindowCase kWindowCases[] = {
-    {"search, keystroke", [](PersonasWidget &w, std::size_t) {
-         const QString wanted = nearTop(w);
-         searchBox(w)->setText(wanted);
-         return w.List1()->listIndex() >= 0 && w.List1()->listIndex() <= 7 && w.Text1(0)->text() == wanted;
-     }},
+    {"search, keystroke", findNearTop},
     {"search, emptied", [](PersonasWidget &w, std::size_t) {
          searchBox(w)->setText(QString());
          return w.List1()->listIndex() == 0;
@@ -146,11 +150,7 @@ const WindowCase kWindowCases[] = {
          return w.List1()->listIndex() == -1;
      }},
     // One more letter of a surname being typed: the contact found often stays.
-    {"search, next letter", [](PersonasWidget &w, std::size_t) {
-         const QString wanted = nearTop(w);
-         searchBox(w)->setText(wanted);
-         return w.List1()->listIndex() >= 0 && w.List1()->listIndex() <= 7 && w.Text1(0)->text() == wanted;
-     }, [](PersonasWidget &w) { searchBox(w)->setText(nearTop(w).chopped(1)); }},
+    {"search, next letter", findNearTop, [](PersonasWidget &w) { searchBox(w)->setText(nearTop(w).chopped(1)); }},
     {"add", [](PersonasWidget &w, std::size_t n) {
          w.Text1(0)->setText(QStringLiteral("Nuevo"));
          w.Text1(1)->setText(QStringLiteral("María"));
